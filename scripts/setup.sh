@@ -1,0 +1,13 @@
+#!/usr/bin/env bash
+# Installs the packages the build needs (Debian 12, as root) when any is missing.
+set -euo pipefail
+pkgs=(cmake g++ make pkg-config libgtest-dev libnetcdf-dev netcdf-bin)
+missing=()
+for p in "${pkgs[@]}"; do
+  dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p")
+done
+if [ ${#missing[@]} -gt 0 ]; then
+  export DEBIAN_FRONTEND=noninteractive
+  apt-get update -qq
+  apt-get install -y -qq "${missing[@]}"
+fi

@@ -1,0 +1,136 @@
+// string.cpp — text helpers shared by every module: splitting at a delimiter, case-blind
+// comparison, case changes, line-end removal, and line reading with continuation.
+
+#include <cctype>
+#include <cstdlib>
+#include <cstring>
+
+#include "zud.h"
+
+namespace {
+int lower(char c) { return std::tolower(static_cast<unsigned char>(c)); }
+}  // namespace
+
+// Splits a private copy of `string` at `delim`. Trailing delimiters are dropped first;
+// every other delimiter starts an item, so two in a row give an empty item and a text
+// of delimiters only gives one empty item. Returns 0, or -1 (argc 0, argv null) for a
+// null or empty text or when memory runs out.
+int parse_string(const char* string, char delim, int* argc, char*** argv) {
+  *argc = 0;
+  *argv = nullptr;
+  if (!string || !*string) return -1;
+  size_t len = std::strlen(string);
+  char* copy = static_cast<char*>(std::malloc(len + 1));
+  if (!copy) return -1;
+  std::memcpy(copy, string, len + 1);
+  while (len > 1 && copy[len - 1] == delim) copy[--len] = '\0';
+  if (len == 1 && copy[0] == delim) copy[--len] = '\0';
+  int n = 1;
+  for (size_t i = 0; i < len; ++i)
+    if (copy[i] == delim) ++n;
+  char** items = static_cast<char**>(std::malloc(sizeof(char*) * n));
+  if (!items) {
+    std::free(copy);
+    return -1;
+  }
+  int k = 0;
+  items[k++] = copy;
+  for (size_t i = 0; i < len; ++i) {
+    if (copy[i] == delim) {
+      copy[i] = '\0';
+      items[k++] = copy + i + 1;
+    }
+  }
+  *argc = n;
+  *argv = items;
+  return 0;
+}
+
+// Releases the copy and the item array of a parse_string result.
+int free_parsed_array(int argc, char** argv) {
+  if (argc != 0 && argv) {
+    std::free(argv[0]);
+    std::free(argv);
+  }
+  return 0;
+}
+
+// Compares without regard to ASCII case: the difference of the first differing
+// characters after lower-casing, 0 when equal, 1 when either text is null.
+int stricmp(const char* s1, const char* s2) {
+  if (!s1 || !s2) return 1;
+  while (*s1 && lower(*s1) == lower(*s2)) {
+    ++s1;
+    ++s2;
+  }
+  return lower(*s1) - lower(*s2);
+}
+
+// As stricmp over at most n characters; with n of 0 or less the first characters are
+// still compared.
+int strnicmp(const char* s1, const char* s2, int n) {
+  if (!s1 || !s2) return 1;
+  if (n <= 0) n = 1;
+  for (int i = 0; i < n; ++i) {
+    int d = lower(s1[i]) - lower(s2[i]);
+    if (d != 0 || s1[i] == '\0') return d;
+  }
+  return 0;
+}
+
+int up_string(char* string) {
+  if (!string || !*string) return 0;
+  for (char* c = string; *c; ++c) *c = static_cast<char>(std::toupper(static_cast<unsigned char>(*c)));
+  return 1;
+}
+
+int low_string(char* string) {
+  if (!string || !*string) return 0;
+  for (char* c = string; *c; ++c) *c = static_cast<char>(lower(*c));
+  return 1;
+}
+
+int fill_string(char* string, char tar, char fill) {
+  if (!string) return 0;
+  for (char* c = string; *c; ++c)
+    if (*c == tar) *c = fill;
+  return 0;
+}
+
+// Removes every newline and carriage return, closing the gaps.
+int wsstrip_string(char* string) {
+  if (!string) return 1;
+  char* out = string;
+  for (const char* in = string; *in; ++in)
+    if (*in != '\n' && *in != '\r') *out++ = *in;
+  *out = '\0';
+  return 1;
+}
+
+// Removes line ends, then the trailing spaces.
+int wstrim_string(char* string) {
+  if (!string) return 1;
+  wsstrip_string(string);
+  size_t n = std::strlen(string);
+  while (n > 0 && string[n - 1] == ' ') string[--n] = '\0';
+  return 1;
+}
+
+// Reads the next line, at most len characters (the buffer holds len + 1); a longer
+// line continues as the next read. Returns the number of characters read, or -1 at
+// the end of the file.
+int fgetnline(FILE* file, char* string, int len) {
+  int n = 0;
+  int c = EOF;
+  while (n < len && (c = std::fgetc(file)) != EOF && c != '\n') string[n++] = static_cast<char>(c);
+  string[n] = '\0';
+  if (c == EOF && n == 0) return -1;
+  if (n > 0 && string[n - 1] == '\r') string[--n] = '\0';
+  return n;
+}
+
+// As fgetnline; returns 1 for a line, 0 for an empty line, negative at the end.
+int fgetstring(FILE* file, char* string, int len) {
+  int n = fgetnline(file, string, len);
+  return n < 0 ? n : (n > 0 ? 1 : 0);
+}

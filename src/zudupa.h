@@ -1,0 +1,120 @@
+// zudupa.h — the upper-air report record, file information, and the upper-air modules:
+// reading (ua_read), the program-level tool layer (ua_tool), merging (ua_merge),
+// sounding analyses (ua_calc) and the analysis tables (thm_tool).
+
+#ifndef ZUDUPA_H
+#define ZUDUPA_H
+
+#include "zud.h"
+
+// One level of a merged sounding. Pressure mb, height m, temperature and dew point
+// deg C, wind direction deg (from which it blows), wind speed knots.
+struct UPA_level {
+  float p;
+  float h;
+  float t;
+  float td;
+  float dir;
+  float spd;
+};
+
+// A significant level with respect to temperature.
+struct UPA_sig_level {
+  float p;
+  float t;
+  float td;
+};
+
+// A significant level with respect to wind; h in feet.
+struct UPA_wnd_level {
+  float h;
+  float dir;
+  float spd;
+};
+
+constexpr int UPA_MAX_MAN = 25;   // mandatory-part slots, see the slot table below
+constexpr int UPA_MAX_SIG = 200;  // significant temperature levels
+constexpr int UPA_MAX_WND = 100;  // significant wind levels
+
+// Mandatory-part slots: 0 surface, 1..16 the levels 1000..10 mb, 17..21 levels above
+// 10 mb, 22 tropopause, 23 maximum wind, 24 unused.
+constexpr int UPA_SLOT_SFC = 0;
+constexpr int UPA_SLOT_TROP = 22;
+constexpr int UPA_SLOT_MWND = 23;
+
+// One station's report; fixed capacity, no heap storage.
+struct UPA_report {
+  char id[11];    // station identifier, at most 10 characters
+  char area[11];  // region or state code
+  int wmo;        // WMO block and station number, -9999 when unknown
+  float lat;      // degrees north
+  float lon;      // degrees east (west negative)
+  float elev;     // station elevation, m
+  int time;       // report time, -9999 when unknown
+  int type;       // report kind code, left as found
+  UPA_level man[UPA_MAX_MAN];
+  int numman;
+  UPA_sig_level sig[UPA_MAX_SIG];
+  int numsig;
+  UPA_wnd_level wnd[UPA_MAX_WND];
+  int numwnd;
+};
+
+// Information about the open upper-air file.
+struct UPA_info {
+  char datim[40];  // the file's date label as stored (at most 39 characters)
+  char file[20];   // file date key (written by converters only)
+  char* cmdline;   // history text (writers only)
+  Date date;       // datim decoded
+};
+
+// File kind codes returned by detection and kept while a file is open.
+constexpr int UPA_KIND_SHORT = 1;     // headerless, older short layout
+constexpr int UPA_KIND_LONG = 2;      // headerless, older long layout
+constexpr int UPA_KIND_ZUDUPA = 3;    // header "ZUDUPA"
+constexpr int UPA_KIND_PLUS = 4;      // header "ZUDUPA+"
+constexpr int UPA_KIND_X = 5;         // header "ZUDUPAx"
+constexpr int UPA_KIND_CDF_STN = 11;  // netCDF with a "station" dimension
+constexpr int UPA_KIND_CDF_REP = 12;  // netCDF along "report"
+constexpr int UPA_KIND_BINARY = 41;   // binary layout, open only
+constexpr int UPA_KIND_MARKUP = 51;   // mark-up layout, open only
+
+// Forms of one station read (rep_type).
+constexpr int UPA_REP_SFC = 0;     // surface only, into man[0]
+constexpr int UPA_REP_TROP = 22;   // tropopause, into man[0]
+constexpr int UPA_REP_MWND = 23;   // maximum wind, into man[0]
+constexpr int UPA_REP_ALL = 30;    // whole report
+constexpr int UPA_REP_IDENT = 31;  // identification only
+constexpr int UPA_REP_LOC = 32;    // location (netCDF); identification for text
+
+// ---- ua_read: file access and record reading ----------------------------------------
+int UPA_initialize(UPA_report* report);
+int UPA_chktype(const char* filename);
+int UPA_open(const char* filename, int f_access, int* f_type);
+int UPA_rewind(int cvt_fd);
+int UPA_getinfo(int cvt_fd, UPA_info* info);
+int UPA_read(int cvt_fd, UPA_report* report, int rep_type, int* statnum);
+// -- text-layout group decoders
+// (reader section: decd_ph, decd_td, decd_wd)
+
+// ---- plt_labl: plot labels ----------------------------------------------------------
+int PLT_label_up_right(const char* str);
+
+// ---- ua_tool: the open file at program level ------------------------------------------
+int UPA_open_file(const char* filename);
+int UPA_rewind_file();
+// -- station choice
+// (station section)
+// -- sounding listing
+// (listing section)
+
+// ---- ua_merge: report merging, interpolation, hydrostatic filling --------------------
+// (merge section)
+
+// ---- ua_calc: sounding analyses -------------------------------------------------------
+// (analysis section)
+
+// ---- thm_tool: analysis state and tables ----------------------------------------------
+// (tables section)
+
+#endif  // ZUDUPA_H
