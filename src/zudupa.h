@@ -95,10 +95,13 @@ int UPA_rewind(int cvt_fd);
 int UPA_getinfo(int cvt_fd, UPA_info* info);
 int UPA_read(int cvt_fd, UPA_report* report, int rep_type, int* statnum);
 // -- text-layout group decoders
-// (reader section: decd_ph, decd_td, decd_wd)
+int decd_ph(const char* str, float* pres, float* hght);
+int decd_td(const char* str, float* temp, float* dewpt);
+int decd_wd(const char* str, float* dir, float* spd);
 
 // ---- plt_labl: plot labels ----------------------------------------------------------
 int PLT_label_up_right(const char* str);
+const char* PLT_get_label(int overlay, int position);
 
 // ---- ua_tool: the open file at program level ------------------------------------------
 int UPA_open_file(const char* filename);
