@@ -147,11 +147,18 @@ TEST(Station, OpenFailure) {
   EXPECT_EQ(testing::internal::GetCapturedStdout(), "Possible stations\n\n\n");
 }
 
-// Opening prints the file's date label.
-TEST(Station, OpenPrintsDate) {
+// Opening prints the file's date label, makes it the upper-right plot label and keeps
+// it for the location block.
+TEST(Station, OpenKeepsDate) {
   testing::internal::CaptureStdout();
   ASSERT_EQ(UPA_open_file(kAnswers.c_str()), 1);
   EXPECT_EQ(testing::internal::GetCapturedStdout(), "Date: 12Z 15 MAY 24\n");
+  EXPECT_STREQ(PLT_get_label(0, 2), "12Z 15 MAY 24");
+  UPA_report report;
+  ASSERT_EQ(UPA_get_station("ABC", &report), 1);
+  testing::internal::CaptureStdout();
+  UPA_print_locate(0x1000, &report);
+  EXPECT_EQ(testing::internal::GetCapturedStdout(), "Date:12Z 15 MAY 24\nStation: ABC\n");
 }
 
 // The identifier "list" lists the stations and ends the run with status 0.
