@@ -134,8 +134,8 @@ template <typename Print>
 void print_halves(int n, Print print_one) {
   int k = (n + 1) / 2;
   for (int j = 0; j < n / 2; ++j) {
-    print_one(j, false);
-    print_one(j + k, true);
+    print_one(j, false);  // left column
+    print_one(j + k, true);  // right column, ends the row
   }
   if (n % 2 == 1) print_one(k - 1, true);
 }
@@ -302,15 +302,15 @@ int UPA_print_report(M_type mess, const UPA_report* report) {
   }
 
   MESS_print(mess, "Press    Temp    Dewpt     Press    Temp    Dewpt\n");
-  print_halves(clamp_count(report->numsig, UPA_MAX_SIG), [&](int i, bool last) {
+  print_halves(clamp_count(report->numsig, UPA_MAX_SIG), [&](int i, bool ends_row) {
     const UPA_sig_level& s = report->sig[i];
-    MESS_print(mess, last ? "%6.1f  %7.1f %7.1f\n" : "%6.1f  %7.1f %7.1f    ", s.p, s.t, s.td);
+    MESS_print(mess, ends_row ? "%6.1f  %7.1f %7.1f\n" : "%6.1f  %7.1f %7.1f    ", s.p, s.t, s.td);
   });
 
   MESS_print(mess, "Height    Dir    Spd     Height    Dir    Spd\n");
-  print_halves(clamp_count(report->numwnd, UPA_MAX_WND), [&](int i, bool last) {
+  print_halves(clamp_count(report->numwnd, UPA_MAX_WND), [&](int i, bool ends_row) {
     const UPA_wnd_level& w = report->wnd[i];
-    MESS_print(mess, last ? "%6.0f  %6.0f %6.0f\n" : "%6.0f  %6.0f %6.0f    ", w.h, w.dir, w.spd);
+    MESS_print(mess, ends_row ? "%6.0f  %6.0f %6.0f\n" : "%6.0f  %6.0f %6.0f    ", w.h, w.dir, w.spd);
   });
   MESS_print(mess, "\n");
   return 0;

@@ -206,6 +206,25 @@ TEST(StationDeathTest, LongResourceValueIsCut) {
   EXPECT_NE(slurp(out).find("Searching for ABCDEFGHIJ...\n"), std::string::npos);
 }
 
+// A typed answer longer than ten characters is cut to ten, which here name a station.
+TEST(StationDeathTest, LongTypedAnswerIsCut) {
+  const std::string out = out_file("typedlong");
+  const std::string in = std::string(ZUD_BUILD_DATA) + "/long_answer.txt";
+  {
+    std::ofstream(in) << "ABCDEFGHIJKLMNOP\n";
+  }
+  EXPECT_EXIT(
+      {
+        redirect(out, in);
+        UPA_open_file(kAnswers.c_str());
+        UPA_report report;
+        int rc = UPA_prompt_station(&report);
+        std::exit(rc == 1 && std::string(report.id) == "ABCDEFGHIJ" ? 0 : 1);
+      },
+      testing::ExitedWithCode(0), "^$");
+  EXPECT_EQ(count(slurp(out), "Searching for ABCDEFGHIJ...\n"), 1);
+}
+
 // Typed answers: four searches, the fifth answer is read but not searched, status 31.
 TEST(StationDeathTest, FourFailedAnswers) {
   const std::string out = out_file("typed");
