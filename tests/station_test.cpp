@@ -145,6 +145,7 @@ TEST(Station, OpenFailure) {
   testing::internal::CaptureStdout();
   UPA_list_stations();
   EXPECT_EQ(testing::internal::GetCapturedStdout(), "Possible stations\n\n\n");
+  EXPECT_EQ(UPA_get_file_date()->year, IMISSING) << "no file, no date";
 }
 
 // Opening prints the file's date label, makes it the upper-right plot label and keeps
@@ -154,6 +155,12 @@ TEST(Station, OpenKeepsDate) {
   ASSERT_EQ(UPA_open_file(kAnswers.c_str()), 1);
   EXPECT_EQ(testing::internal::GetCapturedStdout(), "Date: 12Z 15 MAY 24\n");
   EXPECT_STREQ(PLT_get_label(0, 2), "12Z 15 MAY 24");
+  // The decoded date: 12 UTC on 15 May, two-digit year 24 in the 2000s.
+  const Date* d = UPA_get_file_date();
+  EXPECT_EQ(d->year, 2024);
+  EXPECT_EQ(d->month, 5);
+  EXPECT_EQ(d->day, 15);
+  EXPECT_EQ(d->hour, 12);
   UPA_report report;
   ASSERT_EQ(UPA_get_station("ABC", &report), 1);
   testing::internal::CaptureStdout();
