@@ -72,7 +72,6 @@ constexpr double kSuperadiabatic = -3.0;    // largest accepted drop in potentia
 
 // Message levels.
 constexpr M_type kTrace = 0x80000000;       // merge trace, debug sub-level d
-constexpr M_type kDiag = 0x10000000;        // location and raw report, debug sub-level a
 
 constexpr UPA_level kMissingLevel = {MISSING, MISSING, MISSING, MISSING, MISSING, MISSING};
 
@@ -98,9 +97,6 @@ int kind_code(Coord kind) {
 }
 
 bool valid_p(float p) { return p != MISSING && p > 0.0f; }
-
-// A Celsius temperature in kelvin, or MISSING.
-double kelvin(float t) { return t == MISSING ? MISSING : t + kCtoK; }
 
 // Mean of two Celsius temperatures in kelvin; the one present when the other is missing;
 // MISSING when both are.
@@ -720,16 +716,15 @@ int UPA_calc_wind(UPA_level* sm, int sm_num, UPA_level* wm, int wm_num) {
 int UPA_merge_report(UPA_report* report) {
   if (report == nullptr) return 0;
   if (report->elev == MISSING) {
-    char database[] = "upa.cty";
     CTY_data data;
-    if (CTY_get(database, report->id, &data)) {
+    if (CTY_get("upa.cty", report->id, &data)) {
       report->elev = data.el;
       report->wmo = data.wmo;
       report->lat = data.lat;
       report->lon = data.lon;
     }
   }
-  UPA_print_locate(kDiag, report);
+  // The location block prints here at kDiag once the sounding listing exists.
   UPA_level* man = report->man;
   man[UPA_SLOT_SFC].h = report->elev;
 
@@ -748,7 +743,7 @@ int UPA_merge_report(UPA_report* report) {
   wm_count = UPA_wm_merge(report, wm_store.data(), wm_man.data());
   UPA_calc_press(wm_store.data(), wm_count);
   UPA_calc_wind(sm_store.data(), sm_count, wm_store.data(), wm_count);
-  UPA_print_report(kDiag, report);
+  // The raw report prints here at kDiag once the sounding listing exists.
 
   THERM_set_trop(&man[UPA_SLOT_TROP]);
   THERM_set_mwnd(&man[UPA_SLOT_MWND]);
