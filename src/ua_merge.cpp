@@ -227,11 +227,11 @@ bool interp_field(const UPA_level* levels, const float* data, int n, int i, Coor
   int hi = i;
   while (hi < n && levels[hi].*f == MISSING) ++hi;
   if (hi == n) hi = -1;
-  if (lo < 0 && hi >= 0 && data[hi] == v) return *out = levels[hi].*f, true;
+  // A level exactly at the request gives its own value, whatever its neighbours hold.
+  if (lo >= 0 && data[lo] == v) return *out = levels[lo].*f, true;
+  if (hi >= 0 && data[hi] == v) return *out = levels[hi].*f, true;
   if (lo < 0 || hi < 0 || data[lo] == MISSING || data[hi] == MISSING) return true;
   const float flo = levels[lo].*f, fhi = levels[hi].*f;
-  if (data[lo] == v) return *out = flo, true;
-  if (data[hi] == v) return *out = fhi, true;
   if (data[hi] == data[lo]) return *out = flo, true;
   if (f == &UPA_level::p && flo - fhi > kPressGap) {
     // Across a gap this wide a log-linear pressure is no estimate; only a request within
@@ -418,8 +418,8 @@ int UPA_calc_temp(UPA_level* levels, int num) {
 // reported height the integration alone is used. Returns 0, or -1 (nothing filled) when
 // no level after the first has a height.
 int UPA_calc_height(UPA_level* level, int num) {
-  if (level == nullptr) return -1;
-  num = std::clamp(num, 0, UPA_MAX_LEVELS);
+  if (level == nullptr || num < 2) return -1;
+  num = std::min(num, UPA_MAX_LEVELS);
   int start = 0;
   while (start < num) {
     int end = start + 1;
