@@ -41,7 +41,7 @@ constexpr double kLclGain = 0.02;        // log2 of the pressure correction per 
 
 // The label of the saturated adiabat reached by lifting (temp, dewp) at pr dry-adiabatically
 // to its condensation level; -9999.0 when no condensation level can be found.
-double lifted_satad_label(float temp, float dewp, float pr) {
+float lifted_satad_label(float temp, float dewp, float pr) {
   const float plcl = lcl_pres(temp, dewp, pr);
   if (plcl == MISSING) return MISSING;
   return thetae_on_satad(lcl_temp(temp, pr, plcl), plcl);
@@ -51,6 +51,17 @@ double lifted_satad_label(float temp, float dewp, float pr) {
 // pressure rejects the arguments (a missing Celsius value converted to kelvin fails it).
 bool bad_moist_args(float temp, float dewp, float pr) {
   return temp <= 0.0f || dewp < 0.0f || pr < 0.0f;
+}
+
+// Temperature at pend (mb) on the saturated adiabat reached by lifting (temp, dewp) at
+// pr: the wet-bulb functions. 0.0 for dry air, -9999.0 on the shared guard or when no
+// condensation level is found.
+float descend_lifted(float temp, float dewp, float pr, float pend) {
+  if (bad_moist_args(temp, dewp, pr)) return MISSING;
+  if (dewp == 0.0f) return 0.0f;
+  const float label = lifted_satad_label(temp, dewp, pr);
+  if (label == MISSING) return MISSING;
+  return temp_on_satad(label, pend);
 }
 
 }  // namespace
@@ -220,28 +231,20 @@ float lcl_temp(float ts, float ps, float pl) {
 float eq_pot_temp(float temp, float dewp, float pr) {
   if (bad_moist_args(temp, dewp, pr)) return MISSING;
   if (dewp == 0.0f) return pot_temp(temp, pr);
-  return static_cast<float>(lifted_satad_label(temp, dewp, pr));
+  return lifted_satad_label(temp, dewp, pr);
 }
 
 // Wet-bulb temperature (K) of air at temp (K) with dew point dewp (K) at pr (mb): lifted
 // to saturation, then brought back to pr along its saturated adiabat. 0.0 for dry air
 // (dewp 0); -9999.0 on the guard of eq_pot_temp or when no condensation level is found.
 float wet_bulb(float temp, float dewp, float pr) {
-  if (bad_moist_args(temp, dewp, pr)) return MISSING;
-  if (dewp == 0.0f) return 0.0f;
-  const double label = lifted_satad_label(temp, dewp, pr);
-  if (label == MISSING) return MISSING;
-  return temp_on_satad(static_cast<float>(label), pr);
+  return descend_lifted(temp, dewp, pr, pr);
 }
 
 // Wet-bulb potential temperature (K): as wet_bulb, but the descent along the saturated
 // adiabat ends at 1000 mb.
 float wet_bulb_pot_temp(float temp, float dewp, float pr) {
-  if (bad_moist_args(temp, dewp, pr)) return MISSING;
-  if (dewp == 0.0f) return 0.0f;
-  const double label = lifted_satad_label(temp, dewp, pr);
-  if (label == MISSING) return MISSING;
-  return temp_on_satad(static_cast<float>(label), static_cast<float>(kRefPres));
+  return descend_lifted(temp, dewp, pr, static_cast<float>(kRefPres));
 }
 
 // The value at pr (mb) between t1 at p1 and t2 at p2, linear in the logarithm of

@@ -28,20 +28,6 @@ TEST(Wind2Vect, ByHand) {
   }
 }
 
-TEST(Wind2Vect, Missing) {
-  struct Case { float dir, spd; const char* why; };
-  const Case cases[] = {
-      {-9999.0f, 10.0f, "missing direction"},
-      {200.0f, -9999.0f, "missing speed"},
-  };
-  for (const auto& c : cases) {
-    float u = 1.0f, v = 1.0f;
-    EXPECT_EQ(wind2vect(c.dir, c.spd, &u, &v), -1) << c.why;
-    EXPECT_EQ(u, MISSING) << c.why;
-    EXPECT_EQ(v, MISSING) << c.why;
-  }
-}
-
 // Direction from atan2(-u, -v) in 0-360; speed the vector length.
 TEST(Vect2Wind, ByHand) {
   struct Case { float u, v, dir, spd; const char* why; };
@@ -64,17 +50,21 @@ TEST(Vect2Wind, ByHand) {
   }
 }
 
-TEST(Vect2Wind, Missing) {
-  struct Case { float u, v; const char* why; };
+// A missing input gives status -1 and both outputs missing, in either direction.
+TEST(WindVector, Missing) {
+  using Fn = int (*)(float, float, float*, float*);
+  struct Case { Fn fn; float a, b; const char* why; };
   const Case cases[] = {
-      {-9999.0f, 1.0f, "missing u"},
-      {1.0f, -9999.0f, "missing v"},
+      {wind2vect, -9999.0f, 10.0f, "wind2vect: missing direction"},
+      {wind2vect, 200.0f, -9999.0f, "wind2vect: missing speed"},
+      {vect2wind, -9999.0f, 1.0f, "vect2wind: missing u"},
+      {vect2wind, 1.0f, -9999.0f, "vect2wind: missing v"},
   };
   for (const auto& c : cases) {
-    float dir = 1.0f, spd = 1.0f;
-    EXPECT_EQ(vect2wind(c.u, c.v, &dir, &spd), -1) << c.why;
-    EXPECT_EQ(dir, MISSING) << c.why;
-    EXPECT_EQ(spd, MISSING) << c.why;
+    float out1 = 1.0f, out2 = 1.0f;
+    EXPECT_EQ(c.fn(c.a, c.b, &out1, &out2), -1) << c.why;
+    EXPECT_EQ(out1, MISSING) << c.why;
+    EXPECT_EQ(out2, MISSING) << c.why;
   }
 }
 
