@@ -65,6 +65,7 @@ int THERM_set_data(float pr, UPA_level* smi, int smi_num, UPA_level* wmi, int wm
 
   UPA_interp(sm, sm_num, 100, sfc.p, &sfc);
   MESS_print(kTrace, "SFCP: %f\n", sfc.p);
+  UPA_print_level(kTrace, kTrace, UPA_LAB_SFC, &sfc);
 
   // The layer mean wind joins here once the wind analyses exist; until then the mean
   // wind, and with it the storm motion, is unknown.

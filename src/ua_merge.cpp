@@ -72,6 +72,7 @@ constexpr double kSuperadiabatic = -3.0;    // largest accepted drop in potentia
 
 // Message levels.
 constexpr M_type kTrace = 0x80000000;       // merge trace, debug sub-level d
+constexpr M_type kDiag = 0x10000000;        // location and raw report, debug sub-level a
 
 constexpr UPA_level kMissingLevel = {MISSING, MISSING, MISSING, MISSING, MISSING, MISSING};
 
@@ -724,7 +725,7 @@ int UPA_merge_report(UPA_report* report) {
       report->lon = data.lon;
     }
   }
-  // The location block prints here at kDiag once the sounding listing exists.
+  UPA_print_locate(kDiag, report);
   UPA_level* man = report->man;
   man[UPA_SLOT_SFC].h = report->elev;
 
@@ -743,7 +744,7 @@ int UPA_merge_report(UPA_report* report) {
   wm_count = UPA_wm_merge(report, wm_store.data(), wm_man.data());
   UPA_calc_press(wm_store.data(), wm_count);
   UPA_calc_wind(sm_store.data(), sm_count, wm_store.data(), wm_count);
-  // The raw report prints here at kDiag once the sounding listing exists.
+  UPA_print_report(kDiag, report);
 
   THERM_set_trop(&man[UPA_SLOT_TROP]);
   THERM_set_mwnd(&man[UPA_SLOT_MWND]);
