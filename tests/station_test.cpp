@@ -49,12 +49,14 @@ void redirect(const std::string& out, const std::string& in = "") {
   if (!in.empty() && !std::freopen(in.c_str(), "r", stdin)) std::_Exit(98);
 }
 
-// In a child: opens `file`, takes `ident` as the "identifier" resource and selects;
-// exits 0 when the station `want` was chosen, 1 otherwise.
-[[noreturn]] void select_expecting(const std::string& file, const char* ident, const char* want,
-                                   const std::string& out) {
-  redirect(out);
-  RES_put("identifier", ident);
+// In a child: output to `out`, typed answers from `in` (none when empty), the
+// "identifier" resource `ident` (none when null); opens `file` and selects. Exits 0
+// when the station `want` was chosen, 1 otherwise; outcomes that end the run inside
+// selection give their own status.
+[[noreturn]] void select_station(const std::string& out, const std::string& file,
+                                 const char* ident, const std::string& in, const char* want) {
+  redirect(out, in);
+  if (ident) RES_put("identifier", ident);
   UPA_open_file(file.c_str());
   UPA_report report;
   int rc = UPA_prompt_station(&report);
@@ -79,7 +81,7 @@ TEST(StationDeathTest, AnswerForms) {
   };
   for (const auto& c : cases) {
     const std::string out = out_file("answer");
-    EXPECT_EXIT(select_expecting(c.file, c.answer, c.want, out), testing::ExitedWithCode(0), "")
+    EXPECT_EXIT(select_station(out, c.file, c.answer, "", c.want), testing::ExitedWithCode(0), "")
         << c.answer << " in " << c.file;
     const std::string got = slurp(out);
     EXPECT_NE(got.find(std::string("Searching for ") + c.searched + "...\n"), std::string::npos)
@@ -145,6 +147,7 @@ TEST(Station, OpenFailure) {
   testing::internal::CaptureStdout();
   UPA_list_stations();
   EXPECT_EQ(testing::internal::GetCapturedStdout(), "Possible stations\n\n\n");
+  EXPECT_EQ(UPA_get_file_date()->year, IMISSING) << "no file, no date";
 }
 
 // Opening prints the file's date label, makes it the upper-right plot label and keeps
@@ -154,6 +157,12 @@ TEST(Station, OpenKeepsDate) {
   ASSERT_EQ(UPA_open_file(kAnswers.c_str()), 1);
   EXPECT_EQ(testing::internal::GetCapturedStdout(), "Date: 12Z 15 MAY 24\n");
   EXPECT_STREQ(PLT_get_label(0, 2), "12Z 15 MAY 24");
+  // The decoded date: 12 UTC on 15 May, two-digit year 24 in the 2000s.
+  const Date* d = UPA_get_file_date();
+  EXPECT_EQ(d->year, 2024);
+  EXPECT_EQ(d->month, 5);
+  EXPECT_EQ(d->day, 15);
+  EXPECT_EQ(d->hour, 12);
   UPA_report report;
   ASSERT_EQ(UPA_get_station("ABC", &report), 1);
   testing::internal::CaptureStdout();
@@ -164,16 +173,8 @@ TEST(Station, OpenKeepsDate) {
 // The identifier "list" lists the stations and ends the run with status 0.
 TEST(StationDeathTest, ListRequest) {
   const std::string out = out_file("list");
-  EXPECT_EXIT(
-      {
-        redirect(out);
-        RES_put("identifier", "LIST");
-        UPA_open_file(kAnswers.c_str());
-        UPA_report report;
-        UPA_prompt_station(&report);
-        std::_Exit(5);  // not reached: "list" ends the run
-      },
-      testing::ExitedWithCode(0), "^$");
+  EXPECT_EXIT(select_station(out, kAnswers, "LIST", "", ""),
+              testing::ExitedWithCode(0), "^$");
   const std::string got = slurp(out);
   EXPECT_EQ(got, "Date: 12Z 15 MAY 24\nPossible stations\n ABC AbCd 1abc   72 ABCDEFGHIJ \n\n");
 }
@@ -182,14 +183,7 @@ TEST(StationDeathTest, ListRequest) {
 TEST(StationDeathTest, ResourceNotFound) {
   const std::string out = out_file("res");
   EXPECT_EXIT(
-      {
-        redirect(out);
-        RES_put("identifier", "QQQ");
-        UPA_open_file(kAnswers.c_str());
-        UPA_report report;
-        UPA_prompt_station(&report);
-        std::_Exit(5);
-      },
+      select_station(out, kAnswers, "QQQ", "", ""),
       testing::ExitedWithCode(31),
       "^UPA_get_station: No such station:QQQ\nUnable to find a station\n$");
   const std::string got = slurp(out);
@@ -201,7 +195,7 @@ TEST(StationDeathTest, ResourceNotFound) {
 // name a station.
 TEST(StationDeathTest, LongResourceValueIsCut) {
   const std::string out = out_file("long");
-  EXPECT_EXIT(select_expecting(kAnswers, "ABCDEFGHIJKLMNOPQRSTUVWXYZ", "ABCDEFGHIJ", out),
+  EXPECT_EXIT(select_station(out, kAnswers, "ABCDEFGHIJKLMNOPQRSTUVWXYZ", "", "ABCDEFGHIJ"),
               testing::ExitedWithCode(0), "");
   EXPECT_NE(slurp(out).find("Searching for ABCDEFGHIJ...\n"), std::string::npos);
 }
@@ -213,15 +207,8 @@ TEST(StationDeathTest, LongTypedAnswerIsCut) {
   {
     std::ofstream(in) << "ABCDEFGHIJKLMNOP\n";
   }
-  EXPECT_EXIT(
-      {
-        redirect(out, in);
-        UPA_open_file(kAnswers.c_str());
-        UPA_report report;
-        int rc = UPA_prompt_station(&report);
-        std::exit(rc == 1 && std::string(report.id) == "ABCDEFGHIJ" ? 0 : 1);
-      },
-      testing::ExitedWithCode(0), "^$");
+  EXPECT_EXIT(select_station(out, kAnswers, nullptr, in, "ABCDEFGHIJ"),
+              testing::ExitedWithCode(0), "^$");
   EXPECT_EQ(count(slurp(out), "Searching for ABCDEFGHIJ...\n"), 1);
 }
 
@@ -229,13 +216,7 @@ TEST(StationDeathTest, LongTypedAnswerIsCut) {
 TEST(StationDeathTest, FourFailedAnswers) {
   const std::string out = out_file("typed");
   EXPECT_EXIT(
-      {
-        redirect(out, kDir + "/five_wrong.txt");
-        UPA_open_file(kAnswers.c_str());
-        UPA_report report;
-        UPA_prompt_station(&report);
-        std::_Exit(5);
-      },
+      select_station(out, kAnswers, nullptr, kDir + "/five_wrong.txt", ""),
       testing::ExitedWithCode(31),
       "No such station:n1\n.*No such station:n4\nUnable to find a station\n$");
   const std::string got = slurp(out);
@@ -248,15 +229,8 @@ TEST(StationDeathTest, FourFailedAnswers) {
 // "exit" as the fifth answer is still honoured: status 0 after four failed searches.
 TEST(StationDeathTest, ExitAnswer) {
   const std::string out = out_file("exit");
-  EXPECT_EXIT(
-      {
-        redirect(out, kDir + "/four_wrong_exit.txt");
-        UPA_open_file(kAnswers.c_str());
-        UPA_report report;
-        UPA_prompt_station(&report);
-        std::_Exit(5);
-      },
-      testing::ExitedWithCode(0), "No such station:n4\n$");
+  EXPECT_EXIT(select_station(out, kAnswers, nullptr, kDir + "/four_wrong_exit.txt", ""),
+              testing::ExitedWithCode(0), "No such station:n4\n$");
   EXPECT_EQ(count(slurp(out), "Searching for"), 4);
 }
 
@@ -264,15 +238,8 @@ TEST(StationDeathTest, ExitAnswer) {
 // with status 31 instead of waiting.
 TEST(StationDeathTest, EndOfInput) {
   const std::string out = out_file("eof");
-  EXPECT_EXIT(
-      {
-        redirect(out, kDir + "/no_answers.txt");
-        UPA_open_file(kAnswers.c_str());
-        UPA_report report;
-        UPA_prompt_station(&report);
-        std::_Exit(5);
-      },
-      testing::ExitedWithCode(31), "Unable to find a station\n$");
+  EXPECT_EXIT(select_station(out, kAnswers, nullptr, kDir + "/no_answers.txt", ""),
+              testing::ExitedWithCode(31), "Unable to find a station\n$");
 }
 
 // Selection happens once per run: a second call returns 0 at once, and so does a call
