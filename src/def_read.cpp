@@ -180,8 +180,9 @@ bool directive(const Words& w) {
     undefine_tag(w.second);
   } else if (d == "IF") {
     // A block beyond the limit cannot be tracked; it is skipped whole, and its own
-    // ELIF/ELSE/END are counted so the blocks around it stay paired.
-    if (lost_blocks > 0 || num_match == kMaxBlocks) {
+    // ELIF/ELSE/END are counted so the blocks around it stay paired. While one is
+    // skipped the open blocks stay at the limit, so blocks inside it are skipped too.
+    if (num_match == kMaxBlocks) {
       if (lost_blocks++ == 0)
         MESS_print(kWarn, "DEF_get: more than %d nested ifs, block skipped\n", kMaxBlocks);
     } else {
