@@ -250,6 +250,10 @@ int DEF_get(char* resrc, char* value) {
   int rc;
   while ((rc = fgetstring(def_file, line, kMaxLine)) >= 0) {
     if (rc == 0 || line[0] == '#') continue;
+    // A file written with CR-LF line ends: the CR belongs to the line end, not to a
+    // quoted value that runs to the end of the line.
+    size_t len = std::strlen(line);
+    if (len > 0 && line[len - 1] == '\r') line[len - 1] = '\0';
     Words w = split_line(line);
     if (w.first.empty() || directive(w)) continue;
     if (!w.has_second || matches != 1) continue;

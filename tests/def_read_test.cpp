@@ -151,6 +151,7 @@ TEST_F(DefRead, EntriesOfAFile) {
       {"prog.empty", ""},                 // an empty quoted value is still a value
       {"prog.colons:", "two"},            // only one colon is removed
       {"prog.indent", "tabbed"},          // leading blanks and a tab separate words
+      {"prog.crlf", "to the line end"},   // CR-LF line: the CR is not part of the value
   };
   EXPECT_EQ(read_file("entries.def"), want);
 }
