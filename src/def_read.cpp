@@ -8,8 +8,6 @@
 // DEF lines and from the "+" elements of the defaults path. Block state and tags carry
 // from one file to the next, because the files of the path are read as one stream.
 
-#include <sys/stat.h>
-
 #include <array>
 #include <cctype>
 #include <cstdlib>
@@ -204,16 +202,6 @@ bool directive(const Words& w) {
   return true;
 }
 
-bool path_is_dir(const std::string& name) {
-  struct stat st;
-  return stat(name.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
-}
-
-bool path_exists(const std::string& name) {
-  struct stat st;
-  return stat(name.c_str(), &st) == 0;
-}
-
 }  // namespace
 
 // Opens a defaults file for reading, closing one still open. An empty or null name means
@@ -222,11 +210,11 @@ bool path_exists(const std::string& name) {
 int DEF_open(const char* filename) {
   DEF_close();
   std::string name = (filename && *filename) ? filename : kDefaultFile;
-  if (path_is_dir(name)) {
+  if (FILE_is_dir(name.c_str())) {
     std::string dir = name.back() == '/' ? name : name + "/";
     name.clear();
     for (const char* candidate : kDirFiles) {
-      if (path_exists(dir + candidate)) {
+      if (FILE_exist((dir + candidate).c_str())) {
         name = dir + candidate;
         break;
       }

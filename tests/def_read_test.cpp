@@ -332,3 +332,10 @@ TEST_F(DefRead, Environment) {
   EXPECT_EQ(std::string(value), std::string(199, 'v'));
   unsetenv("zudprog.raw.file_path");
 }
+
+// A name beginning with "|" reads the output of a command, and closing waits for it.
+TEST_F(DefRead, CommandPipe) {
+  ASSERT_EQ(DEF_open("|printf 'p.pipe yes\\n'"), 0);
+  EXPECT_EQ(read_all(), (Entries{{"p.pipe", "yes"}}));
+  EXPECT_EQ(DEF_close(), 0);
+}
