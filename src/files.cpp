@@ -443,6 +443,28 @@ bool is_time_spec(const std::string& name) {
   return !name.empty() &&
          (name[0] == '#' || !strnicmp(name.c_str(), "la", 2) || !strnicmp(name.c_str(), "cu", 2));
 }
+
+// The first positional file name, from the newline-joined "filename" resource.
+std::string first_file_name() {
+  const char* v = RES_get("filename");
+  if (!v || !*v) return "";
+  const char* nl = std::strchr(v, '\n');
+  return nl ? std::string(v, static_cast<std::size_t>(nl - v)) : std::string(v);
+}
+
+// Chooses the file of time specification `spec` and returns whether it exists; without
+// it the program ends with status 10.
+int current_or_exit(const char* spec, char* outfile) {
+  FILE_set_current(spec, filename);
+  if (outfile) copy_out(filename, outfile);
+  if (FILE_exist(filename)) {
+    MESS_print(kLevelMess, "Current filename: %s\n", filename);
+    return 1;
+  }
+  MESS_print(kLevelWarn, "File not found: %s\n", filename);
+  ZUD_exit(kExitNoFile);
+}
+
 }  // namespace
 
 // 1 for a standard-stream name (null, "", "-", "std" or "stdn", any case), else 0.
@@ -1158,30 +1180,6 @@ int FILE_get_date(Date* date) {
   return 0;
 }
 
-namespace {
-
-// The first positional file name, from the newline-joined "filename" resource.
-std::string first_file_name() {
-  const char* v = RES_get("filename");
-  if (!v || !*v) return "";
-  const char* nl = std::strchr(v, '\n');
-  return nl ? std::string(v, static_cast<std::size_t>(nl - v)) : std::string(v);
-}
-
-// Chooses the file of time specification `spec` and returns whether it exists; without
-// it the program ends with status 10.
-int current_or_exit(const char* spec, char* outfile) {
-  FILE_set_current(spec, filename);
-  if (outfile) copy_out(filename, outfile);
-  if (FILE_exist(filename)) {
-    MESS_print(kLevelMess, "Current filename: %s\n", filename);
-    return 1;
-  }
-  MESS_print(kLevelWarn, "File not found: %s\n", filename);
-  ZUD_exit(kExitNoFile);
-}
-
-}  // namespace
 
 // Finds the input file: the first positional name ("list" lists the files and ends the
 // program), else the "current" resource, else in batch mode the latest file, else the
