@@ -95,18 +95,42 @@ int UPA_rewind(int cvt_fd);
 int UPA_getinfo(int cvt_fd, UPA_info* info);
 int UPA_read(int cvt_fd, UPA_report* report, int rep_type, int* statnum);
 // -- text-layout group decoders
-// (reader section: decd_ph, decd_td, decd_wd)
+int decd_ph(const char* str, float* pres, float* hght);
+int decd_td(const char* str, float* temp, float* dewpt);
+int decd_wd(const char* str, float* dir, float* spd);
 
 // ---- plt_labl: plot labels ----------------------------------------------------------
 int PLT_label_up_right(const char* str);
+const char* PLT_get_label(int overlay, int position);
 
 // ---- ua_tool: the open file at program level ------------------------------------------
 int UPA_open_file(const char* filename);
 int UPA_rewind_file();
+Date* UPA_get_file_date();
 // -- station choice
-// (station section)
+int UPA_list_stations();
+int UPA_get_station(const char* id, UPA_report* report);
+int UPA_prompt_station(UPA_report* report);
+int UPA_set_prompt(int val);
 // -- sounding listing
-// (listing section)
+// Level labels of UPA_print_level (any other ind prints as a number).
+constexpr int UPA_LAB_SFC = -1;  // "SFC " when the pressure exceeds 500 mb
+constexpr int UPA_LAB_TRP = -2;
+constexpr int UPA_LAB_WND = -3;
+constexpr int UPA_LAB_PAR = -4;
+constexpr int UPA_LAB_LCL = -5;
+constexpr int UPA_LAB_LFC = -6;
+constexpr int UPA_LAB_EL = -7;
+constexpr int UPA_LAB_MPL = -8;
+constexpr int UPA_LAB_WBZ = -9;
+constexpr int UPA_LAB_FRZ = -10;
+int UPA_set_miss_dash();
+int UPA_level_init(UPA_level* lev);
+int UPA_print_locate(M_type mess, const UPA_report* report);
+int UPA_print_report(M_type mess, const UPA_report* report);
+int UPA_print_level(M_type mess1, M_type mess2, int ind, const UPA_level* level);
+int UPA_print_wind(M_type mess1, M_type mess2, int ind, const UPA_level* level,
+                   const WIND* storm);
 
 // ---- ua_merge: report merging, interpolation, hydrostatic filling --------------------
 // (merge section)
