@@ -38,6 +38,16 @@ Resolved resolve(const char* typed) {
   return r;
 }
 
+// Checks the date fields a typed name gave; `what` names the case.
+void expect_date(const Date& d, int year, int month, int day, int hour, int min,
+                 const char* what) {
+  EXPECT_EQ(d.year, year) << what;
+  EXPECT_EQ(d.month, month) << what;
+  EXPECT_EQ(d.day, day) << what;
+  EXPECT_EQ(d.hour, hour) << what;
+  EXPECT_EQ(d.min, min) << what;
+}
+
 }  // namespace
 
 // Choosing the convention of a type from the convention file fixture.
@@ -150,11 +160,7 @@ TEST(FileConvResolve, UpperAirTemplate) {
   for (const auto& c : cases) {
     Resolved r = resolve(c.typed);
     EXPECT_EQ(r.name, c.out) << c.typed;
-    EXPECT_EQ(r.date.year, c.year) << c.typed;
-    EXPECT_EQ(r.date.month, c.month) << c.typed;
-    EXPECT_EQ(r.date.day, c.day) << c.typed;
-    EXPECT_EQ(r.date.hour, c.hour) << c.typed;
-    EXPECT_EQ(r.date.min, U) << c.typed;
+    expect_date(r.date, c.year, c.month, c.day, c.hour, U, c.typed);
     if (c.late != 0) {
       EXPECT_EQ(FILE_get_late_off(), c.late) << c.typed;
     }
@@ -178,11 +184,8 @@ TEST(FileConvResolve, DateSuffix) {
     reset_conventions();
     Resolved r = resolve(c.typed);
     EXPECT_EQ(r.name, c.out) << c.typed;
-    EXPECT_EQ(r.date.year, c.year) << c.typed;  // the requested time is the file date
-    EXPECT_EQ(r.date.month, c.month) << c.typed;
-    EXPECT_EQ(r.date.day, c.day) << c.typed;
-    EXPECT_EQ(r.date.hour, c.hour) << c.typed;
-    EXPECT_EQ(r.date.min, c.min) << c.typed;
+    // the requested time is the file date
+    expect_date(r.date, c.year, c.month, c.day, c.hour, c.min, c.typed);
   }
   reset_conventions();
 }
@@ -213,11 +216,7 @@ TEST(FileConvResolve, DateCodes) {
     ASSERT_EQ(FILE_set_name(c.tmpl), 1) << c.tmpl;
     Resolved r = resolve(c.typed);
     EXPECT_EQ(r.name, c.out) << c.tmpl;
-    EXPECT_EQ(r.date.year, c.year) << c.tmpl;
-    EXPECT_EQ(r.date.month, c.month) << c.tmpl;
-    EXPECT_EQ(r.date.day, c.day) << c.tmpl;
-    EXPECT_EQ(r.date.hour, c.hour) << c.tmpl;
-    EXPECT_EQ(r.date.min, c.min) << c.tmpl;
+    expect_date(r.date, c.year, c.month, c.day, c.hour, c.min, c.tmpl);
     EXPECT_EQ(FILE_get_late_off(), c.late) << c.tmpl;
   }
 }

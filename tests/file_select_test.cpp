@@ -341,3 +341,33 @@ TEST(FileSelectGet, Prompt) {
     std::remove(name.c_str());
   }
 }
+
+// Typed time specifications go to the time choice whole: "la#2" keeps its search limit
+// (two tries, 20 and 19) instead of being cut at "#" as a date suffix; "cu" drops its
+// two letters.
+TEST(FileSelectCurrent, TypedSpecifications) {
+  use_fixture_files();
+  struct Case { const char* typed; const char* base; };
+  const Case cases[] = {
+      {"la#2", "2024031519_upa.cvt"},  // limit of two: 20, then 19 (last tried)
+      {"cu-8", "2024031512_upa.cvt"},  // eight hours before 20:00
+      {"#2024031500", "2024031500_upa.cvt"},
+  };
+  for (const auto& c : cases) {
+    setenv("zudcurtime", "2024031520", 1);
+    char out[160] = "";
+    testing::internal::CaptureStdout();
+    FILE_set_file(c.typed, out);
+    std::string printed = testing::internal::GetCapturedStdout();
+    unsetenv("zudcurtime");
+    EXPECT_EQ(std::string(out), fixture(c.base)) << c.typed;
+    EXPECT_EQ(printed, "Current filename: " + fixture(c.base) + "\n") << c.typed;
+  }
+  Date got;
+  FILE_get_date(&got);
+  EXPECT_EQ(got.year, 2024);  // the date of the last name chosen: 2024-03-15 00 h
+  EXPECT_EQ(got.month, 3);
+  EXPECT_EQ(got.day, 15);
+  EXPECT_EQ(got.hour, 0);
+  no_request();
+}
