@@ -452,10 +452,10 @@ std::string first_file_name() {
   return nl ? std::string(v, static_cast<std::size_t>(nl - v)) : std::string(v);
 }
 
-// Chooses the file of time specification `spec` and returns whether it exists; without
+// Chooses the file of time specification `when` and returns whether it exists; without
 // it the program ends with status 10.
-int current_or_exit(const char* spec, char* outfile) {
-  FILE_set_current(spec, filename);
+int current_or_exit(const char* when, char* outfile) {
+  FILE_set_current(when, filename);
   if (outfile) copy_out(filename, outfile);
   if (FILE_exist(filename)) {
     MESS_print(kLevelMess, "Current filename: %s\n", filename);

@@ -38,10 +38,10 @@ void use_fixture_files() {
 std::string fixture(const char* base) { return kUpaDir + "/" + base; }
 
 // Runs a time specification with "zudcurtime" set to `now`; returns the chosen name.
-std::string current(const char* now, const char* spec, long* secs) {
+std::string current(const char* now, const char* when, long* secs) {
   setenv("zudcurtime", now, 1);
   char out[160] = "";
-  *secs = FILE_set_current(spec, out);
+  *secs = FILE_set_current(when, out);
   unsetenv("zudcurtime");
   return out;
 }
@@ -148,7 +148,7 @@ TEST(FileSelectDate, PassThrough) {
 // and 00 on 16 March.
 TEST(FileSelectCurrent, Specifications) {
   use_fixture_files();
-  struct Case { const char* now; const char* spec; const char* base; long secs; };
+  struct Case { const char* now; const char* when; const char* base; long secs; };
   const Case cases[] = {
       // current hour, rounded down to the hour: 12:00 = 1710504000
       {"202403151240", "", "2024031512_upa.cvt", 1710504000L},
@@ -168,9 +168,9 @@ TEST(FileSelectCurrent, Specifications) {
   };
   for (const auto& c : cases) {
     long secs = 0;
-    std::string name = current(c.now, c.spec, &secs);
-    EXPECT_EQ(name, fixture(c.base)) << c.now << " " << c.spec;
-    EXPECT_EQ(secs, c.secs) << c.now << " " << c.spec;
+    std::string name = current(c.now, c.when, &secs);
+    EXPECT_EQ(name, fixture(c.base)) << c.now << " " << c.when;
+    EXPECT_EQ(secs, c.secs) << c.now << " " << c.when;
   }
 }
 
