@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "sounding_fixture.h"
 #include "zudupa.h"
 
 namespace {
@@ -402,4 +403,53 @@ TEST(LayerWindMean, TracesResult) {
   if ((saved & 0x40000000) == 0) MESS_set(9, 0x40000000);  // back to the mask before
   EXPECT_NE(out.find(" 1- 1  270.0  30.0   90.0  10.0\n"), std::string::npos) << out;
   EXPECT_NE(out.find("270.000000 20.000000\n"), std::string::npos) << out;
+}
+
+// ---- the realistic sounding --------------------------------------------------------------
+
+// Surface (1004 mb) to 950 mb of the Plains sounding: three log-pressure segments with
+// winds 170/12, 175/15, 185/22, 195/28 kt. Mean speed, written out term by term:
+// [27 ln(1004/1000) + 37 ln(1000/975) + 50 ln(975/950)] / (2 ln(1004/950)) = 21.193 kt;
+// the mean vector (the same sums of u and v by hand) points from 185.93 deg and is
+// 21.02 kt long, a little shorter than the mean speed because the wind veers.
+TEST(WindRealistic, SurfaceLayerMeanWind) {
+  auto s = plains_sounding();
+  const double want = (27.0 * std::log(1004.0 / 1000.0) + 37.0 * std::log(1000.0 / 975.0) +
+                       50.0 * std::log(975.0 / 950.0)) /
+                      (2.0 * std::log(1004.0 / 950.0));
+  WIND m{};
+  EXPECT_EQ(layer_wind_mean(s.data(), static_cast<int>(s.size()), 100, 1004, 950, &m), 1);
+  EXPECT_NEAR(want, 21.193, 1e-3);  // the hand value above
+  EXPECT_NEAR(m.spd, want, 1e-4);
+  EXPECT_NEAR(m.dir, 185.926, 1e-2);
+}
+
+// 0-3000 m above the ground (120-3120 m): the direction rises at every level from 170 to
+// 240, so every 500 m step veers and the backing part is exactly zero. The veering sum
+// telescopes to v(3120 m) - v(120 m). At 3120 m the wind is interpolated by height
+// between 2648 m (235/27) and 3224 m (240/30), weight 472/576 = 0.81944: 239.097 deg,
+// 29.458 kt, i.e. (13.0022, 7.7825) m/s; at the ground 170/12 kt is (-1.0719, 6.0790)
+// m/s. Length of the difference 14.177 m/s over 3000 m: 4.7256e-3 /s.
+TEST(WindRealistic, VeeringProfileShear) {
+  auto s = plains_sounding();
+  SHEAR_params r;
+  EXPECT_EQ(shear_layer(s.data(), static_cast<int>(s.size()), 103, 120, 3120, nullptr, &r), 1);
+  EXPECT_NEAR(r.pos_shr, 4.7256e-3, 1e-6);
+  EXPECT_EQ(r.neg_shr, 0.0f);
+}
+
+// A hodograph curving clockwise (wind veering with height) has positive storm-relative
+// helicity for a storm moving with the 0-6000 m mean wind, as the analysis driver takes
+// it: the mean lies on the concave side of the curve, which the hodograph then sweeps
+// clockwise. The total is the sum of its two parts.
+TEST(WindRealistic, VeeringProfileHelicity) {
+  auto s = plains_sounding();
+  const int n = static_cast<int>(s.size());
+  WIND storm{};
+  ASSERT_EQ(layer_wind_mean(s.data(), n, 103, 120, 6120, &storm), 1);
+  HELICITY_params h;
+  EXPECT_EQ(helicity(s.data(), n, 103, 120, 3120, &storm, &h), 1);
+  EXPECT_GT(h.pos_hel, 50.0f);
+  EXPECT_GT(h.pos_hel, -h.neg_hel);
+  EXPECT_NEAR(h.tot_hel, h.pos_hel + h.neg_hel, 1e-3);
 }
