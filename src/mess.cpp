@@ -1,25 +1,316 @@
-// mess.cpp — messages: the level mask and the one print call all output goes through.
-// Placeholder: prints enabled messages to stdout, diagnostics to stderr.
+// mess.cpp — messages: the level mask, the one print call all output goes through, log
+// files, screen paging and the program banner.
+//
+// A message carries a level mask; it is printed only when that mask shares a bit with the
+// process-wide level. Diagnostics (any error or warn bit) go to standard error, the rest
+// to standard output. The "-me" option text sets the level, routes a copy of every message
+// to a log file (optionally time-stamped, optionally reopened for every message so that
+// other processes may read it at any time) and switches paging on or off.
 
+#include <cctype>
 #include <cstdarg>
+#include <cstdlib>
+#include <cstring>
+#include <string>
 
 #include "zud.h"
 
 namespace {
-M_type mess_level = 0x000FFFFF;  // enabled bits
+
+// Level and routing.
+M_type mess_level = 0x000FFFFF;  // enabled bits: print, error, warn, mess, out1, out2
+int mess_set = 0;                // count of explicit level settings (user or program)
+int mess_out = 1;                // routing: 1 screen, 0 file only, -1 stamped file, 2 reopened file
+int page = 1;                    // 0 never pause, 1 pause on request, 2 automatic paging too
+int lines = 0;                   // lines counted since the last pause
+int max_lines = 22;              // page length
+FILE* ofile = nullptr;           // copy file set by MESS_file
+std::string ofile_name;          // its name, to close a pipe or a standard stream rightly
+FILE* pfile = nullptr;           // message file set by a "-me" file item
+std::string filename;            // message file reopened for every message (routing 2)
+
+constexpr int kDefaultLines = 22;            // page length when none or a bad one is given
+constexpr std::size_t kMaxFileName = 159;    // longest message file name kept for routing 2
+constexpr std::size_t kStampSize = 64;       // room for the current date and time text
+constexpr M_type kDiagnostic = 0xF0;         // error and warn bits: to standard error
+constexpr M_type kErrorBits = 0x30;          // error class
+constexpr M_type kWarnBits = 0xC0;           // warn class
+constexpr const char* kPagePrompt = "Press return to continue\n";
+
+// Level keywords of the "-me" option, tested in this order; "none" gives the empty mask.
+struct LevelName {
+  const char* name;
+  M_type mask;
+};
+constexpr LevelName kLevelNames[] = {
+    {"none", 0x00000000},  {"print", 0x0000000F}, {"error", 0x00000030}, {"warn", 0x000000C0},
+    {"mess", 0x00000F00},  {"out1", 0x0000F000},  {"out2", 0x000F0000},  {"out3", 0x00F00000},
+    {"out4", 0x0F000000},  {"debug", 0xF0000000},
+};
+
+// Sub-level letters a to d pick one bit of every class.
+constexpr M_type kSubLevel[] = {0x11111111, 0x22222222, 0x44444444, 0x88888888};
+
+// The mask plus every bit below its highest set bit: the named class or sub-level and
+// every more important one. 0 stays 0.
+M_type fill_below(M_type mask) {
+  if (mask == 0) return 0;
+  M_type high = 0x80000000u;
+  while ((mask & high) == 0) high >>= 1;
+  return high | (high - 1);
+}
+
+// Closes a stream opened through FILE_open, leaving the standard streams open and
+// closing a command pipe as a pipe.
+void close_stream(FILE* f, const std::string& name) {
+  if (!f || f == stdin || f == stdout || f == stderr) return;
+  if (!name.empty() && name[0] == '|')
+    pclose(f);
+  else
+    std::fclose(f);
+}
+
+// Opens a message file after the item prefix; a file that cannot be opened leaves none.
+void open_pfile(const char* name, const char* access) { pfile = FILE_open(name, access); }
+
+// The text after a prefix of `len` characters and one separator of any kind ("=" or ":"),
+// or the empty text when the item ends before that.
+const char* after_prefix(const char* item, std::size_t len) {
+  std::size_t n = std::strlen(item);
+  return item + (n > len ? len + 1 : n);
+}
+
+// Number after "line" and a separator; a missing, non-numeric or non-positive number
+// gives the default page length.
+int page_length(const char* text) {
+  char* end = nullptr;
+  long n = std::strtol(text, &end, 10);
+  if (end == text || n <= 0 || n > 1000000) return kDefaultLines;
+  return static_cast<int>(n);
+}
+
+// Applies one level item: optional "+" or "-", a class keyword, an optional sub-level.
+void apply_level_item(const char* item) {
+  char sign = (item[0] == '+' || item[0] == '-') ? item[0] : '\0';
+  const char* rest = sign ? item + 1 : item;
+  M_type mask = 0;
+  for (const auto& ln : kLevelNames)
+    if (strnicmp(rest, ln.name, static_cast<int>(std::strlen(ln.name))) == 0) mask = ln.mask;
+  std::size_t n = std::strlen(item);
+  if (n > 0) {
+    int last = std::tolower(static_cast<unsigned char>(item[n - 1]));
+    if (last >= 'a' && last <= 'd') mask &= kSubLevel[last - 'a'];
+  }
+  if (sign == '+')
+    MESS_set(11, mask);
+  else if (sign == '-')
+    MESS_set(9, mask);
+  else
+    MESS_set(10, mask);
+}
+
+// Applies one item of a "-me" value.
+void apply_item(const char* item) {
+  if (strnicmp(item, "@fi", 3) == 0) {
+    open_pfile(after_prefix(item, 3), "a");
+    mess_out = -1;
+  } else if (strnicmp(item, "+fi", 3) == 0) {
+    open_pfile(after_prefix(item, 3), "a");
+    mess_out = 1;
+  } else if (strnicmp(item, "-fi", 3) == 0) {
+    open_pfile(after_prefix(item, 3), "w");
+    mess_out = 1;
+  } else if (strnicmp(item, "dfi", 3) == 0) {
+    filename.assign(after_prefix(item, 3));
+    if (filename.size() > kMaxFileName) filename.resize(kMaxFileName);
+    mess_out = 2;
+  } else if (strnicmp(item, "fi", 2) == 0) {
+    open_pfile(after_prefix(item, 2), "a");
+    mess_out = 0;
+  } else if (stricmp(item, "nopage") == 0) {
+    page = 0;
+  } else if (stricmp(item, "page") == 0) {
+    page = 2;
+  } else if (strnicmp(item, "line", 4) == 0) {
+    max_lines = page_length(after_prefix(item, 4));
+  } else {
+    apply_level_item(item);
+  }
+}
+
+// Writes the whole text to a stream, embedded NUL bytes included.
+void put_text(FILE* f, const std::string& text) {
+  if (!text.empty()) std::fwrite(text.data(), 1, text.size(), f);
+}
+
+// Counts the newline characters of a format text.
+int count_lines(const char* format) {
+  int n = 0;
+  for (const char* c = format; *c; ++c)
+    if (*c == '\n') ++n;
+  return n;
+}
+
 }  // namespace
 
+// Prints a formatted message when its level is enabled, to the copy file, the message
+// file and (unless routing is file-only) the screen. Returns 1 when it reached the
+// screen, 0 otherwise.
 int MESS_print(M_type level, const char* format, ...) {
-  if ((level & mess_level) == 0) return 0;
+  if ((level & mess_level) == 0 || !format) return 0;
+
+  // Format once, so that every destination receives the same text.
+  std::string text;
   va_list ap;
   va_start(ap, format);
-  std::vfprintf((level & 0xF0) ? stderr : stdout, format, ap);
+  va_list ap2;
+  va_copy(ap2, ap);
+  int need = std::vsnprintf(nullptr, 0, format, ap);
+  if (need > 0) {
+    text.resize(static_cast<std::size_t>(need) + 1);
+    std::vsnprintf(text.data(), text.size(), format, ap2);
+    text.resize(static_cast<std::size_t>(need));
+  }
+  va_end(ap2);
   va_end(ap);
+
+  if (ofile) {
+    put_text(ofile, text);
+    std::fflush(ofile);
+  }
+
+  // Routing 2 reopens its file for this one message and closes it again, so the log is
+  // complete on disk after every line; a file that cannot be opened is skipped.
+  if (mess_out == 2) {
+    FILE* f = FILE_open(filename.c_str(), "a");
+    if (f) {
+      put_text(f, text);
+      std::fflush(f);
+      close_stream(f, filename);
+    }
+  } else if (pfile) {
+    if (mess_out == -1) {
+      char stamp[kStampSize] = "";
+      DATE_get_current_str(stamp);
+      stamp[kStampSize - 1] = '\0';
+      std::fprintf(pfile, "%s -- ", stamp);
+    }
+    put_text(pfile, text);
+    std::fflush(pfile);
+  }
+
+  if (mess_out == 0) return 0;
+
+  put_text((level & kDiagnostic) ? stderr : stdout, text);
+
+  if (page == 2) {
+    lines += count_lines(format);
+    if (lines > max_lines) MESS_hold(level, kPagePrompt);
+  }
   return 1;
 }
 
-int MESS_set(int, M_type level) {
-  mess_level = level;
+// 1 when the level shares a bit with the enabled level mask, else 0.
+int MESS_check(M_type level) { return (level & mess_level) != 0 ? 1 : 0; }
+
+// The enabled level mask.
+M_type MESS_get() { return mess_level; }
+
+// The number of explicit level settings made so far.
+int MESS_check_set() { return mess_set; }
+
+// Changes the level mask: operations 0, 10, 20 set it to `level` and every more important
+// bit; 1, 11, 21 add `level`; -1, 9, 19 remove it. Operations up to 4 count as explicit
+// settings; 16 and above are defaults that yield once an explicit setting was made;
+// 10 to 15 always apply without counting. Returns 0.
+int MESS_set(int oper, M_type level) {
+  if (oper >= 16 && mess_set > 0) return 0;
+  if (oper <= 4) ++mess_set;
+  switch (oper) {
+    case 0:
+    case 10:
+    case 20:
+      mess_level = fill_below(level);
+      break;
+    case 1:
+    case 11:
+    case 21:
+      mess_level |= level;
+      break;
+    case -1:
+    case 9:
+    case 19:
+      mess_level &= ~level;
+      break;
+    default:
+      break;
+  }
   return 0;
 }
-M_type MESS_get() { return mess_level; }
+
+// Applies a "-me" option value: comma-separated level, file and paging items, in order.
+// Counts as one explicit level setting. Returns 0.
+int MESS_set_str(const char* text) {
+  ++mess_set;
+  int argc = 0;
+  char** argv = nullptr;
+  if (parse_string(text, ',', &argc, &argv) != 0) return 0;
+  for (int i = 0; i < argc; ++i) apply_item(argv[i]);
+  free_parsed_array(argc, argv);
+  return 0;
+}
+
+// The pause prompt: when the level is enabled, the screen is in use, the run is not in
+// batch mode and pausing is allowed, writes `text` and waits for one character of input.
+// Returns 0.
+int MESS_hold(M_type level, const char* text) {
+  if (!MESS_check(level) || mess_out == 0 || FLAG_batch() || page == 0) return 0;
+  FILE* out = ((level & kErrorBits) && (level & kWarnBits)) ? stderr : stdout;
+  if (text) std::fputs(text, out);
+  std::fflush(out);
+  std::getchar();
+  lines = 0;
+  return 0;
+}
+
+// Prints the program banner with the package version at the ordinary message level.
+// Returns 0.
+int MESS_print_prog(const char* text) {
+  MESS_print(0xF00, "      %s (Ver %s)\n\n", text ? text : "", ZUD_version());
+  return 0;
+}
+
+// The page length in lines.
+int MESS_get_max_lines() { return max_lines; }
+
+// Sets the paging mode (0 none, 1 on request, 2 automatic). Returns 0.
+int MESS_set_page(int val) {
+  page = val;
+  return 0;
+}
+
+// Sets the routing mode (1 screen, 0 file only, -1 stamped file, 2 reopened file).
+// Returns 0.
+int MESS_set_out(int val) {
+  mess_out = val;
+  return 0;
+}
+
+// Closes a previous copy file and opens `name` in mode `access` as the copy file that
+// receives every printed message. Returns 0 when it is open, -1 otherwise.
+int MESS_file(const char* name, const char* access) {
+  MESS_file_close();
+  if (!name || !access) return -1;
+  ofile = FILE_open(name, access);
+  if (!ofile) return -1;
+  ofile_name.assign(name);
+  return 0;
+}
+
+// Closes the copy file, if any. Returns 0.
+int MESS_file_close() {
+  close_stream(ofile, ofile_name);
+  ofile = nullptr;
+  ofile_name.clear();
+  return 0;
+}

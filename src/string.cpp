@@ -1,14 +1,20 @@
 // string.cpp — text helpers shared by every module: splitting at a delimiter, case-blind
 // comparison, case changes, line-end removal, and line reading with continuation.
 
-#include <cctype>
 #include <cstdlib>
 #include <cstring>
 
 #include "zud.h"
 
 namespace {
-int lower(char c) { return std::tolower(static_cast<unsigned char>(c)); }
+
+// ASCII case changes, whatever the locale: texts of the package are ASCII.
+int lower(char c) {
+  unsigned char u = static_cast<unsigned char>(c);
+  return (u >= 'A' && u <= 'Z') ? u + ('a' - 'A') : u;
+}
+char upper(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - ('a' - 'A')) : c; }
+
 }  // namespace
 
 // Splits a private copy of `string` at `delim`. Trailing delimiters are dropped first;
@@ -16,6 +22,7 @@ int lower(char c) { return std::tolower(static_cast<unsigned char>(c)); }
 // of delimiters only gives one empty item. Returns 0, or -1 (argc 0, argv null) for a
 // null or empty text or when memory runs out.
 int parse_string(const char* string, char delim, int* argc, char*** argv) {
+  if (!argc || !argv) return -1;
   *argc = 0;
   *argv = nullptr;
   if (!string || !*string) return -1;
@@ -46,7 +53,8 @@ int parse_string(const char* string, char delim, int* argc, char*** argv) {
   return 0;
 }
 
-// Releases the copy and the item array of a parse_string result.
+// Releases the copy and the item array of a parse_string result (the copy starts at the
+// first item). Returns 0.
 int free_parsed_array(int argc, char** argv) {
   if (argc != 0 && argv) {
     std::free(argv[0]);
@@ -67,7 +75,7 @@ int stricmp(const char* s1, const char* s2) {
 }
 
 // As stricmp over at most n characters; with n of 0 or less the first characters are
-// still compared.
+// still compared. Returns the difference, 0 when equal, 1 when either text is null.
 int strnicmp(const char* s1, const char* s2, int n) {
   if (!s1 || !s2) return 1;
   if (n <= 0) n = 1;
@@ -78,18 +86,21 @@ int strnicmp(const char* s1, const char* s2, int n) {
   return 0;
 }
 
+// Turns ASCII letters to upper case in place. Returns 0 for a null or empty text, else 1.
 int up_string(char* string) {
   if (!string || !*string) return 0;
-  for (char* c = string; *c; ++c) *c = static_cast<char>(std::toupper(static_cast<unsigned char>(*c)));
+  for (char* c = string; *c; ++c) *c = upper(*c);
   return 1;
 }
 
+// Turns ASCII letters to lower case in place. Returns 0 for a null or empty text, else 1.
 int low_string(char* string) {
   if (!string || !*string) return 0;
   for (char* c = string; *c; ++c) *c = static_cast<char>(lower(*c));
   return 1;
 }
 
+// Replaces every character `tar` by `fill` in place. Returns 0.
 int fill_string(char* string, char tar, char fill) {
   if (!string) return 0;
   for (char* c = string; *c; ++c)
@@ -97,7 +108,7 @@ int fill_string(char* string, char tar, char fill) {
   return 0;
 }
 
-// Removes every newline and carriage return, closing the gaps.
+// Removes every newline and carriage return, closing the gaps. Returns 1.
 int wsstrip_string(char* string) {
   if (!string) return 1;
   char* out = string;
@@ -107,7 +118,7 @@ int wsstrip_string(char* string) {
   return 1;
 }
 
-// Removes line ends, then the trailing spaces.
+// Removes every newline and carriage return, then the spaces at the end. Returns 1.
 int wstrim_string(char* string) {
   if (!string) return 1;
   wsstrip_string(string);
@@ -116,20 +127,31 @@ int wstrim_string(char* string) {
   return 1;
 }
 
-// Reads the next line, at most len characters (the buffer holds len + 1); a longer
-// line continues as the next read. Returns the number of characters read, or -1 at
-// the end of the file.
+// Reads the next line into `string`, at most `len` characters (the buffer holds len + 1
+// bytes); a longer line continues as the next read. The line end is not stored; a
+// carriage return before it is kept as text. Returns the number of characters read,
+// 0 for an empty line, or -1 at the end of the file (and for a null file or buffer or a
+// negative length).
 int fgetnline(FILE* file, char* string, int len) {
+  if (!string) return -1;
+  string[0] = '\0';
+  if (!file || len < 0) return -1;
   int n = 0;
   int c = EOF;
   while (n < len && (c = std::fgetc(file)) != EOF && c != '\n') string[n++] = static_cast<char>(c);
   string[n] = '\0';
-  if (c == EOF && n == 0) return -1;
-  if (n > 0 && string[n - 1] == '\r') string[--n] = '\0';
+  if (n == 0 && c == EOF) return -1;
+  // A line of exactly len characters: take its line end now, or it would read as an
+  // extra empty line.
+  if (n == len && len > 0) {
+    int next = std::fgetc(file);
+    if (next != '\n' && next != EOF) std::ungetc(next, file);
+  }
   return n;
 }
 
-// As fgetnline; returns 1 for a line, 0 for an empty line, negative at the end.
+// Reads the next line as fgetnline does. Returns 1 when a line was read, 0 for an empty
+// line (`string` empty), or -1 at the end of the file.
 int fgetstring(FILE* file, char* string, int len) {
   int n = fgetnline(file, string, len);
   return n < 0 ? n : (n > 0 ? 1 : 0);

@@ -66,6 +66,7 @@ int low_string(char* string);
 int fill_string(char* string, char tar, char fill);
 int wsstrip_string(char* string);
 int wstrim_string(char* string);
+// Line readers: `string` must hold len + 1 bytes; the line end is not stored.
 int fgetstring(FILE* file, char* string, int len);
 int fgetnline(FILE* file, char* string, int len);
 
