@@ -256,37 +256,28 @@ TEST_F(Mess, CopyFile) {
   EXPECT_EQ(MESS_file(kNoFile, "w"), -1);  // unopenable: refused
 }
 
-// File items: append, truncate, file-only, and the separator after the prefix.
+// File items: append, truncate, file-only, any separator after the prefix.
 TEST_F(Mess, FileItems) {
+  struct Case { const char* prefix; const char* before; M_type level; int rc; const char* screen; const char* file; };
+  const Case cases[] = {
+      {"+fi=", "old\n", 0xF00, 1, "msg\n", "old\nmsg\n"},  // appends; screen too
+      {"-fi:", "old\n", 0xF00, 1, "msg\n", "msg\n"},        // starts empty; ":" separates
+      {"fi=", "old\n", 0xF00, 0, "", "old\nmsg\n"},         // file only: screen silent, 0
+      {"fi=", "", 0x30, 0, "", "msg\n"},                     // errors too stay off the screen
+      {"FI=", "", 0xF00, 0, "", "msg\n"},                    // prefix ignores case
+  };
   SetLevel(0x000FFFFF);
   const std::string log = Tmp("mess_log.txt");
-
-  // "+fi=": appends to what the file held; the screen still gets the message.
-  spit(log, "old\n");
-  MESS_set_str(("+fi=" + log).c_str());
-  testing::internal::CaptureStdout();
-  EXPECT_EQ(MESS_print(0xF00, "new\n"), 1);
-  EXPECT_EQ(testing::internal::GetCapturedStdout(), "new\n");
-  EXPECT_EQ(slurp(log), "old\nnew\n");
-
-  // "-fi:" (any separator): the file starts empty.
-  spit(log, "old\n");
-  MESS_set_str(("-fi:" + log).c_str());
-  testing::internal::CaptureStdout();
-  MESS_print(0xF00, "fresh\n");
-  EXPECT_EQ(testing::internal::GetCapturedStdout(), "fresh\n");
-  EXPECT_EQ(slurp(log), "fresh\n");
-
-  // "fi=": the file only, the screen stays silent and the result is 0.
-  spit(log, "");
-  MESS_set_str(("fi=" + log).c_str());
-  testing::internal::CaptureStdout();
-  testing::internal::CaptureStderr();
-  EXPECT_EQ(MESS_print(0xF00, "quiet\n"), 0);
-  EXPECT_EQ(MESS_print(0x30, "err\n"), 0);
-  EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
-  EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
-  EXPECT_EQ(slurp(log), "quiet\nerr\n");
+  for (const auto& c : cases) {
+    spit(log, c.before);
+    MESS_set_str((c.prefix + log).c_str());
+    testing::internal::CaptureStdout();
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(MESS_print(c.level, "%s\n", "msg"), c.rc) << c.prefix;
+    std::string screen = testing::internal::GetCapturedStdout() + testing::internal::GetCapturedStderr();
+    EXPECT_EQ(screen, c.screen) << c.prefix;
+    EXPECT_EQ(slurp(log), c.file) << c.prefix;
+  }
 }
 
 // "fi" with a file that cannot be opened still switches the screen off.

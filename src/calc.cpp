@@ -1,0 +1,264 @@
+// calc.cpp — point functions of moist air: vapour pressure, mixing ratio, potential,
+// virtual, equivalent-potential and wet-bulb temperatures, the dry and saturated
+// adiabats, the mixing-ratio line and the lifting condensation level.
+//
+// Temperatures are in kelvin, pressures and vapour pressures in mb, moisture amounts in
+// g/kg. Each function is pure: no state, no allocation, no messages. Arithmetic is in
+// double and the result is rounded to float, as the sounding records store floats.
+//
+// Two invalid results exist and callers rely on which one they get: -9999.0 (missing)
+// and 0.0 (nothing to report; a zero dew point means dry air).
+//
+// Dual-use moisture arguments: a value of at most 100 cannot be a plausible kelvin
+// temperature, so where a function accepts either a temperature or a moisture amount
+// in one argument, such a value is taken as the moisture amount itself.
+
+#include <cmath>
+
+#include "zud.h"
+
+namespace {
+
+constexpr double kEpsG = 622.0;          // ratio of gas constants (water/dry) times 1000: g/kg
+constexpr double kPoisson = 0.286;       // R/cp of dry air
+constexpr double kVirtCoef = 0.609;      // virtual temperature increase per (g/g)
+constexpr double kSatadCoef = -2.6518986;  // exponent of the saturated adiabat, K per g/kg
+constexpr double kRefPres = 1000.0;      // reference pressure of potential temperatures, mb
+constexpr float kMoistMax = 100.0f;      // dual-use arguments at most this are moisture amounts
+constexpr float kMinVaporT = 100.0f;     // below this (K) the vapour pressure is reported as 0
+
+constexpr float kMaxSatadPres = 2000.0f; // highest pressure (mb) a saturated adiabat is followed to
+constexpr int kSatadSteps = 12;          // residual evaluations of the saturated-adiabat search
+constexpr double kSatadStart = 253.16;   // first guess of the search, K
+constexpr double kSatadSpan = 120.0;     // half-width of the searched interval, K
+constexpr double kSatadTol = 2e-5;       // squared residual (K^2) that ends the search
+
+constexpr float kMaxLclPres = 1100.0f;   // highest starting pressure (mb) of a lifted parcel
+constexpr float kMinLclT = 100.0f;       // starting temperatures at most this (K) are invalid
+constexpr int kLclSteps = 8;             // corrections of the condensation-level pressure
+constexpr double kLclTol = 1e-4;         // squared gap (K^2) between the two lines that ends it
+constexpr double kLclGain = 0.02;        // log2 of the pressure correction per kelvin of gap
+
+// The label of the saturated adiabat reached by lifting (temp, dewp) at pr dry-adiabatically
+// to its condensation level; -9999.0 when no condensation level can be found.
+float lifted_satad_label(float temp, float dewp, float pr) {
+  const float plcl = lcl_pres(temp, dewp, pr);
+  if (plcl == MISSING) return MISSING;
+  return thetae_on_satad(lcl_temp(temp, pr, plcl), plcl);
+}
+
+// True when the guard shared by the functions that take temperature, dew point and
+// pressure rejects the arguments (a missing Celsius value converted to kelvin fails it).
+bool bad_moist_args(float temp, float dewp, float pr) {
+  return temp <= 0.0f || dewp < 0.0f || pr < 0.0f;
+}
+
+// Temperature at pend (mb) on the saturated adiabat reached by lifting (temp, dewp) at
+// pr: the wet-bulb functions. 0.0 for dry air, -9999.0 on the shared guard or when no
+// condensation level is found.
+float descend_lifted(float temp, float dewp, float pr, float pend) {
+  if (bad_moist_args(temp, dewp, pr)) return MISSING;
+  if (dewp == 0.0f) return 0.0f;
+  const float label = lifted_satad_label(temp, dewp, pr);
+  if (label == MISSING) return MISSING;
+  return temp_on_satad(label, pend);
+}
+
+}  // namespace
+
+// Saturation vapour pressure over a plane water surface (mb) at t kelvin, by the
+// Goff-Gratch formulation; -9999.0 for t below 0, 0.0 for t below 100 K.
+float vapor_pr(float t) {
+  if (t < 0.0f) return MISSING;
+  if (t < kMinVaporT) return 0.0f;
+  const double tk = t;
+  const double x = 23.832241 - 5.02808 * std::log10(tk) -
+                   1.3816e-7 * std::pow(10.0, 11.344 - 0.0303998 * tk) +
+                   8.132801e-3 * std::pow(10.0, 3.49149 - 1302.8844 / tk) - 2949.076 / tk;
+  return static_cast<float>(std::pow(10.0, x));
+}
+
+// Mixing ratio (g/kg) at pressure pr (mb): the saturation mixing ratio when temp is a
+// temperature (K), the actual one when it is the dew point, and that of the vapour
+// pressure temp (mb) when temp is at most 100. -9999.0 when an argument is missing or
+// the vapour pressure reaches the pressure (no finite mixing ratio: the water boils);
+// 0.0 when an argument is not positive.
+float mix_ratio(float temp, float pr) {
+  if (temp == MISSING || pr == MISSING) return MISSING;
+  if (temp <= 0.0f || pr <= 0.0f) return 0.0f;
+  const double e = temp <= kMoistMax ? temp : vapor_pr(temp);
+  if (e >= pr) return MISSING;
+  return static_cast<float>(kEpsG * e / (pr - e));
+}
+
+// Specific humidity (g/kg) at pressure pr (mb), temp as in mix_ratio, approximated as
+// 622 e / p. -9999.0 when an argument is missing, 0.0 when one is not positive.
+float spec_hum(float temp, float pr) {
+  if (temp == MISSING || pr == MISSING) return MISSING;
+  if (temp <= 0.0f || pr <= 0.0f) return 0.0f;
+  const double e = temp <= kMoistMax ? temp : vapor_pr(temp);
+  return static_cast<float>(kEpsG * e / pr);
+}
+
+// Potential temperature (K) of air at temp (K) and pr (mb); -9999.0 when either is not
+// positive.
+float pot_temp(float temp, float pr) {
+  if (temp <= 0.0f || pr <= 0.0f) return MISSING;
+  return static_cast<float>(temp * std::pow(kRefPres / pr, kPoisson));
+}
+
+// Virtual temperature (K) of air at temp (K) and pr (mb) whose moisture dewp is a dew
+// point (K), a mixing ratio (g/kg, at most 100) or 0 for dry air. -9999.0 when temp is
+// not positive, dewp or pr negative, or no mixing ratio exists at that dew point.
+float virt_temp(float temp, float dewp, float pr) {
+  if (bad_moist_args(temp, dewp, pr)) return MISSING;
+  if (dewp == 0.0f) return temp;
+  const float w = dewp <= kMoistMax ? dewp : mix_ratio(dewp, pr);
+  if (w == MISSING) return MISSING;
+  return static_cast<float>(temp * (1.0 + kVirtCoef * w / 1000.0));
+}
+
+// Virtual potential temperature (K); arguments as in virt_temp. -9999.0 on the guard of
+// virt_temp, and also when pr is 0 (no potential temperature at zero pressure).
+float virt_pot_temp(float temp, float dewp, float pr) {
+  if (bad_moist_args(temp, dewp, pr)) return MISSING;
+  if (dewp == 0.0f) return pot_temp(temp, pr);
+  if (pr <= 0.0f) return MISSING;
+  const float tv = virt_temp(temp, dewp, pr);
+  if (tv == MISSING) return MISSING;
+  return static_cast<float>(tv * std::pow(kRefPres / pr, kPoisson));
+}
+
+// Temperature (K) at pr (mb) on the dry adiabat of potential temperature pot (K); 0.0
+// when either is not positive.
+float temp_on_dryad(float pot, float pr) {
+  if (pot <= 0.0f || pr <= 0.0f) return 0.0f;
+  return static_cast<float>(pot * std::pow(pr / kRefPres, kPoisson));
+}
+
+// Label (K) of the saturated adiabat through a saturated parcel at temp (K) and pr (mb):
+// the potential temperature it would reach if all its vapour condensed. 0.0 when either
+// argument is not positive or the parcel is too warm to hold saturation at pr.
+float thetae_on_satad(float temp, float pr) {
+  if (temp <= 0.0f || pr <= 0.0f) return 0.0f;
+  const float ws = mix_ratio(temp, pr);
+  if (ws == MISSING) return 0.0f;
+  return static_cast<float>(pot_temp(temp, pr) / std::exp(kSatadCoef * ws / temp));
+}
+
+// Temperature (K) at pr (mb) on the saturated adiabat labelled pot (K, as given by
+// thetae_on_satad), found by bisection over 253.16 +/- 120 K in at most 12 steps.
+// -9999.0 when either argument is not positive or pr exceeds 2000 mb.
+float temp_on_satad(float pot, float pr) {
+  if (pot <= 0.0f || pr <= 0.0f || pr > kMaxSatadPres) return MISSING;
+  double t = kSatadStart;
+  double step = kSatadSpan;
+  for (int i = 0; i < kSatadSteps; ++i) {
+    const float tf = static_cast<float>(t);
+    const float ws = mix_ratio(tf, pr);
+    const double theta = pot_temp(tf, pr);
+    // Too warm to saturate at pr: the saturation mixing ratio is unbounded, the
+    // exponential vanishes, and the residual is -theta (search colder).
+    const double x = ws == MISSING ? -theta : pot * std::exp(kSatadCoef * ws / t) - theta;
+    if (x * x < kSatadTol) break;
+    step /= 2.0;
+    t += x > 0.0 ? step : -step;
+  }
+  return static_cast<float>(t);
+}
+
+// Temperature (K) at pr (mb) on the line of constant saturation mixing ratio w (g/kg);
+// 0.0 when either is not positive.
+float temp_on_mixrat(float w, float pr) {
+  if (w <= 0.0f || pr <= 0.0f) return 0.0f;
+  const double m = static_cast<double>(w) * pr / (kEpsG + w);  // vapour pressure, mb
+  const double x = std::log10(m);
+  const double c = std::pow(m, 0.0915) - 1.2035;
+  return static_cast<float>(std::pow(10.0, 0.0498646455 * x + 2.4082965) - 7.08475 +
+                            38.9114 * c * c);
+}
+
+// Relative humidity (percent) of air at t (K) with dew point td (K), or the ratio of two
+// like moisture amounts when both are at most 100. -9999.0 when either is not positive,
+// or when t is a moisture amount but td a temperature (no vapour pressure to divide by).
+float rel_hum(float t, float td) {
+  if (t <= 0.0f || td <= 0.0f) return MISSING;
+  if (t <= kMoistMax && td <= kMoistMax) return static_cast<float>(100.0 * td / t);
+  const double es = vapor_pr(t);
+  if (es <= 0.0) return MISSING;
+  return static_cast<float>(100.0 * vapor_pr(td) / es);
+}
+
+// Convective temperature (K) at the surface pressure pr (mb): the temperature from which
+// a dry-adiabatic ascent of air with mean mixing ratio wbar (g/kg) saturates at pc (mb).
+// 0.0 when the arguments give no such ascent.
+float conv_temp(float wbar, float pc, float pr) {
+  const float tmr = temp_on_mixrat(wbar, pc);
+  return temp_on_dryad(pot_temp(tmr, pc), pr);
+}
+
+// Pressure (mb) of the lifting condensation level of air at ts (K) with dew point tds (K)
+// at ps (mb): where its dry adiabat meets its mixing-ratio line, refined in at most 8
+// corrections. -9999.0 when ts or tds is at most 100 K, ps is not positive or above
+// 1100 mb, or the dew point is too warm for a mixing ratio at ps.
+float lcl_pres(float ts, float tds, float ps) {
+  if (ts <= kMinLclT || tds <= kMinLclT || ps <= 0.0f || ps > kMaxLclPres) return MISSING;
+  const float ws = mix_ratio(tds, ps);
+  if (ws == MISSING) return MISSING;
+  const float os = pot_temp(ts, ps);
+  double pl = ps;
+  // Below the level the dry adiabat is the warmer line (gap < 0, pressure falls), above
+  // it the colder one (gap > 0, pressure rises).
+  double gap = temp_on_mixrat(ws, ps) - temp_on_dryad(os, ps);
+  for (int n = 0; n < kLclSteps && gap * gap > kLclTol; ++n) {
+    pl *= std::exp2(kLclGain * gap);
+    const float plf = static_cast<float>(pl);
+    gap = temp_on_mixrat(ws, plf) - temp_on_dryad(os, plf);
+  }
+  return static_cast<float>(pl);
+}
+
+// Temperature (K) at the lifting condensation level pl (mb) of air at ts (K) and ps (mb):
+// its dry adiabat at pl. 0.0 when the starting point or pl is invalid.
+float lcl_temp(float ts, float ps, float pl) {
+  return temp_on_dryad(pot_temp(ts, ps), pl);
+}
+
+// Equivalent potential temperature (K) of air at temp (K) with dew point dewp (K, 0 for
+// dry air) at pr (mb): the label of the saturated adiabat through its condensation level.
+// The potential temperature for dry air; -9999.0 when temp is not positive, dewp or pr
+// negative, or no condensation level can be found.
+float eq_pot_temp(float temp, float dewp, float pr) {
+  if (bad_moist_args(temp, dewp, pr)) return MISSING;
+  if (dewp == 0.0f) return pot_temp(temp, pr);
+  return lifted_satad_label(temp, dewp, pr);
+}
+
+// Wet-bulb temperature (K) of air at temp (K) with dew point dewp (K) at pr (mb): lifted
+// to saturation, then brought back to pr along its saturated adiabat. 0.0 for dry air
+// (dewp 0); -9999.0 on the guard of eq_pot_temp or when no condensation level is found.
+float wet_bulb(float temp, float dewp, float pr) {
+  return descend_lifted(temp, dewp, pr, pr);
+}
+
+// Wet-bulb potential temperature (K): as wet_bulb, but the descent along the saturated
+// adiabat ends at 1000 mb.
+float wet_bulb_pot_temp(float temp, float dewp, float pr) {
+  return descend_lifted(temp, dewp, pr, static_cast<float>(kRefPres));
+}
+
+// The value at pr (mb) between t1 at p1 and t2 at p2, linear in the logarithm of
+// pressure (extrapolated outside the two). With one value missing the other is
+// returned; -9999.0 when p1 or p2 is not positive, both values are missing, pr is not
+// positive, or p1 equals p2 with two different values.
+float interp_temp(float t1, float t2, float p1, float p2, float pr) {
+  if (p1 <= 0.0f || p2 <= 0.0f) return MISSING;
+  if (t1 == MISSING && t2 == MISSING) return MISSING;
+  if (t1 == MISSING) return t2;
+  if (t2 == MISSING) return t1;
+  if (p1 == p2) return t1 == t2 ? t1 : MISSING;  // no gradient between one pressure
+  if (pr <= 0.0f) return MISSING;
+  const double ratio = std::log(static_cast<double>(pr) / p1) /
+                       std::log(static_cast<double>(p1) / p2);
+  return static_cast<float>(t1 - (static_cast<double>(t2) - t1) * ratio);
+}
