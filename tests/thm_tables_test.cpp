@@ -294,3 +294,18 @@ TEST_F(Tables, StormTableLevel) {
   MESS_set(10, 0x000FFFFF);
   EXPECT_TRUE(lines_of(THERM_storm_table).empty());
 }
+
+// Wind-level table: the storm motion in the heading, and the storm-relative wind of each
+// row with its speed in knots and its components in m/s. By hand (see the storm table):
+// (3.606, 3.858) m/s from 223 degrees at 5.281 m/s = 10.27 knots.
+TEST_F(Tables, WindTableStormRelative) {
+  analyse(sounding, kLevels, winds, kLevels);
+  const auto out = lines_of(THERM_wind_table);
+  ASSERT_GE(out.size(), 16u);
+  EXPECT_EQ(out[2], "   Storm motion: 300 at  15 knt\n");
+  for (std::size_t i = 8; i < 15; ++i) {
+    ASSERT_GE(out[i].size(), 36u);
+    EXPECT_EQ(out[i].substr(36), " | 223  10   3.6   3.9 \n") << out[i];
+  }
+  EXPECT_EQ(out[15], kPause);  // a short table pauses at its end
+}
