@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <initializer_list>
 
 #include "zudresrc.h"
 #include "zudupa.h"
@@ -186,6 +187,47 @@ void parcel_start(UPA_level* b, float* thick) {
     default:  // mixed layer: the ascent takes the layer mean itself
       break;
   }
+}
+
+// Risk words of the indices, from the least to the most severe class.
+constexpr const char* kLiftedWords[] = {"None\n", "Showers probable\n",
+                                        "Thunderstorms probable\n",
+                                        "Severe thunderstorms possible\n",
+                                        "Severe thunderstorms probable\n"};
+constexpr const char* kTotalsWords[] = {"None\n", "Scattered moderate thunderstorms\n",
+                                        "Scattered heavy thunderstorms\n",
+                                        "Severe Thunderstorms probable\n"};
+constexpr const char* kKWords[] = {"None\n",
+                                   "< 20 % chance of thunderstorms\n",
+                                   "20-40 % chance of thunderstorms\n",
+                                   "40-60 % chance of thunderstorms\n",
+                                   "60-80 % chance of thunderstorms\n",
+                                   "> 80 % chance of thunderstorms\n"};
+constexpr const char* kSweatWords[] = {"None\n", "Showers and thunderstorms possible\n",
+                                       "Severe Thunderstorms possible\n"};
+constexpr const char* kEnergyWords[] = {"None\n", "Scattered severe thunderstorms\n",
+                                        "Severe Thunderstorms probable\n"};
+
+// The word of the first class whose bound x exceeds (indices where lower is riskier);
+// words holds one more entry than bounds.
+const char* risk_above(float x, std::initializer_list<float> bounds, const char* const* words) {
+  std::size_t i = 0;
+  for (const float b : bounds) {
+    if (x > b) return words[i];
+    ++i;
+  }
+  return words[i];
+}
+
+// The word of the first class whose bound x stays below (indices where higher is
+// riskier); words holds one more entry than bounds.
+const char* risk_below(float x, std::initializer_list<float> bounds, const char* const* words) {
+  std::size_t i = 0;
+  for (const float b : bounds) {
+    if (x < b) return words[i];
+    ++i;
+  }
+  return words[i];
 }
 
 // Prints a line of a pressure (mb), its height (m) and the height in feet; `format`
@@ -388,37 +430,17 @@ const THERM_values* THERM_get_values() { return &values; }
 const char* THERM_risk_word(THERM_risk_index index, float x) {
   switch (index) {
     case THERM_risk_index::lifted:
-      if (x > 2) return "None\n";
-      if (x > 0) return "Showers probable\n";
-      if (x > -2) return "Thunderstorms probable\n";
-      if (x > -4) return "Severe thunderstorms possible\n";
-      return "Severe thunderstorms probable\n";
+      return risk_above(x, {2, 0, -2, -4}, kLiftedWords);
     case THERM_risk_index::showalter:
-      if (x > 3) return "None\n";
-      if (x > 1) return "Showers probable\n";
-      if (x > -2) return "Thunderstorms probable\n";
-      if (x > -6) return "Severe thunderstorms possible\n";
-      return "Severe thunderstorms probable\n";
+      return risk_above(x, {3, 1, -2, -6}, kLiftedWords);
     case THERM_risk_index::total_totals:
-      if (x < 44) return "None\n";
-      if (x < 49) return "Scattered moderate thunderstorms\n";
-      if (x < 55) return "Scattered heavy thunderstorms\n";
-      return "Severe Thunderstorms probable\n";
+      return risk_below(x, {44, 49, 55}, kTotalsWords);
     case THERM_risk_index::k:
-      if (x < 15) return "None\n";
-      if (x < 20) return "< 20 % chance of thunderstorms\n";
-      if (x < 25) return "20-40 % chance of thunderstorms\n";
-      if (x < 30) return "40-60 % chance of thunderstorms\n";
-      if (x < 35) return "60-80 % chance of thunderstorms\n";
-      return "> 80 % chance of thunderstorms\n";
+      return risk_below(x, {15, 20, 25, 30, 35}, kKWords);
     case THERM_risk_index::sweat:
-      if (x < 300) return "None\n";
-      if (x < 400) return "Showers and thunderstorms possible\n";
-      return "Severe Thunderstorms possible\n";
+      return risk_below(x, {300, 400}, kSweatWords);
     case THERM_risk_index::energy:
-      if (x > 0) return "None\n";
-      if (x > -2) return "Scattered severe thunderstorms\n";
-      return "Severe Thunderstorms probable\n";
+      return risk_above(x, {0, -2}, kEnergyWords);
   }
   return "\n";
 }

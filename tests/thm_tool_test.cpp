@@ -4,7 +4,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cmath>
 #include <cstdio>
 #include <functional>
 #include <sstream>
@@ -267,22 +266,6 @@ TEST_F(Therm, ParcelChoice) {
   }
 }
 
-// The choices differ from one another: the checks above would pass for a module that
-// ignored the resource only if all ascents agreed, which they do not.
-TEST_F(Therm, ParcelChoicesDiffer) {
-  float plcl[3];
-  const char* params[] = {"par=sfc", "par=layer:100", "par=700:10:5"};
-  for (int i = 0; i < 3; ++i) {
-    RES_put("plot_param", params[i]);
-    THERM_set_data(1000, sounding, kLevels, nullptr, 0);
-    THERM_calc();
-    plcl[i] = THERM_get_values()->parcel.plcl;
-  }
-  EXPECT_NE(plcl[0], plcl[1]);
-  EXPECT_NE(plcl[0], plcl[2]);
-  EXPECT_NE(plcl[1], plcl[2]);
-}
-
 // The reset touches exactly the station fields and the always-printed values.
 TEST(ThermInitValues, ExactFields) {
   THERM_values v;
@@ -302,23 +285,4 @@ TEST(ThermInitValues, ExactFields) {
                   v.ei, v.brn, v.bshear, v.ehi, v.thetae.index, v.parcel.Bplus,
                   v.helicity.pos_hel, v.shear.pos_shr})
     EXPECT_EQ(f, 7.0f);
-}
-
-// Values of THERM_calc that follow from the mandatory levels by hand.
-TEST_F(Therm, CalcByHand) {
-  THERM_set_data(1000, sounding, kLevels, nullptr, 0);
-  THERM_calc();
-  const THERM_values& v = *THERM_get_values();
-  EXPECT_FLOAT_EQ(v.thick, 5600);                  // 5700 - 100 m
-  EXPECT_NEAR(v.lapse57, 14.0 / 2.6, 1e-4);        // (2 - -12) C over 2.6 km
-  EXPECT_FLOAT_EQ(v.tt, 44);                       // 12 + 8 + 24
-  EXPECT_FLOAT_EQ(v.k, 26);                        // 24 + 8 - 6
-  EXPECT_EQ(v.wmo, IMISSING);                      // never set by the analysis
-  // Surface air 20 C over 15 C: its condensation level lies between 950 and 900 mb
-  // (about 125 m per degree of dew-point depression: 625 m, some 70 mb up).
-  EXPECT_GT(v.plcl, 900);
-  EXPECT_LT(v.plcl, 950);
-  // Without winds the kinematic analyses have nothing to work on.
-  EXPECT_EQ(v.helicity.pos_hel, M);
-  EXPECT_EQ(v.shear.pos_shr, M);
 }
