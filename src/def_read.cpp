@@ -8,8 +8,6 @@
 // DEF lines and from the "+" elements of the defaults path. Block state and tags carry
 // from one file to the next, because the files of the path are read as one stream.
 
-#include <sys/stat.h>
-
 #include <array>
 #include <cctype>
 #include <cstdlib>
@@ -41,7 +39,7 @@ constexpr const char* kDefaultFile = ".zuddef";  // file name when none is given
 // Names looked for, in this order, when a directory is named.
 constexpr std::array<const char*, 3> kDirFiles = {"zud.cfg", ".zuddef", "Zud.res"};
 
-constexpr M_type kWarn = 0xC0;  // message level of misplaced directives
+constexpr M_type kWarn = 0xC0;  // message level (warn) of the reader's warnings
 
 // How the open file was obtained, so that closing matches opening.
 enum class Source { kNone, kFile, kPipe, kStdin };
@@ -180,8 +178,9 @@ bool directive(const Words& w) {
     undefine_tag(w.second);
   } else if (d == "IF") {
     // A block beyond the limit cannot be tracked; it is skipped whole, and its own
-    // ELIF/ELSE/END are counted so the blocks around it stay paired.
-    if (lost_blocks > 0 || num_match == kMaxBlocks) {
+    // ELIF/ELSE/END are counted so the blocks around it stay paired. While one is
+    // skipped the open blocks stay at the limit, so blocks inside it are skipped too.
+    if (num_match == kMaxBlocks) {
       if (lost_blocks++ == 0)
         MESS_print(kWarn, "DEF_get: more than %d nested ifs, block skipped\n", kMaxBlocks);
     } else {
@@ -203,16 +202,6 @@ bool directive(const Words& w) {
   return true;
 }
 
-bool path_is_dir(const std::string& name) {
-  struct stat st;
-  return stat(name.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
-}
-
-bool path_exists(const std::string& name) {
-  struct stat st;
-  return stat(name.c_str(), &st) == 0;
-}
-
 }  // namespace
 
 // Opens a defaults file for reading, closing one still open. An empty or null name means
@@ -221,11 +210,11 @@ bool path_exists(const std::string& name) {
 int DEF_open(const char* filename) {
   DEF_close();
   std::string name = (filename && *filename) ? filename : kDefaultFile;
-  if (path_is_dir(name)) {
+  if (FILE_is_dir(name.c_str())) {
     std::string dir = name.back() == '/' ? name : name + "/";
     name.clear();
     for (const char* candidate : kDirFiles) {
-      if (path_exists(dir + candidate)) {
+      if (FILE_exist((dir + candidate).c_str())) {
         name = dir + candidate;
         break;
       }
@@ -249,6 +238,10 @@ int DEF_get(char* resrc, char* value) {
   int rc;
   while ((rc = fgetstring(def_file, line, kMaxLine)) >= 0) {
     if (rc == 0 || line[0] == '#') continue;
+    // A file written with CR-LF line ends: the CR belongs to the line end, not to a
+    // quoted value that runs to the end of the line.
+    size_t len = std::strlen(line);
+    if (len > 0 && line[len - 1] == '\r') line[len - 1] = '\0';
     Words w = split_line(line);
     if (w.first.empty() || directive(w)) continue;
     if (!w.has_second || matches != 1) continue;

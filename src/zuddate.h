@@ -31,5 +31,8 @@ int DATE_monday_julian(int year, int month, int day, int* julian);
 int DATE_decode_label(const char* str, Date* date);
 int DATE_decode_month(const char* str);
 int DATE_set_TZ(const char* str);
+// The display time zone: returns the zone text (sign position and letters) and stores
+// the offset in seconds and the sign (-1, 0, +1) where pointers are given.
+const char* DATE_get_TZ(int* offset, int* sign);
 
 #endif  // ZUDDATE_H

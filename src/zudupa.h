@@ -95,26 +95,76 @@ int UPA_rewind(int cvt_fd);
 int UPA_getinfo(int cvt_fd, UPA_info* info);
 int UPA_read(int cvt_fd, UPA_report* report, int rep_type, int* statnum);
 // -- text-layout group decoders
-// (reader section: decd_ph, decd_td, decd_wd)
+int decd_ph(const char* str, float* pres, float* hght);
+int decd_td(const char* str, float* temp, float* dewpt);
+int decd_wd(const char* str, float* dir, float* spd);
 
 // ---- plt_labl: plot labels ----------------------------------------------------------
 int PLT_label_up_right(const char* str);
+const char* PLT_get_label(int overlay, int position);
 
 // ---- ua_tool: the open file at program level ------------------------------------------
 int UPA_open_file(const char* filename);
 int UPA_rewind_file();
+Date* UPA_get_file_date();
 // -- station choice
-// (station section)
+int UPA_list_stations();
+int UPA_get_station(const char* id, UPA_report* report);
+int UPA_prompt_station(UPA_report* report);
+int UPA_set_prompt(int val);
 // -- sounding listing
-// (listing section)
+// Level labels of UPA_print_level (any other ind prints as a number).
+constexpr int UPA_LAB_SFC = -1;  // "SFC " when the pressure exceeds 500 mb
+constexpr int UPA_LAB_TRP = -2;
+constexpr int UPA_LAB_WND = -3;
+constexpr int UPA_LAB_PAR = -4;
+constexpr int UPA_LAB_LCL = -5;
+constexpr int UPA_LAB_LFC = -6;
+constexpr int UPA_LAB_EL = -7;
+constexpr int UPA_LAB_MPL = -8;
+constexpr int UPA_LAB_WBZ = -9;
+constexpr int UPA_LAB_FRZ = -10;
+int UPA_set_miss_dash();
+int UPA_level_init(UPA_level* lev);
+int UPA_print_locate(M_type mess, const UPA_report* report);
+int UPA_print_report(M_type mess, const UPA_report* report);
+int UPA_print_level(M_type mess1, M_type mess2, int ind, const UPA_level* level);
+int UPA_print_wind(M_type mess1, M_type mess2, int ind, const UPA_level* level,
+                   const WIND* storm);
 
 // ---- ua_merge: report merging, interpolation, hydrostatic filling --------------------
-// (merge section)
+// Capacity of each merged profile (thermodynamic and wind). The largest possible merge
+// needs 224 thermodynamic and 124 wind levels, so a profile never outgrows it.
+constexpr int UPA_MAX_LEVELS = 300;
+// Entries of a profile's index map: one per mandatory-part slot (entry 24 unused).
+constexpr int UPA_MAN_INDEX = 25;
+
+// -- level interpolation and hydrostatic filling
+float UPA_get_level(int coord, const UPA_level* level);
+float UPA_thick_top(int coord, float bottom, float thick);
+float UPA_thick_bottom(int coord, float top, float thick);
+float UPA_sfc_pres(const UPA_level* lev, const int* ind);
+int UPA_interp_levels(UPA_level* levels, int num_level, int coord, const float* values,
+                      UPA_level* result, int num_result);
+int UPA_interp(UPA_level* levels, int num_level, int coord, float value, UPA_level* result);
+int UPA_calc_temp(UPA_level* levels, int num);
+int UPA_calc_height(UPA_level* level, int num);
+int UPA_calc_press(UPA_level* level, int num);
+// -- report merging
+int UPA_merge_report(UPA_report* report);
+int UPA_sm_merge(UPA_report* report, UPA_level* merge, int* man_index);
+int UPA_wm_merge(UPA_report* report, UPA_level* merge, int* man_index);
+int UPA_calc_wind(UPA_level* sm, int sm_num, UPA_level* wm, int wm_num);
 
 // ---- ua_calc: sounding analyses -------------------------------------------------------
 // (analysis section)
 
 // ---- thm_tool: analysis state and tables ----------------------------------------------
+// -- hand-over from the report merge
+int THERM_set_trop(const UPA_level* lev);
+int THERM_set_mwnd(const UPA_level* lev);
+int THERM_set_data(float pr, UPA_level* smi, int smi_num, UPA_level* wmi, int wmi_num);
+UPA_level* THERM_get_sfc();
 // (tables section)
 
 #endif  // ZUDUPA_H

@@ -151,6 +151,7 @@ TEST_F(DefRead, EntriesOfAFile) {
       {"prog.empty", ""},                 // an empty quoted value is still a value
       {"prog.colons:", "two"},            // only one colon is removed
       {"prog.indent", "tabbed"},          // leading blanks and a tab separate words
+      {"prog.crlf", "to the line end"},   // CR-LF line: the CR is not part of the value
   };
   EXPECT_EQ(read_file("entries.def"), want);
 }
@@ -330,4 +331,11 @@ TEST_F(DefRead, Environment) {
   EXPECT_EQ(DEF_env("file_path", nullptr, value), 1);
   EXPECT_EQ(std::string(value), std::string(199, 'v'));
   unsetenv("zudprog.raw.file_path");
+}
+
+// A name beginning with "|" reads the output of a command, and closing waits for it.
+TEST_F(DefRead, CommandPipe) {
+  ASSERT_EQ(DEF_open("|printf 'p.pipe yes\\n'"), 0);
+  EXPECT_EQ(read_all(), (Entries{{"p.pipe", "yes"}}));
+  EXPECT_EQ(DEF_close(), 0);
 }

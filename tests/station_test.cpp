@@ -1,0 +1,268 @@
+// Station choice: the station listing, searching by identifier or WMO number, and the
+// interactive or resource-driven selection with its exit statuses.
+//
+// Selection is one-shot per process and ends the run in most outcomes, so every
+// selection runs in a death-test child; its standard output (and, where answers are
+// typed, standard input) is redirected to files that the parent reads afterwards.
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+#include "zudresrc.h"
+#include "zudupa.h"
+
+namespace {
+
+const std::string kDir = std::string(ZUD_TEST_DATA) + "/station";
+const std::string kAnswers = kDir + "/answers.upa";  // ABC, AbCd, 1abc, 72, ABCDEFGHIJ
+const std::string kWmo = kDir + "/wmo.upa";          // FIRST 10, WMOA 72, WMOB 72
+const std::string kList16 = kDir + "/list16.upa";    // S01..S16, the fifth is LONG05
+const std::string kEmpty = kDir + "/empty.upa";      // date line, no stations
+
+// A file in the build tree private to the running test.
+std::string out_file(const char* tag) {
+  const auto* info = testing::UnitTest::GetInstance()->current_test_info();
+  return std::string(ZUD_BUILD_DATA) + "/" + info->name() + "_" + tag + ".txt";
+}
+
+std::string slurp(const std::string& path) {
+  std::ifstream in(path);
+  std::stringstream ss;
+  ss << in.rdbuf();
+  return ss.str();
+}
+
+int count(const std::string& text, const std::string& what) {
+  int n = 0;
+  for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++n;
+  return n;
+}
+
+// In a child: standard output to `out`, standard input from `in` when given.
+void redirect(const std::string& out, const std::string& in = "") {
+  if (!std::freopen(out.c_str(), "w", stdout)) std::_Exit(99);
+  if (!in.empty() && !std::freopen(in.c_str(), "r", stdin)) std::_Exit(98);
+}
+
+// In a child: output to `out`, typed answers from `in` (none when empty), the
+// "identifier" resource `ident` (none when null); opens `file` and selects. Exits 0
+// when the station `want` was chosen, 1 otherwise; outcomes that end the run inside
+// selection give their own status.
+[[noreturn]] void select_station(const std::string& out, const std::string& file,
+                                 const char* ident, const std::string& in, const char* want) {
+  redirect(out, in);
+  if (ident) RES_put("identifier", ident);
+  UPA_open_file(file.c_str());
+  UPA_report report;
+  int rc = UPA_prompt_station(&report);
+  std::fflush(stdout);
+  std::exit(rc == 1 && std::string(report.id) == want ? 0 : 1);
+}
+
+}  // namespace
+
+// Answers and the station each selects, with the answer as it is searched for: answers
+// of three characters, or not starting with a lower-case letter, are upper-cased.
+TEST(StationDeathTest, AnswerForms) {
+  struct Case { const char* file; const char* answer; const char* want; const char* searched; };
+  const std::string a = kAnswers, w = kWmo;
+  const Case cases[] = {
+      {a.c_str(), "abc", "ABC", "ABC"},     // three characters: upper-cased
+      {a.c_str(), "abcd", "AbCd", "abcd"},  // four, lower-case start: kept; case-blind match
+      {a.c_str(), "1abc", "1abc", "1ABC"},  // digit start: upper-cased, still matches 1abc
+      {a.c_str(), "72", "72", "72"},        // identifier 72 in a layout without WMO numbers
+      {w.c_str(), "72", "WMOA", "72"},      // WMO 72: the first of two such stations wins
+      {w.c_str(), "00010", "FIRST", "00010"},  // leading zeros still give WMO 10
+  };
+  for (const auto& c : cases) {
+    const std::string out = out_file("answer");
+    EXPECT_EXIT(select_station(out, c.file, c.answer, "", c.want), testing::ExitedWithCode(0), "")
+        << c.answer << " in " << c.file;
+    const std::string got = slurp(out);
+    EXPECT_NE(got.find(std::string("Searching for ") + c.searched + "...\n"), std::string::npos)
+        << got;
+    EXPECT_EQ(count(got, "Possible stations"), 0) << "a resource value skips the listing";
+  }
+}
+
+// The chosen station is then read whole: its own significant level comes back, not
+// that of the station searched before it (WMOB 800 mb, 12.0 C, dew point 12.0 - 1.2).
+TEST(Station, GetReadsWholeChosenBlock) {
+  ASSERT_EQ(UPA_open_file(kWmo.c_str()), 1);
+  UPA_report report;
+  ASSERT_EQ(UPA_get_station("wmob", &report), 1);
+  EXPECT_STREQ(report.id, "WMOB");
+  EXPECT_EQ(report.wmo, 72);
+  ASSERT_EQ(report.numsig, 1);
+  EXPECT_FLOAT_EQ(report.sig[0].p, 800);
+  EXPECT_FLOAT_EQ(report.sig[0].t, 12.0f);
+  EXPECT_FLOAT_EQ(report.sig[0].td, 10.8f);
+  // The station before it carries the location of its colon fields.
+  ASSERT_EQ(UPA_get_station("WMOA", &report), 1);
+  EXPECT_FLOAT_EQ(report.lat, 41.5f);
+  EXPECT_FLOAT_EQ(report.lon, -95.25f);
+  EXPECT_FLOAT_EQ(report.sig[0].p, 900);
+}
+
+// A search that fails warns on the error stream and reports 0.
+TEST(Station, GetNotFound) {
+  ASSERT_EQ(UPA_open_file(kAnswers.c_str()), 1);
+  UPA_report report;
+  testing::internal::CaptureStderr();
+  EXPECT_EQ(UPA_get_station("QQQ", &report), 0);
+  EXPECT_EQ(testing::internal::GetCapturedStderr(), "UPA_get_station: No such station:QQQ\n");
+}
+
+// 15 identifiers a line as "%4s "; a longer identifier widens its column; the list
+// ends with an empty line. Expected text written out by hand.
+TEST(Station, ListingWrapsAfterFifteen) {
+  ASSERT_EQ(UPA_open_file(kList16.c_str()), 1);
+  testing::internal::CaptureStdout();
+  EXPECT_EQ(UPA_list_stations(), 0);
+  EXPECT_EQ(testing::internal::GetCapturedStdout(),
+            "Possible stations\n"
+            " S01  S02  S03  S04 LONG05  S06  S07  S08  S09  S10  S11  S12  S13  S14  S15 \n"
+            " S16 \n\n");
+}
+
+// A file without stations lists nothing but the title and the closing line ends.
+TEST(Station, ListingEmptyFile) {
+  ASSERT_EQ(UPA_open_file(kEmpty.c_str()), 1);
+  testing::internal::CaptureStdout();
+  UPA_list_stations();
+  EXPECT_EQ(testing::internal::GetCapturedStdout(), "Possible stations\n\n\n");
+}
+
+// An unopenable file is reported and leaves an empty listing and failing searches.
+TEST(Station, OpenFailure) {
+  testing::internal::CaptureStderr();
+  EXPECT_EQ(UPA_open_file((kDir + "/no_such.upa").c_str()), 0);
+  EXPECT_EQ(testing::internal::GetCapturedStderr(),
+            "UPA_open_file: Unable to open file:" + kDir + "/no_such.upa\n");
+  testing::internal::CaptureStdout();
+  UPA_list_stations();
+  EXPECT_EQ(testing::internal::GetCapturedStdout(), "Possible stations\n\n\n");
+  EXPECT_EQ(UPA_get_file_date()->year, IMISSING) << "no file, no date";
+}
+
+// Opening prints the file's date label, makes it the upper-right plot label and keeps
+// it for the location block.
+TEST(Station, OpenKeepsDate) {
+  testing::internal::CaptureStdout();
+  ASSERT_EQ(UPA_open_file(kAnswers.c_str()), 1);
+  EXPECT_EQ(testing::internal::GetCapturedStdout(), "Date: 12Z 15 MAY 24\n");
+  EXPECT_STREQ(PLT_get_label(0, 2), "12Z 15 MAY 24");
+  // The decoded date: 12 UTC on 15 May, two-digit year 24 in the 2000s.
+  const Date* d = UPA_get_file_date();
+  EXPECT_EQ(d->year, 2024);
+  EXPECT_EQ(d->month, 5);
+  EXPECT_EQ(d->day, 15);
+  EXPECT_EQ(d->hour, 12);
+  UPA_report report;
+  ASSERT_EQ(UPA_get_station("ABC", &report), 1);
+  testing::internal::CaptureStdout();
+  UPA_print_locate(0x1000, &report);
+  EXPECT_EQ(testing::internal::GetCapturedStdout(), "Date:12Z 15 MAY 24\nStation: ABC\n");
+}
+
+// The identifier "list" lists the stations and ends the run with status 0.
+TEST(StationDeathTest, ListRequest) {
+  const std::string out = out_file("list");
+  EXPECT_EXIT(select_station(out, kAnswers, "LIST", "", ""),
+              testing::ExitedWithCode(0), "^$");
+  const std::string got = slurp(out);
+  EXPECT_EQ(got, "Date: 12Z 15 MAY 24\nPossible stations\n ABC AbCd 1abc   72 ABCDEFGHIJ \n\n");
+}
+
+// A resource value that matches nothing is searched once, then status 31.
+TEST(StationDeathTest, ResourceNotFound) {
+  const std::string out = out_file("res");
+  EXPECT_EXIT(
+      select_station(out, kAnswers, "QQQ", "", ""),
+      testing::ExitedWithCode(31),
+      "^UPA_get_station: No such station:QQQ\nUnable to find a station\n$");
+  const std::string got = slurp(out);
+  EXPECT_EQ(count(got, "Searching for QQQ...\n"), 1) << got;
+  EXPECT_EQ(count(got, "Possible stations"), 0) << got;
+}
+
+// A resource value longer than an answer is cut to its ten characters, which here
+// name a station.
+TEST(StationDeathTest, LongResourceValueIsCut) {
+  const std::string out = out_file("long");
+  EXPECT_EXIT(select_station(out, kAnswers, "ABCDEFGHIJKLMNOPQRSTUVWXYZ", "", "ABCDEFGHIJ"),
+              testing::ExitedWithCode(0), "");
+  EXPECT_NE(slurp(out).find("Searching for ABCDEFGHIJ...\n"), std::string::npos);
+}
+
+// A typed answer longer than ten characters is cut to ten, which here name a station.
+TEST(StationDeathTest, LongTypedAnswerIsCut) {
+  const std::string out = out_file("typedlong");
+  const std::string in = std::string(ZUD_BUILD_DATA) + "/long_answer.txt";
+  {
+    std::ofstream(in) << "ABCDEFGHIJKLMNOP\n";
+  }
+  EXPECT_EXIT(select_station(out, kAnswers, nullptr, in, "ABCDEFGHIJ"),
+              testing::ExitedWithCode(0), "^$");
+  EXPECT_EQ(count(slurp(out), "Searching for ABCDEFGHIJ...\n"), 1);
+}
+
+// Typed answers: four searches, the fifth answer is read but not searched, status 31.
+TEST(StationDeathTest, FourFailedAnswers) {
+  const std::string out = out_file("typed");
+  EXPECT_EXIT(
+      select_station(out, kAnswers, nullptr, kDir + "/five_wrong.txt", ""),
+      testing::ExitedWithCode(31),
+      "No such station:n1\n.*No such station:n4\nUnable to find a station\n$");
+  const std::string got = slurp(out);
+  EXPECT_EQ(count(got, "Possible stations"), 1) << "no resource: the list comes first";
+  EXPECT_EQ(count(got, "Enter station to be used in the analysis: "), 5) << got;
+  EXPECT_EQ(count(got, "Searching for"), 4) << got;
+  EXPECT_EQ(count(got, "Searching for n5"), 0) << got;
+}
+
+// "exit" as the fifth answer is still honoured: status 0 after four failed searches.
+TEST(StationDeathTest, ExitAnswer) {
+  const std::string out = out_file("exit");
+  EXPECT_EXIT(select_station(out, kAnswers, nullptr, kDir + "/four_wrong_exit.txt", ""),
+              testing::ExitedWithCode(0), "No such station:n4\n$");
+  EXPECT_EQ(count(slurp(out), "Searching for"), 4);
+}
+
+// At the end of the input every answer is empty; the searches fail and the run ends
+// with status 31 instead of waiting.
+TEST(StationDeathTest, EndOfInput) {
+  const std::string out = out_file("eof");
+  EXPECT_EXIT(select_station(out, kAnswers, nullptr, kDir + "/no_answers.txt", ""),
+              testing::ExitedWithCode(31), "Unable to find a station\n$");
+}
+
+// Selection happens once per run: a second call returns 0 at once, and so does a call
+// after the prompt switch was cleared.
+TEST(StationDeathTest, OneShot) {
+  const std::string out = out_file("once");
+  EXPECT_EXIT(
+      {
+        redirect(out);
+        RES_put("identifier", "abc");
+        UPA_open_file(kAnswers.c_str());
+        UPA_report report;
+        int first = UPA_prompt_station(&report);
+        int second = UPA_prompt_station(&report);
+        std::exit(first == 1 && second == 0 ? 0 : 1);
+      },
+      testing::ExitedWithCode(0), "");
+  EXPECT_EQ(count(slurp(out), "Searching for"), 1);
+  EXPECT_EXIT(
+      {
+        UPA_set_prompt(0);
+        UPA_report report;
+        std::exit(UPA_prompt_station(&report) == 0 ? 0 : 1);
+      },
+      testing::ExitedWithCode(0), "^$");
+}
