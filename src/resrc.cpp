@@ -11,6 +11,7 @@
 #include <cctype>
 #include <cstdlib>
 #include <cstring>
+#include <initializer_list>
 
 #include "zudmq.h"
 #include "zudresrc.h"
@@ -27,6 +28,8 @@ constexpr int kReplyEnd = -3;          // reply status: the display loop is not 
 constexpr M_type kDebugD = 0x80000000; // trace of every defaults-file store
 constexpr M_type kWarn = 0xC0;         // display-loop warnings
 constexpr const char* kDefaultPath = ".:/home/zud/etc:/usr/local/zud/etc";
+static_assert(kPatternBuf >= DEF_RESRC_LEN, "room for a defaults-file pattern");
+static_assert(kValueBuf >= DEF_VALUE_LEN, "room for a defaults-file or environment value");
 
 // The resource list and the command line it was gathered from.
 resource root_res = {0, nullptr, nullptr, CV_none, nullptr};  // head; next is the first node
