@@ -193,6 +193,17 @@ class Link : public ::testing::Test {
 int timeouts_seen = 0;
 void count_timeout(int) { ++timeouts_seen; }
 
+// Gathers the program's resources in a child process with defaults path `path` and a
+// time-out of `timeout` seconds for the link.
+ChildRun gather_with(const std::string& path, int timeout) {
+  return run_child([&] {
+    clean_env(path.c_str());
+    MQ_timeout(timeout);
+    Argv a({"ua_parse"});
+    RES_init(a.argc(), a.argv(), kProgKeys, kProgPos);
+  });
+}
+
 // A free TCP port on the loopback address, found by letting the system choose one.
 int free_port() {
   int fd = socket(AF_INET, SOCK_STREAM, 0);
@@ -650,11 +661,7 @@ TEST_F(Link, NoQueueWarnings) {
       {"#-4", "-4"},    // not positive
   };
   for (const auto& c : cases) {
-    ChildRun run = run_child([&] {
-      clean_env(c.elem.c_str());
-      Argv a({"ua_parse"});
-      RES_init(a.argc(), a.argv(), kProgKeys, kProgPos);
-    });
+    ChildRun run = gather_with(c.elem, 1);
     EXPECT_EQ(run.status, 0) << c.elem;
     EXPECT_EQ(run.err, "ZUDloop window: " + c.shown + " not running or no message queue exists\n")
         << c.elem;
@@ -673,13 +680,7 @@ TEST_F(Link, ExchangeWithUnhelpfulLoops) {
   for (const auto& c : cases) {
     TestLoop loop;
     ASSERT_TRUE(loop.Start({c.flag}, {}));
-    std::string hash = loop.Hash();
-    ChildRun run = run_child([&] {
-      clean_env(hash.c_str());
-      MQ_timeout(1);
-      Argv a({"ua_parse"});
-      RES_init(a.argc(), a.argv(), kProgKeys, kProgPos);
-    });
+    ChildRun run = gather_with(loop.Hash(), 1);
     char err[128];
     std::snprintf(err, sizeof err, c.err, loop.window());
     EXPECT_EQ(run.status, c.status) << c.flag;
@@ -695,13 +696,7 @@ TEST_F(Link, ExchangeWithFullTable) {
   MQ_timeout(2);
   int qid = MQ_open(loop.window());
   for (int i = 1; i <= 19; ++i) ASSERT_EQ(MQ_connect(qid), i + 2);
-  std::string hash = loop.Hash();
-  ChildRun run = run_child([&] {
-    clean_env(hash.c_str());
-    MQ_timeout(1);
-    Argv a({"ua_parse"});
-    RES_init(a.argc(), a.argv(), kProgKeys, kProgPos);
-  });
+  ChildRun run = gather_with(loop.Hash(), 1);
   EXPECT_EQ(run.status, 7);
   EXPECT_EQ(run.err, "Queue not responding!!\n");
 }
