@@ -62,9 +62,12 @@ int THERM_set_data(float pr, UPA_level* smi, int smi_num, UPA_level* wmi, int wm
   sm_num = smi == nullptr || smi_num < 0 ? 0 : smi_num;
   wm = wmi;
   wm_num = wmi == nullptr || wmi_num < 0 ? 0 : wmi_num;
+  // The parcel choice ("plot_param") and the reset of the analysis values come here,
+  // before the surface is interpolated, with the analysis-values part of this module.
 
   UPA_interp(sm, sm_num, 100, sfc.p, &sfc);
   MESS_print(kTrace, "SFCP: %f\n", sfc.p);
+  UPA_print_level(kTrace, kTrace, UPA_LAB_SFC, &sfc);
 
   // The layer mean wind joins here once the wind analyses exist; until then the mean
   // wind, and with it the storm motion, is unknown.

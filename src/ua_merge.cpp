@@ -72,6 +72,7 @@ constexpr double kSuperadiabatic = -3.0;    // largest accepted drop in potentia
 
 // Message levels.
 constexpr M_type kTrace = 0x80000000;       // merge trace, debug sub-level d
+constexpr M_type kDiag = 0x10000000;        // location and raw report, debug sub-level a
 
 constexpr UPA_level kMissingLevel = {MISSING, MISSING, MISSING, MISSING, MISSING, MISSING};
 
@@ -214,30 +215,49 @@ UPA_level wind_level(const UPA_wnd_level& w) {
   return lev;
 }
 
+// The coordinate thick above (up) or below a bound, with the coordinate's default
+// thickness when thick is missing; MISSING for a missing bound, or a missing thickness
+// without a default. Upward is lower pressure but greater height and theta.
+float thick_offset(int coord, float bound, float thick, bool up) {
+  if (bound == MISSING) return MISSING;
+  const Coord kind = coord_kind(coord);
+  if (thick == MISSING) {
+    if (kind == Coord::none) return MISSING;
+    if (kind == Coord::pressure) thick = up ? kThickUpP : kThickDownP;
+    else if (kind == Coord::height) thick = up ? kThickUpH : kThickDownH;
+    else thick = up ? kThickUpT : kThickDownT;
+  }
+  return (kind == Coord::pressure) == up ? bound - thick : bound + thick;
+}
+
 // Interpolates one field at the target coordinate v of a request that lies at or above
 // the first level, with i the first level at or above it. Returns false when the whole
 // level must stay missing (a height or theta request inside a wide pressure gap).
 bool interp_field(const UPA_level* levels, const float* data, int n, int i, Coord kind,
                   float UPA_level::*f, float value, float v, float r, float* out) {
   *out = MISSING;
-  if (f == &UPA_level::p && kind == Coord::pressure) return *out = value, true;
-  if (f == &UPA_level::h && kind == Coord::height) return *out = value, true;
+  auto give = [out](double x) {
+    *out = static_cast<float>(x);
+    return true;
+  };
+  if (f == &UPA_level::p && kind == Coord::pressure) return give(value);
+  if (f == &UPA_level::h && kind == Coord::height) return give(value);
   int lo = i - 1;
   while (lo >= 0 && levels[lo].*f == MISSING) --lo;
   int hi = i;
   while (hi < n && levels[hi].*f == MISSING) ++hi;
   if (hi == n) hi = -1;
-  if (lo < 0 && hi >= 0 && data[hi] == v) return *out = levels[hi].*f, true;
+  // A level exactly at the request gives its own value, whatever its neighbours hold.
+  if (lo >= 0 && data[lo] == v) return give(levels[lo].*f);
+  if (hi >= 0 && data[hi] == v) return give(levels[hi].*f);
   if (lo < 0 || hi < 0 || data[lo] == MISSING || data[hi] == MISSING) return true;
   const float flo = levels[lo].*f, fhi = levels[hi].*f;
-  if (data[lo] == v) return *out = flo, true;
-  if (data[hi] == v) return *out = fhi, true;
-  if (data[hi] == data[lo]) return *out = flo, true;
+  if (data[hi] == data[lo]) return give(flo);
   if (f == &UPA_level::p && flo - fhi > kPressGap) {
     // Across a gap this wide a log-linear pressure is no estimate; only a request within
     // the tolerance of one end takes that end's pressure.
-    if (data[lo] + r > v) return *out = flo, true;
-    if (v > data[hi] - r) return *out = fhi, true;
+    if (data[lo] + r > v) return give(flo);
+    if (v > data[hi] - r) return give(fhi);
     return false;
   }
   const double w = (static_cast<double>(v) - data[lo]) / (static_cast<double>(data[hi]) - data[lo]);
@@ -252,9 +272,9 @@ bool interp_field(const UPA_level* levels, const float* data, int n, int i, Coor
       dir = flo + w * (fhi + 360.0 - flo);
       if (dir > 360.0) dir -= 360.0;
     }
-    return *out = static_cast<float>(dir), true;
+    return give(dir);
   }
-  return *out = static_cast<float>(flo + (static_cast<double>(fhi) - flo) * w), true;
+  return give(flo + (static_cast<double>(fhi) - flo) * w);
 }
 
 }  // namespace
@@ -283,29 +303,13 @@ float UPA_get_level(int coord, const UPA_level* level) {
 // bottom - thick for pressure, bottom + thick otherwise; a missing thickness takes the
 // coordinate's default (10 mb, 50 m, 5 K). MISSING when bottom is missing, or when the
 // thickness is missing for a code without a default.
-float UPA_thick_top(int coord, float bottom, float thick) {
-  if (bottom == MISSING) return MISSING;
-  const Coord kind = coord_kind(coord);
-  if (thick == MISSING) {
-    if (kind == Coord::none) return MISSING;
-    thick = kind == Coord::pressure ? kThickUpP : kind == Coord::height ? kThickUpH : kThickUpT;
-  }
-  return kind == Coord::pressure ? bottom - thick : bottom + thick;
-}
+float UPA_thick_top(int coord, float bottom, float thick) { return thick_offset(coord, bottom, thick, true); }
 
 // The coordinate thick below top: top + thick for pressure, top - thick otherwise; a
 // missing thickness takes the default (20 mb, 200 m, 2 K). MISSING when top is missing
 // (an offset missing value would pass for a real bound), or when the thickness is missing
 // for a code without a default.
-float UPA_thick_bottom(int coord, float top, float thick) {
-  if (top == MISSING) return MISSING;
-  const Coord kind = coord_kind(coord);
-  if (thick == MISSING) {
-    if (kind == Coord::none) return MISSING;
-    thick = kind == Coord::pressure ? kThickDownP : kind == Coord::height ? kThickDownH : kThickDownT;
-  }
-  return kind == Coord::pressure ? top + thick : top - thick;
-}
+float UPA_thick_bottom(int coord, float top, float thick) { return thick_offset(coord, top, thick, false); }
 
 // The surface pressure (mb) of a profile: the pressure of the level the index points at,
 // 1000 when the index is missing.
@@ -418,8 +422,8 @@ int UPA_calc_temp(UPA_level* levels, int num) {
 // reported height the integration alone is used. Returns 0, or -1 (nothing filled) when
 // no level after the first has a height.
 int UPA_calc_height(UPA_level* level, int num) {
-  if (level == nullptr) return -1;
-  num = std::clamp(num, 0, UPA_MAX_LEVELS);
+  if (level == nullptr || num < 2) return -1;
+  num = std::min(num, UPA_MAX_LEVELS);
   int start = 0;
   while (start < num) {
     int end = start + 1;
@@ -724,7 +728,7 @@ int UPA_merge_report(UPA_report* report) {
       report->lon = data.lon;
     }
   }
-  // The location block prints here at kDiag once the sounding listing exists.
+  UPA_print_locate(kDiag, report);
   UPA_level* man = report->man;
   man[UPA_SLOT_SFC].h = report->elev;
 
@@ -743,7 +747,7 @@ int UPA_merge_report(UPA_report* report) {
   wm_count = UPA_wm_merge(report, wm_store.data(), wm_man.data());
   UPA_calc_press(wm_store.data(), wm_count);
   UPA_calc_wind(sm_store.data(), sm_count, wm_store.data(), wm_count);
-  // The raw report prints here at kDiag once the sounding listing exists.
+  UPA_print_report(kDiag, report);
 
   THERM_set_trop(&man[UPA_SLOT_TROP]);
   THERM_set_mwnd(&man[UPA_SLOT_MWND]);

@@ -11,13 +11,14 @@
 #include <cstring>
 #include <string>
 
+#include "tmpdir.h"
 #include "zud.h"
 
 namespace {
 
 // A fresh directory under the test temporary directory.
 std::string make_temp_dir() {
-  std::string pattern = testing::TempDir() + "zudfilesXXXXXX";
+  std::string pattern = zud_test_tmpdir() + "zudfilesXXXXXX";
   char* made = mkdtemp(pattern.data());
   return made ? std::string(made) : std::string();
 }

@@ -10,6 +10,7 @@
 #include <sstream>
 #include <string>
 
+#include "tmpdir.h"
 #include "zud.h"
 
 namespace {
@@ -39,7 +40,7 @@ class Mess : public ::testing::Test {
     saved_batch_ = FLAG_getl(19);
     saved_lines_ = MESS_get_max_lines();
     FLAG_set_batch(0);
-    stdin_path_ = ::testing::TempDir() + "mess_stdin.txt";
+    stdin_path_ = zud_test_tmpdir() + "mess_stdin.txt";
     FeedStdin("");
   }
   void TearDown() override {
@@ -70,7 +71,7 @@ class Mess : public ::testing::Test {
     MESS_hold(0xF00, "");
     testing::internal::GetCapturedStdout();
   }
-  std::string Tmp(const char* name) { return ::testing::TempDir() + name; }
+  std::string Tmp(const char* name) { return zud_test_tmpdir() + name; }
 
   M_type saved_level_ = 0;
   long saved_batch_ = 0;

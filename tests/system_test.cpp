@@ -9,6 +9,7 @@
 #include <fstream>
 #include <string>
 
+#include "tmpdir.h"
 #include "zudresrc.h"
 
 namespace {
@@ -21,7 +22,7 @@ class Prompt : public ::testing::Test {
     saved_level_ = MESS_get();
     MESS_set(10, 0);
     MESS_set(11, 0x000FFFFF);
-    path_ = ::testing::TempDir() + "prompt_stdin.txt";
+    path_ = zud_test_tmpdir() + "prompt_stdin.txt";
   }
   void TearDown() override {
     MESS_set(10, 0);
@@ -56,7 +57,7 @@ TEST(System, ExitStatus) {
 
 // Buffered output written before the exit reaches its file.
 TEST(System, ExitFlushesOutput) {
-  const std::string raw = ::testing::TempDir() + "exit_flush.txt";
+  const std::string raw = zud_test_tmpdir() + "exit_flush.txt";
   std::remove(raw.c_str());
   EXPECT_EXIT(
       {
