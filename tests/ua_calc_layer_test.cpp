@@ -239,7 +239,7 @@ TEST(MeanValue, LinearProfileMean) {
   EXPECT_NEAR(mean_value("temp", s.data(), n, 100, 1000, 500), (t_of(1000) + t_of(500)) / 2, 1e-3);
 }
 
-// The documented missing results.
+// The missing results of the edge cases: no data, no bound, no top on one level.
 TEST(MeanValue, EdgeCases) {
   auto s = plains_sounding();
   const int n = static_cast<int>(s.size());
