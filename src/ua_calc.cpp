@@ -829,3 +829,334 @@ float sweat_index(UPA_level* lev, int num) {
 }
 
 // ==== wind analyses ====
+//
+// Kinematic analyses of the merged wind sounding: the layer mean wind, storm-relative
+// helicity with its vorticity measures, veering and backing shear, the bulk Richardson
+// number and the energy-helicity index. Vector work is in m/s (knots times 0.5144); the
+// layer mean wind stays in knots. The integrations step upward in fixed height steps
+// through the sounding interpolated by height, so they need heights but not pressures.
+
+namespace {
+
+constexpr double kKnotToMs = 0.5144;        // knots to m/s
+constexpr double kHelStep = 100.0;          // helicity integration step, m
+constexpr double kShearStep = 500.0;        // shear integration step, m
+constexpr double kTopMargin = 10.0;         // lets the last step reach a top that is a level, m
+constexpr float kHighSounding = 5000.0f;    // a wind sounding starting above this is not used, m
+constexpr float kBrnShallow = 500.0f;       // low-level mean wind layer of the bulk shear, m
+constexpr float kBrnDeep = 6000.0f;         // deep mean wind layer of the bulk shear, m
+constexpr float kEhiDepth = 2000.0f;        // helicity layer of the energy-helicity index, m
+constexpr double kEhiDivisor = 160000.0;    // scales CAPE times helicity to an index near 1
+constexpr int kHeightCoord = 103;           // the height coordinate code
+constexpr long kMaxSteps = 100000;          // ceiling on integration steps (10000 km at 100 m)
+constexpr M_type kTraceBounds = 0x80000000; // bound levels of the layer mean wind, debug sub-level d
+
+constexpr VECT kNoVect = {MISSING, MISSING, 0.0f};  // a vector without a wind
+
+// True for the pressure coordinate codes, whose values decrease upward.
+bool pressure_coord(int coord) {
+  return coord == 1 || coord == 100 || coord == 101 || coord == 102 || coord == 115 ||
+         coord == 116;
+}
+
+// Knots to m/s; missing stays missing.
+float to_ms(float kt) { return kt == MISSING ? MISSING : static_cast<float>(kt * kKnotToMs); }
+
+// The vector of a wind (direction, speed); missing components when either is missing.
+VECT vect_of(float dir, float spd) {
+  VECT v = kNoVect;
+  wind2vect(dir, spd, &v.x, &v.y);
+  return v;
+}
+
+// The wind vector of a level in m/s.
+VECT level_vect(const UPA_level& l) { return vect_of(l.dir, to_ms(l.spd)); }
+
+// Direction and speed of a vector; both missing for a missing vector.
+WIND wind_of(const VECT& v) {
+  WIND w = {MISSING, MISSING};
+  vect2wind(v.x, v.y, &w.dir, &w.spd);
+  return w;
+}
+
+// The wind a relative to the storm motion c. A missing wind stays missing: its -9999
+// components minus the storm motion would pass for a real wind.
+VECT relative(const VECT& a, const VECT& c) {
+  if (a.x == MISSING || a.y == MISSING) return kNoVect;
+  return {static_cast<float>(static_cast<double>(a.x) - c.x),
+          static_cast<float>(static_cast<double>(a.y) - c.y), 0.0f};
+}
+
+// A storm motion is usable only with both direction and speed.
+bool storm_present(const WIND* storm) {
+  return storm != nullptr && storm->dir != MISSING && storm->spd != MISSING;
+}
+
+// A change of direction (degrees) taken the short way round, in -180..180.
+double wrap_turn(double d) {
+  if (d < -180.0) return d + 360.0;
+  if (d > 180.0) return d - 360.0;
+  return d;
+}
+
+// A wind sounding whose first level lies above 5000 m does not start near the ground.
+bool starts_high(const UPA_level* lev) { return lev[0].h != MISSING && lev[0].h > kHighSounding; }
+
+// The bounds of a height-stepped integration and the height it runs to.
+struct HeightLayer {
+  UPA_level b;       // the sounding at the bottom bound
+  UPA_level t;       // the sounding at the top bound, or at the last level's height
+  double top = 0.0;  // integration top, m
+  int result = 1;    // 1 as asked, 0 with a substituted top, -1 without heights
+};
+
+// Interpolates the bounds bottom..top (in coordinate coord) and finds the integration top:
+// the top's height plus the margin. A top above the sounding without a wind there is moved
+// to the height of the last level (result 0). Without a top height, a height coordinate
+// gives the bottom height plus the asked depth (result 0); otherwise, or without a bottom
+// height, the result is -1.
+HeightLayer height_layer(UPA_level* lev, int num, int coord, float bottom, float top) {
+  HeightLayer L;
+  level_at(lev, num, coord, bottom, &L.b);
+  const int lt = level_at(lev, num, top_coord(coord), top, &L.t);
+  if (L.t.dir == MISSING && lt == num) {
+    L.result = 0;
+    level_at(lev, num, kHeightCoord, lev[num - 1].h, &L.t);
+  }
+  if (L.b.h == MISSING) {
+    L.result = -1;
+  } else if (L.t.h != MISSING) {
+    L.top = L.t.h + kTopMargin;
+  } else if (coord == kHeightCoord && top != MISSING && bottom != MISSING) {
+    L.top = static_cast<double>(L.b.h) + top - bottom;
+    L.result = 0;
+  } else {
+    L.result = -1;
+  }
+  return L;
+}
+
+// Calls step(h, level) for the sounding interpolated by height at each h = base + k dh
+// (k = 1, 2, ...) while h does not exceed top.
+template <class Step>
+void climb(UPA_level* lev, int num, double base, double top, double dh, Step step) {
+  for (long k = 1; k <= kMaxSteps; ++k) {
+    const double h = base + static_cast<double>(k) * dh;
+    if (h > top) break;
+    UPA_level c;
+    level_at(lev, num, kHeightCoord, static_cast<float>(h), &c);
+    step(h, c);
+  }
+}
+
+}  // namespace
+
+// The mean wind of the layer bottom..top into *wind: the direction of the log-pressure
+// weighted mean vector and the weighted mean scalar speed (knots), so a layer whose wind
+// turns has a mean speed above the length of its mean vector. A point value when top is
+// missing or equals bottom; a one-level sounding gives its only wind. Returns 1 with a
+// mean (or a present point value) and the top wind present; 0 with the top wind missing,
+// for one level, or without a mean (wind -9999.0); -1 for an empty sounding, a missing
+// bottom, or a top below the bottom (wind -9999.0).
+int layer_wind_mean(UPA_level* lev, int num, int coord, float bottom, float top, WIND* wind) {
+  WIND dummy;
+  if (wind == nullptr) wind = &dummy;
+  *wind = {MISSING, MISSING};
+  const bool upside_down =
+      top != MISSING && (pressure_coord(coord) ? bottom < top : bottom > top);
+  if (lev == nullptr || num <= 0 || bottom == MISSING || upside_down) return -1;
+  if (num == 1) {
+    *wind = {lev[0].dir, lev[0].spd};
+    return 0;
+  }
+  UPA_level b, t;
+  const int lb = level_at(lev, num, coord, bottom, &b);
+  if (top == MISSING || top == bottom) {
+    *wind = {b.dir, b.spd};
+    return b.dir != MISSING && b.spd != MISSING ? 1 : 0;
+  }
+  const int lt = level_at(lev, num, top_coord(coord), top, &t);
+  UPA_print_level(kTraceBounds, kTraceBounds, 1, &b);
+  UPA_print_level(kTraceBounds, kTraceBounds, 2, &t);
+  MESS_print(kTrace, "%2d-%2d  %5.1f %5.1f  %5.1f %5.1f\n", lb, lt, b.dir, b.spd, t.dir, t.spd);
+
+  double su = 0.0, sv = 0.0, ss = 0.0, weight = 0.0;
+  layer_walk(lev, num, b, lb, t, lt, &UPA_level::dir,
+             [&](WalkSeg kind, int j, int i, const UPA_level& lo, const UPA_level& hi, double w) {
+               const VECT a = vect_of(lo.dir, lo.spd), c = vect_of(hi.dir, hi.spd);
+               MESS_print(kTrace, "%s  %5.1f,%5.1f %5.1f,%5.1f %5.1f,%5.1f %5.1f,%5.1f\n",
+                          walk_label(kind, j, i).c_str(), lo.spd, hi.spd, lo.p, hi.p, a.x, a.y,
+                          c.x, c.y);
+               if (a.x == MISSING || c.x == MISSING) return;
+               su += (static_cast<double>(a.x) + c.x) * w;
+               sv += (static_cast<double>(a.y) + c.y) * w;
+               ss += (static_cast<double>(lo.spd) + hi.spd) * w;
+               weight += w;
+             });
+  if (weight == 0.0) return 0;
+  const VECT mean = {static_cast<float>(su / (2.0 * weight)), static_cast<float>(sv / (2.0 * weight)),
+                     0.0f};
+  wind->dir = wind_of(mean).dir;
+  wind->spd = static_cast<float>(ss / (2.0 * weight));
+  MESS_print(kTrace, "%f %f\n", wind->dir, wind->spd);
+  return t.dir != MISSING ? 1 : 0;
+}
+
+// Storm-relative helicity (m2/s2) of the layer bottom..top for the storm motion *storm
+// (degrees, knots), summed over 100 m steps of the storm-relative hodograph as positive
+// and negative parts, with the mean per metre, the streamwise (turning) and horizontal
+// vorticity per step (1/s), their ratio, and the storm-relative turn of direction from
+// bottom to top (degrees). Returns 1 done; 0 done to a substituted top (the last level
+// when the top lies above the sounding, or the bottom height plus the asked depth); 0 not
+// done (every field -9999.0) for fewer than two levels, a sounding starting above 5000 m,
+// no storm motion, or a layer without two neighbouring winds; -1 without a bottom height
+// or a usable top. A bottom without a wind starts the hodograph at the first wind above.
+int helicity(UPA_level* lev, int num, int coord, float bottom, float top, const WIND* storm,
+             HELICITY_params* windp) {
+  if (windp == nullptr) return 0;
+  HELICITY_params& r = *windp;
+  r = HELICITY_params{};
+  if (lev == nullptr || num <= 1 || starts_high(lev) || !storm_present(storm)) return 0;
+  const VECT c = vect_of(storm->dir, to_ms(storm->spd));
+  MESS_print(kTrace, "%f,%f\n", c.x, c.y);
+
+  const HeightLayer L = height_layer(lev, num, coord, bottom, top);
+  VECT v1 = relative(level_vect(L.b), c);
+  WIND w1 = wind_of(v1);
+  const WIND wt = wind_of(relative(level_vect(L.t), c));
+  if (w1.dir != MISSING && wt.dir != MISSING)
+    r.dir_shr = static_cast<float>(wrap_turn(static_cast<double>(wt.dir) - w1.dir));
+  if (L.result < 0) return -1;
+
+  double pos = 0.0, neg = 0.0;     // positive and negative helicity, m2/s2
+  double stream = 0.0, vort = 0.0; // summed streamwise and horizontal vorticity, 1/s
+  double depth = 0.0;              // depth of the steps that had winds, m
+  int steps = 0;                   // every step, with or without winds
+  climb(lev, num, L.b.h, L.top, kHelStep, [&](double h, const UPA_level& cl) {
+    const VECT v2 = relative(level_vect(cl), c);
+    const VECT prev = v1;
+    if (v1.x != MISSING && v2.x != MISSING) {
+      const double hel = static_cast<double>(v1.y) * v2.x - static_cast<double>(v2.y) * v1.x;
+      if (hel > 0.0) pos += hel;
+      else neg += hel;
+      const WIND w2 = wind_of(v2);
+      const double turn = wrap_turn(static_cast<double>(w2.dir) - w1.dir);
+      const double d = (turn * kPi / 180.0 / kHelStep) * (static_cast<double>(w1.spd) + w2.spd) / 2.0;
+      const double s = (static_cast<double>(w2.spd) - w1.spd) / kHelStep;
+      stream += d;
+      vort += std::sqrt(s * s + d * d);
+      depth += kHelStep;
+      v1 = v2;
+      w1 = w2;
+    } else if (v1.x == MISSING && v2.x != MISSING) {
+      v1 = v2;  // no wind below yet: the hodograph starts here
+      w1 = wind_of(v2);
+    }
+    MESS_print(kTrace, "%5.1f %5.1f-%5.1f  %5.1f,%5.1f %5.1f,%5.1f = %5.1f %5.1f\n", h, cl.dir,
+               cl.spd, prev.x, prev.y, v2.x, v2.y, pos, neg);
+    ++steps;
+  });
+  if (depth == 0.0) return 0;  // no step had winds at both ends: nothing was integrated
+
+  r.pos_hel = static_cast<float>(pos);
+  r.neg_hel = static_cast<float>(neg);
+  r.tot_hel = static_cast<float>(pos + neg);
+  r.ave_hel = static_cast<float>((pos + neg) / depth);
+  r.hor_vort = static_cast<float>(vort / steps);
+  r.stm_vort = static_cast<float>(stream / steps);
+  r.rel_hel = r.hor_vort != 0.0f ? static_cast<float>(stream / vort) : 0.0f;
+  return L.result;
+}
+
+// Positive (veering) and negative (backing or unturned) shear of the layer bottom..top
+// (1/s): the length of the summed wind change over the 500 m steps whose wind veers, and
+// over those whose wind backs or keeps its direction, each divided by the depth of the
+// steps that had winds. The storm motion (may be null) is only traced. Returns 1 done;
+// 0 done to a substituted top (as in helicity); 0 not done (both -9999.0) for an empty
+// sounding, one starting above 5000 m, or a layer without two neighbouring winds; -1
+// without a bottom height or a usable top.
+int shear_layer(UPA_level* lev, int num, int coord, float bottom, float top, const WIND* storm,
+                SHEAR_params* windp) {
+  if (windp == nullptr) return 0;
+  SHEAR_params& r = *windp;
+  r = SHEAR_params{};
+  if (lev == nullptr || num <= 0 || starts_high(lev)) return 0;
+  const VECT c = storm_present(storm) ? vect_of(storm->dir, to_ms(storm->spd)) : VECT{0.0f, 0.0f, 0.0f};
+  MESS_print(kTrace, "%f,%f\n", c.x, c.y);
+
+  const HeightLayer L = height_layer(lev, num, coord, bottom, top);
+  if (L.result < 0) return -1;
+  VECT v1 = level_vect(L.b);
+  UPA_level last = L.b;                      // the level of the previous step
+  double px = 0.0, py = 0.0, nx = 0.0, ny = 0.0;  // summed veering and backing changes, m/s
+  double depth = 0.0;                         // depth of the steps that had winds, m
+  double reached = L.b.h;                     // height of the last level examined, m
+  climb(lev, num, L.b.h, L.top, kShearStep, [&](double h, const UPA_level& cl) {
+    const VECT v2 = level_vect(cl);
+    if (v1.x != MISSING && v2.x != MISSING) {
+      const double turn = static_cast<double>(cl.dir) - last.dir;
+      const double dx = static_cast<double>(v2.x) - v1.x, dy = static_cast<double>(v2.y) - v1.y;
+      if ((turn > 0.0 && turn < 180.0) || turn < -180.0) {
+        px += dx;
+        py += dy;
+      } else {
+        nx += dx;
+        ny += dy;
+      }
+      depth += kShearStep;
+    }
+    MESS_print(kTrace, "%5.1f %5.1f-%5.1f  %5.1f,%5.1f %5.1f,%5.1f = %5.1f,%5.1f %5.1f,%5.1f\n", h,
+               cl.dir, cl.spd, v1.x, v1.y, v2.x, v2.y, px, py, nx, ny);
+    v1 = v2;
+    last = cl;
+    reached = h;
+  });
+  if (depth == 0.0) return 0;  // no step had winds at both ends: nothing was integrated
+  r.pos_shr = static_cast<float>(std::hypot(px, py) / depth);
+  r.neg_shr = static_cast<float>(std::hypot(nx, ny) / depth);
+  MESS_print(kTrace, "%5.1f %5.1f-%5.1f\n", r.pos_shr, r.neg_shr, reached - L.b.h);
+  return L.result;
+}
+
+// The bulk Richardson number into *brn: cape (J/kg) over half the square of the bulk
+// shear, and the bulk shear (m/s) into *shear: the length of the difference between the
+// 0-6000 m and 0-500 m mean winds above the level at bottom. *brn is -9999.0 for a
+// negative (or missing) cape or no shear. Returns 0, or -1 (both -9999.0) for an empty
+// sounding, no height at bottom, or a mean wind that could not be formed.
+int bulk_richardson(UPA_level* lev, int num, int coord, float bottom, float cape, float* brn,
+                    float* shear) {
+  float bdummy, sdummy;
+  if (brn == nullptr) brn = &bdummy;
+  if (shear == nullptr) shear = &sdummy;
+  *brn = *shear = MISSING;
+  if (lev == nullptr || num <= 0) return -1;
+  UPA_level b;
+  level_at(lev, num, coord, bottom, &b);
+  if (b.h == MISSING) return -1;
+  WIND m1, m2;
+  const int r1 = layer_wind_mean(lev, num, kHeightCoord, b.h, b.h + kBrnShallow, &m1);
+  const int r2 = layer_wind_mean(lev, num, kHeightCoord, b.h, b.h + kBrnDeep, &m2);
+  if (r1 != 1 && r2 != 1) return -1;
+  const VECT a = vect_of(m1.dir, to_ms(m1.spd)), d = vect_of(m2.dir, to_ms(m2.spd));
+  if (a.x == MISSING || d.x == MISSING) return -1;  // no shear against a missing mean
+  const double sh = std::hypot(static_cast<double>(d.x) - a.x, static_cast<double>(d.y) - a.y);
+  *shear = static_cast<float>(sh);
+  if (cape != MISSING && cape >= 0.0f && sh != 0.0) *brn = static_cast<float>(cape / (0.5 * sh * sh));
+  return 0;
+}
+
+// The energy-helicity index: the positive storm-relative helicity (m2/s2) of the lowest
+// 2000 m above the level at bottom times cape (J/kg), over 160000. -9999.0 for an empty
+// sounding, a missing bottom or bottom height, a missing cape, or no helicity (no storm
+// motion among them).
+float energy_helicity(UPA_level* lev, int num, int coord, float bottom, const WIND* storm,
+                      float cape) {
+  if (lev == nullptr || num <= 0 || bottom == MISSING) return MISSING;
+  UPA_level b;
+  level_at(lev, num, coord, bottom, &b);
+  if (b.h == MISSING) return MISSING;
+  HELICITY_params hel;
+  helicity(lev, num, kHeightCoord, b.h, b.h + kEhiDepth, storm, &hel);
+  if (hel.pos_hel == MISSING || cape == MISSING) return MISSING;
+  return static_cast<float>(static_cast<double>(hel.pos_hel) * cape / kEhiDivisor);
+}

@@ -250,6 +250,15 @@ float cross_totals(UPA_level* lev, int num);
 float k_index(UPA_level* lev, int num);
 float sweat_index(UPA_level* lev, int num);
 // -- wind analyses
+int layer_wind_mean(UPA_level* lev, int num, int coord, float bottom, float top, WIND* wind);
+int helicity(UPA_level* lev, int num, int coord, float bottom, float top, const WIND* storm,
+             HELICITY_params* windp);
+int shear_layer(UPA_level* lev, int num, int coord, float bottom, float top, const WIND* storm,
+                SHEAR_params* windp);
+int bulk_richardson(UPA_level* lev, int num, int coord, float bottom, float cape, float* brn,
+                    float* shear);
+float energy_helicity(UPA_level* lev, int num, int coord, float bottom, const WIND* storm,
+                      float cape);
 
 // ---- thm_tool: analysis state and tables ----------------------------------------------
 // -- hand-over from the report merge
