@@ -3,7 +3,9 @@
 // buoyant energy and characteristic levels, the classical stability indices, and (at the
 // end of the file) the wind analyses.
 //
-// Every function reads the sounding and never changes it; none keeps state or allocates.
+// No function keeps state or allocates, and none writes to the sounding itself; only a
+// potential-temperature coordinate (113, 114) lets the interpolation fill missing
+// temperatures of the profile in place.
 // Layer bounds come from the level interpolation of the merge module. Soundings hold
 // Celsius; the moist-air functions take kelvin, so a present value gets 273.15 added and
 // a missing one stays missing. Arithmetic is in double, results are stored as float.

@@ -239,7 +239,7 @@ TEST(MeanValue, LinearProfileMean) {
   EXPECT_NEAR(mean_value("temp", s.data(), n, 100, 1000, 500), (t_of(1000) + t_of(500)) / 2, 1e-3);
 }
 
-// The documented missing results.
+// The missing results of the edge cases: no data, no bound, no top on one level.
 TEST(MeanValue, EdgeCases) {
   auto s = plains_sounding();
   const int n = static_cast<int>(s.size());
@@ -371,14 +371,20 @@ TEST(PrecipWater, EdgeCases) {
 
 // ---- freezing level and wet-bulb zero ------------------------------------------------------
 
+namespace {
+
+// One sounding scanned for a crossing level, with the expected pressure (or -1, -9999).
+struct ScanCase {
+  std::vector<UPA_level> s;
+  float want;
+  const char* why;
+};
+
+}  // namespace
+
 // Crossing pressures by hand from the linear interpolation in pressure.
 TEST(FreezingLevel, Cases) {
-  struct Case {
-    std::vector<UPA_level> s;
-    float want;
-    const char* why;
-  };
-  const Case cases[] = {
+  const ScanCase cases[] = {
       {{thermo_level(1000, 0, 10, 0), thermo_level(850, 0, -5, -10)}, 900,
        "1000 - 10 (150/15): a plain crossing"},
       {{thermo_level(1000, 0, -0.1f, -5), thermo_level(850, 0, -5, -10)}, -1,
@@ -411,12 +417,7 @@ TEST(WetBulbZero, Fixture) {
 }
 
 TEST(WetBulbZero, EdgeCases) {
-  struct Case {
-    std::vector<UPA_level> s;
-    float want;
-    const char* why;
-  };
-  const Case cases[] = {
+  const ScanCase cases[] = {
       {{thermo_level(1000, 0, -2, -4), thermo_level(900, 0, -6, -8)}, -1,
        "wet bulb below 0 C at the first usable level"},
       {{thermo_level(1150, 0, 20, 10), thermo_level(1000, 0, 15, 5), thermo_level(900, 0, -6, -8)}, -1,
