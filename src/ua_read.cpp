@@ -65,6 +65,7 @@ int file_access = 0;              // 0 read, 1 write
 int stat_num = 0;                 // block at which the stream stands
 long block_pos = -1;              // offset of block stat_num's station token, -1 when unknown
 bool block_consumed = false;      // block stat_num was read: the stream stands past its start
+bool at_blocks = false;           // the header and date lines are behind the stream
 
 // Scanning state of the block being read.
 struct BlockScan {
@@ -92,31 +93,27 @@ int get_char() { return getc_unlocked(cvt_file); }
 
 // ---- numbers inside groups --------------------------------------------------------------
 
-// Reads a decimal integer from at most `width` leading characters of `s`, like a scanf
-// "%Nd" conversion without leading blanks (an optional sign counts toward the width).
-// Stores the value and the characters used; false when no digit is found.
-bool scan_int(const char* s, int width, bool allow_sign, int* value, int* used) {
+// Reads the fixed-width integer field of `width` characters at the start of `s` (a
+// leading minus, where allowed, takes one of them). False when the field is short or holds
+// anything but digits, so that a damaged group never yields a wrong value.
+bool field_int(const char* s, int width, bool allow_sign, int* value) {
   int i = 0;
   bool neg = false;
-  if (allow_sign && i < width && (s[i] == '-' || s[i] == '+')) neg = s[i++] == '-';
+  if (allow_sign && s[0] == '-') neg = s[i++] == '-';
+  if (i == width) return false;
   int v = 0;
-  int digits = 0;
-  while (i < width && s[i] >= '0' && s[i] <= '9') {
-    v = v * 10 + (s[i++] - '0');
-    ++digits;
+  for (; i < width; ++i) {
+    if (s[i] < '0' || s[i] > '9') return false;
+    v = v * 10 + (s[i] - '0');
   }
-  if (digits == 0) return false;
   *value = neg ? -v : v;
-  *used = i;
   return true;
 }
 
-// A whole token that is an unsigned integer.
+// A whole token that is an unsigned integer of at most nine digits.
 bool whole_int(const char* s, int* value) {
-  int used = 0;
   int len = static_cast<int>(std::strlen(s));
-  if (len == 0 || len > 9) return false;
-  return scan_int(s, len, false, value, &used) && used == len;
+  return len > 0 && len <= 9 && field_int(s, len, false, value);
 }
 
 // A whole token that is a decimal number (digits with at most one point; a leading sign
@@ -160,12 +157,10 @@ int decd_ph(const char* str, float* pres, float* hght) {
   *hght = MISSING;
   if (!str || str[0] == 'X') return -1;
   int pp = 0;
-  int used = 0;
-  if (!scan_int(str, 2, true, &pp, &used) || pp == 99) return -1;
+  if (!field_int(str, 2, true, &pp) || pp == 99) return -1;
   int p = pp > 0 ? 10 * pp : -pp;  // "00" reads 0 (1000 mb), "-7" reads 7 mb
   int hhh = 0;
-  int hused = 0;
-  bool have_h = scan_int(str + used, 3, false, &hhh, &hused);
+  bool have_h = field_int(str + 2, 3, false, &hhh);
   // The codes 00 and 92 name 1000 and 925 mb whether or not the height could be read.
   *pres = static_cast<float>(p == 0 ? 1000 : (p == 920 ? 925 : p));
   if (!have_h) return -1;
@@ -198,14 +193,12 @@ int decd_td(const char* str, float* temp, float* dewpt) {
   *dewpt = MISSING;
   if (!str || str[0] == 'X') return -1;
   int ttt = 0;
-  int used = 0;
-  if (!scan_int(str, 3, false, &ttt, &used) || ttt == 999) return -1;
+  if (!field_int(str, 3, false, &ttt) || ttt == 999) return -1;
   double t = ttt / 10.0;
   if (ttt % 2 == 1) t = -t;  // an odd tenths digit marks a temperature below zero
   *temp = static_cast<float>(t);
   int dd = 0;
-  int dused = 0;
-  if (!scan_int(str + used, 2, false, &dd, &dused) || dd == 99) return 0;
+  if (!field_int(str + 3, 2, false, &dd) || dd == 99) return 0;
   double dep = dd <= 50 ? dd / 10.0 : dd - 50.0;  // tenths up to 5.0, whole degrees above
   *dewpt = static_cast<float>(t - dep);
   return 0;
@@ -220,10 +213,7 @@ int decd_wd(const char* str, float* dir, float* spd) {
   if (!str || str[0] == 'X') return -1;
   int ddd = 0;
   int ff = 0;
-  int used = 0;
-  int fused = 0;
-  if (!scan_int(str, 3, false, &ddd, &used) || !scan_int(str + used, 2, false, &ff, &fused))
-    return -1;
+  if (!field_int(str, 3, false, &ddd) || !field_int(str + 3, 2, false, &ff)) return -1;
   if (ddd == 999) return 0;
   int speed = (ddd % 5) * 100 + ff;  // the direction's units digit carries the hundreds
   int direction = ddd - ddd % 5;
@@ -277,9 +267,11 @@ int text_rewind() {
   stat_num = 0;
   block_pos = -1;
   block_consumed = false;
+  at_blocks = false;
   if (std::fseek(cvt_file, 0L, SEEK_SET) != 0) return -1;
   if (headed_kind(file_type)) skip_line();
   skip_line();
+  at_blocks = true;
   return 0;
 }
 
@@ -725,7 +717,7 @@ int read_ident(UPA_report* r) {
 
 // Moves the stream to the start of block `want`. False when the file ends before it.
 bool position_on_block(int want) {
-  if (want == 0 || want < stat_num) {
+  if (want == 0 || want < stat_num || !at_blocks) {  // a fresh open stands before the date
     if (text_rewind() != 0) return false;
   } else if (want == stat_num && block_consumed) {
     // the same block again: back to its saved start
@@ -816,6 +808,7 @@ void close_current() {
   stat_num = 0;
   block_pos = -1;
   block_consumed = false;
+  at_blocks = false;
 }
 
 }  // namespace
@@ -902,6 +895,7 @@ int UPA_getinfo(int /*cvt_fd*/, UPA_info* info) {
   stat_num = 0;
   block_pos = -1;
   block_consumed = false;
+  at_blocks = true;
   return 0;
 }
 
