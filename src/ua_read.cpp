@@ -5,9 +5,10 @@
 // reading the same station twice in a row (identification first, then the whole report)
 // seeks back instead of rescanning the file, and increasing station numbers cost one pass.
 //
-// A block is read whole even when it is malformed: a short block of the line-counted
-// layouts (kinds 1 to 3) stops at its last line, a block of kinds 4 and 5 stops at its
-// "$" end mark, so one bad block never shifts the blocks after it.
+// A block is read whole even when it is damaged: a short block of the line-counted layouts
+// (kinds 1 to 3) stops at its last line, a block of kinds 4 and 5 at its "$" end mark, so
+// missing groups never shift the blocks after it. (Only "$" ends a kind 4 or 5 block: one
+// that lost it runs on into the next.)
 //
 // Reading is dispatched on the file kind; the text layouts live in the section below,
 // the netCDF layouts (kinds 11, 12) have a branch of their own.
@@ -41,7 +42,7 @@ constexpr int kManSlots = 17;            // surface plus the 16 mandatory levels
 constexpr int kShortManSlots = 5;        // kind 1: surface plus four levels
 constexpr int kLongManSlots = 11;        // kind 2: surface plus slots up to 200 mb
 constexpr int kFirstUpperSlot = 17;      // first slot above 10 mb
-constexpr int kUpperManCount = 19;       // numman once the levels above 10 mb are read
+constexpr int kUpperManCount = 19;       // numman before the levels above 10 mb are added
 constexpr int kQuirkSigCount = 50;       // kinds 4, 5 write one extra token after 50 levels
 constexpr int kSlot925 = 2;              // mandatory slot of 925 mb
 constexpr int kSlot850 = 3;              // mandatory slot of 850 mb
@@ -73,7 +74,6 @@ struct BlockScan {
   int line_limit = 0;          // lines of the block (kinds 1-3); 0 when "$" ends it
   bool ended = false;          // the block's end was reached: last line, "$" or end of file
   bool end_mark = false;       // the "$" of a kind 4 or 5 block was read
-  bool at_eof = false;         // the file ended inside the block
   bool incomplete = false;     // a group the layout requires was absent
   bool has_pending = false;    // a token read ahead waits in `pending`
   char pending[kTokenCap] = {};
@@ -275,6 +275,7 @@ int text_rewind() {
   return 0;
 }
 
+// Lines of one block in the line-counted layouts; 0 for kinds 4, 5, which end at "$".
 int block_lines() {
   switch (file_type) {
     case UPA_KIND_SHORT: return kShortLines;
@@ -299,6 +300,7 @@ void skip_block() {
   if (c == '$') skip_line();
 }
 
+// Starts scanning the block that begins at the stream.
 void begin_block() {
   scan = BlockScan{};
   scan.line_limit = block_lines();
@@ -315,7 +317,7 @@ int token_start() {
       return EOF;
     }
   }
-  if (c == EOF) scan.ended = scan.at_eof = true;
+  if (c == EOF) scan.ended = true;
   return c;
 }
 
@@ -391,10 +393,7 @@ void finish_block() {
   scan.has_pending = false;
   if (scan.line_limit > 0) {
     while (scan.line < scan.line_limit) {
-      if (!skip_line()) {
-        scan.at_eof = true;
-        break;
-      }
+      if (!skip_line()) break;
       ++scan.line;
     }
     scan.ended = true;
@@ -405,7 +404,7 @@ void finish_block() {
     while ((c = get_char()) != EOF && c != '$') {
     }
     if (c == EOF) {
-      scan.at_eof = scan.incomplete = true;
+      scan.incomplete = true;
       scan.ended = true;
       return;
     }

@@ -17,5 +17,23 @@ int RES_list();
 // ---- conversions ----------------------------------------------------------------------
 
 // ---- def_read: defaults files -----------------------------------------------------------
+// Buffer sizes the callers of DEF_get, DEF_parse_name and DEF_env must provide: a pattern
+// of at most 49 characters and a value of at most 199; longer texts are cut.
+constexpr int DEF_RESRC_LEN = 50;
+constexpr int DEF_VALUE_LEN = 200;
+
+int DEF_open(const char* filename);
+int DEF_get(char* resrc, char* value);
+int DEF_close();
+int DEF_prog();
+int DEF_set_prog(const char* name);
+int DEF_name(const char* name);
+int DEF_title(const char* title);
+int DEF_tag(const char* str);
+int DEF_clr_tag();
+int DEF_cmp(const char* resrc, const char* string);
+int DEF_valid(const char* string);
+int DEF_parse_name(const char* str, char* ostr);
+int DEF_env(const char* resrc, const char* env, char* value);
 
 #endif  // ZUDRESRC_H

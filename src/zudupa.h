@@ -133,12 +133,38 @@ int UPA_print_wind(M_type mess1, M_type mess2, int ind, const UPA_level* level,
                    const WIND* storm);
 
 // ---- ua_merge: report merging, interpolation, hydrostatic filling --------------------
-// (merge section)
+// Capacity of each merged profile (thermodynamic and wind). The largest possible merge
+// needs 224 thermodynamic and 124 wind levels, so a profile never outgrows it.
+constexpr int UPA_MAX_LEVELS = 300;
+// Entries of a profile's index map: one per mandatory-part slot (entry 24 unused).
+constexpr int UPA_MAN_INDEX = 25;
+
+// -- level interpolation and hydrostatic filling
+float UPA_get_level(int coord, const UPA_level* level);
+float UPA_thick_top(int coord, float bottom, float thick);
+float UPA_thick_bottom(int coord, float top, float thick);
+float UPA_sfc_pres(const UPA_level* lev, const int* ind);
+int UPA_interp_levels(UPA_level* levels, int num_level, int coord, const float* values,
+                      UPA_level* result, int num_result);
+int UPA_interp(UPA_level* levels, int num_level, int coord, float value, UPA_level* result);
+int UPA_calc_temp(UPA_level* levels, int num);
+int UPA_calc_height(UPA_level* level, int num);
+int UPA_calc_press(UPA_level* level, int num);
+// -- report merging
+int UPA_merge_report(UPA_report* report);
+int UPA_sm_merge(UPA_report* report, UPA_level* merge, int* man_index);
+int UPA_wm_merge(UPA_report* report, UPA_level* merge, int* man_index);
+int UPA_calc_wind(UPA_level* sm, int sm_num, UPA_level* wm, int wm_num);
 
 // ---- ua_calc: sounding analyses -------------------------------------------------------
 // (analysis section)
 
 // ---- thm_tool: analysis state and tables ----------------------------------------------
+// -- hand-over from the report merge
+int THERM_set_trop(const UPA_level* lev);
+int THERM_set_mwnd(const UPA_level* lev);
+int THERM_set_data(float pr, UPA_level* smi, int smi_num, UPA_level* wmi, int wmi_num);
+UPA_level* THERM_get_sfc();
 // (tables section)
 
 #endif  // ZUDUPA_H

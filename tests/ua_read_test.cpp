@@ -11,12 +11,13 @@
 #include <sstream>
 #include <string>
 
+#include "tmpdir.h"
 #include "zudupa.h"
 
 namespace {
 
 std::string fixture(const char* name) { return std::string(ZUD_TEST_DATA) + "/" + name; }
-std::string scratch(const std::string& name) { return std::string(ZUD_BUILD_DATA) + "/" + name; }
+std::string scratch(const std::string& name) { return zud_test_tmpdir() + name; }
 
 void write_file(const std::string& path, const std::string& text) {
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
