@@ -882,13 +882,19 @@ float convert(float v, double factor) {
 float speed_knots(float v) { return metric_kind() ? convert(v, kKnotsPerMs) : v; }
 float height_feet(float v) { return metric_kind() ? convert(v, kFeetPerMetre) : v; }
 
-// Kind of a file that begins like netCDF: 11 with a "station" dimension, 12 without; -1
-// when the netCDF library cannot open it. The library stays silent meanwhile.
+// Kind of a file that begins like netCDF: 11 with a "station" dimension, 12 with a
+// "report" one instead; -1 when the netCDF library cannot open it or it has neither
+// record dimension (the library accepts some damaged headers as empty files). The
+// library stays silent meanwhile.
 int cdf_kind_of(const char* filename) {
   CDF_print_errors(0);
   int kind = -1;
   if (CDF_open(filename, 0) != -1) {
-    kind = CDF_get_dim("station") != -1 ? UPA_KIND_CDF_STN : UPA_KIND_CDF_REP;
+    if (CDF_get_dim("station") != -1) {
+      kind = UPA_KIND_CDF_STN;
+    } else if (CDF_get_dim("report") != -1) {
+      kind = UPA_KIND_CDF_REP;
+    }
     CDF_close();
   }
   CDF_print_errors(1);
