@@ -95,7 +95,19 @@ float to_float(double d) {
   return static_cast<float>(d);
 }
 
+// Sets the first `num` positions from int arguments: a start each, and a count after
+// each start when `ranges` (else a count of 1).
+void set_leading(int num, va_list ap, bool ranges) {
+  for (int i = 0; i < num; ++i) {
+    start[i] = va_arg(ap, int);
+    count[i] = ranges ? va_arg(ap, int) : 1;
+  }
+  ndim = num;
+}
+
 }  // namespace
+
+// The public functions are described in zudcdf.h.
 
 int CDF_set_fd(int val) {
   never_abort();
@@ -168,12 +180,8 @@ int CDF_set_pos(int num, ...) {
   if (num < 0 || num > CDF_MAX_POS) return -1;
   va_list ap;
   va_start(ap, num);
-  for (int i = 0; i < num; ++i) {
-    start[i] = va_arg(ap, int);
-    count[i] = 1;
-  }
+  set_leading(num, ap, false);
   va_end(ap);
-  ndim = num;
   return 0;
 }
 
@@ -181,12 +189,8 @@ int CDF_set_range(int num, ...) {
   if (num < 0 || num > CDF_MAX_POS) return -1;
   va_list ap;
   va_start(ap, num);
-  for (int i = 0; i < num; ++i) {
-    start[i] = va_arg(ap, int);
-    count[i] = va_arg(ap, int);
-  }
+  set_leading(num, ap, true);
   va_end(ap);
-  ndim = num;
   return 0;
 }
 
