@@ -160,7 +160,7 @@ void apply_parcel_item(const char* item) {
     par_type = THERM_PAR_MAXT;
   } else if (stricmp(word, "layer") == 0) {
     par_type = THERM_PAR_LAYER;
-    // Without a depth the default layer stands, rather than a missing value as depth.
+    // Without a depth the depth in force stays, rather than a missing value as depth.
     if (got >= 2) par_thick = par.t;
   } else {
     par.p = static_cast<float>(std::atof(word));
