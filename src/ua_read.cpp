@@ -5,9 +5,10 @@
 // reading the same station twice in a row (identification first, then the whole report)
 // seeks back instead of rescanning the file, and increasing station numbers cost one pass.
 //
-// A block is read whole even when it is malformed: a short block of the line-counted
-// layouts (kinds 1 to 3) stops at its last line, a block of kinds 4 and 5 stops at its
-// "$" end mark, so one bad block never shifts the blocks after it.
+// A block is read whole even when it is damaged: a short block of the line-counted layouts
+// (kinds 1 to 3) stops at its last line, a block of kinds 4 and 5 at its "$" end mark, so
+// missing groups never shift the blocks after it. (Only "$" ends a kind 4 or 5 block: one
+// that lost it runs on into the next.)
 //
 // Reading is dispatched on the file kind; the text layouts live in the section below,
 // the netCDF layouts (kinds 11, 12) have a branch of their own.
@@ -41,7 +42,7 @@ constexpr int kManSlots = 17;            // surface plus the 16 mandatory levels
 constexpr int kShortManSlots = 5;        // kind 1: surface plus four levels
 constexpr int kLongManSlots = 11;        // kind 2: surface plus slots up to 200 mb
 constexpr int kFirstUpperSlot = 17;      // first slot above 10 mb
-constexpr int kUpperManCount = 19;       // numman once the levels above 10 mb are read
+constexpr int kUpperManCount = 19;       // numman before the levels above 10 mb are added
 constexpr int kQuirkSigCount = 50;       // kinds 4, 5 write one extra token after 50 levels
 constexpr int kSlot925 = 2;              // mandatory slot of 925 mb
 constexpr int kSlot850 = 3;              // mandatory slot of 850 mb
@@ -65,6 +66,7 @@ int file_access = 0;              // 0 read, 1 write
 int stat_num = 0;                 // block at which the stream stands
 long block_pos = -1;              // offset of block stat_num's station token, -1 when unknown
 bool block_consumed = false;      // block stat_num was read: the stream stands past its start
+bool at_blocks = false;           // the header and date lines are behind the stream
 
 // Scanning state of the block being read.
 struct BlockScan {
@@ -72,7 +74,6 @@ struct BlockScan {
   int line_limit = 0;          // lines of the block (kinds 1-3); 0 when "$" ends it
   bool ended = false;          // the block's end was reached: last line, "$" or end of file
   bool end_mark = false;       // the "$" of a kind 4 or 5 block was read
-  bool at_eof = false;         // the file ended inside the block
   bool incomplete = false;     // a group the layout requires was absent
   bool has_pending = false;    // a token read ahead waits in `pending`
   char pending[kTokenCap] = {};
@@ -92,31 +93,27 @@ int get_char() { return getc_unlocked(cvt_file); }
 
 // ---- numbers inside groups --------------------------------------------------------------
 
-// Reads a decimal integer from at most `width` leading characters of `s`, like a scanf
-// "%Nd" conversion without leading blanks (an optional sign counts toward the width).
-// Stores the value and the characters used; false when no digit is found.
-bool scan_int(const char* s, int width, bool allow_sign, int* value, int* used) {
+// Reads the fixed-width integer field of `width` characters at the start of `s` (a
+// leading minus, where allowed, takes one of them). False when the field is short or holds
+// anything but digits, so that a damaged group never yields a wrong value.
+bool field_int(const char* s, int width, bool allow_sign, int* value) {
   int i = 0;
   bool neg = false;
-  if (allow_sign && i < width && (s[i] == '-' || s[i] == '+')) neg = s[i++] == '-';
+  if (allow_sign && s[0] == '-') neg = s[i++] == '-';
+  if (i == width) return false;
   int v = 0;
-  int digits = 0;
-  while (i < width && s[i] >= '0' && s[i] <= '9') {
-    v = v * 10 + (s[i++] - '0');
-    ++digits;
+  for (; i < width; ++i) {
+    if (s[i] < '0' || s[i] > '9') return false;
+    v = v * 10 + (s[i] - '0');
   }
-  if (digits == 0) return false;
   *value = neg ? -v : v;
-  *used = i;
   return true;
 }
 
-// A whole token that is an unsigned integer.
+// A whole token that is an unsigned integer of at most nine digits.
 bool whole_int(const char* s, int* value) {
-  int used = 0;
   int len = static_cast<int>(std::strlen(s));
-  if (len == 0 || len > 9) return false;
-  return scan_int(s, len, false, value, &used) && used == len;
+  return len > 0 && len <= 9 && field_int(s, len, false, value);
 }
 
 // A whole token that is a decimal number (digits with at most one point; a leading sign
@@ -160,12 +157,10 @@ int decd_ph(const char* str, float* pres, float* hght) {
   *hght = MISSING;
   if (!str || str[0] == 'X') return -1;
   int pp = 0;
-  int used = 0;
-  if (!scan_int(str, 2, true, &pp, &used) || pp == 99) return -1;
+  if (!field_int(str, 2, true, &pp) || pp == 99) return -1;
   int p = pp > 0 ? 10 * pp : -pp;  // "00" reads 0 (1000 mb), "-7" reads 7 mb
   int hhh = 0;
-  int hused = 0;
-  bool have_h = scan_int(str + used, 3, false, &hhh, &hused);
+  bool have_h = field_int(str + 2, 3, false, &hhh);
   // The codes 00 and 92 name 1000 and 925 mb whether or not the height could be read.
   *pres = static_cast<float>(p == 0 ? 1000 : (p == 920 ? 925 : p));
   if (!have_h) return -1;
@@ -198,14 +193,12 @@ int decd_td(const char* str, float* temp, float* dewpt) {
   *dewpt = MISSING;
   if (!str || str[0] == 'X') return -1;
   int ttt = 0;
-  int used = 0;
-  if (!scan_int(str, 3, false, &ttt, &used) || ttt == 999) return -1;
+  if (!field_int(str, 3, false, &ttt) || ttt == 999) return -1;
   double t = ttt / 10.0;
   if (ttt % 2 == 1) t = -t;  // an odd tenths digit marks a temperature below zero
   *temp = static_cast<float>(t);
   int dd = 0;
-  int dused = 0;
-  if (!scan_int(str + used, 2, false, &dd, &dused) || dd == 99) return 0;
+  if (!field_int(str + 3, 2, false, &dd) || dd == 99) return 0;
   double dep = dd <= 50 ? dd / 10.0 : dd - 50.0;  // tenths up to 5.0, whole degrees above
   *dewpt = static_cast<float>(t - dep);
   return 0;
@@ -220,10 +213,7 @@ int decd_wd(const char* str, float* dir, float* spd) {
   if (!str || str[0] == 'X') return -1;
   int ddd = 0;
   int ff = 0;
-  int used = 0;
-  int fused = 0;
-  if (!scan_int(str, 3, false, &ddd, &used) || !scan_int(str + used, 2, false, &ff, &fused))
-    return -1;
+  if (!field_int(str, 3, false, &ddd) || !field_int(str + 3, 2, false, &ff)) return -1;
   if (ddd == 999) return 0;
   int speed = (ddd % 5) * 100 + ff;  // the direction's units digit carries the hundreds
   int direction = ddd - ddd % 5;
@@ -277,12 +267,15 @@ int text_rewind() {
   stat_num = 0;
   block_pos = -1;
   block_consumed = false;
+  at_blocks = false;
   if (std::fseek(cvt_file, 0L, SEEK_SET) != 0) return -1;
   if (headed_kind(file_type)) skip_line();
   skip_line();
+  at_blocks = true;
   return 0;
 }
 
+// Lines of one block in the line-counted layouts; 0 for kinds 4, 5, which end at "$".
 int block_lines() {
   switch (file_type) {
     case UPA_KIND_SHORT: return kShortLines;
@@ -307,6 +300,7 @@ void skip_block() {
   if (c == '$') skip_line();
 }
 
+// Starts scanning the block that begins at the stream.
 void begin_block() {
   scan = BlockScan{};
   scan.line_limit = block_lines();
@@ -323,7 +317,7 @@ int token_start() {
       return EOF;
     }
   }
-  if (c == EOF) scan.ended = scan.at_eof = true;
+  if (c == EOF) scan.ended = true;
   return c;
 }
 
@@ -399,10 +393,7 @@ void finish_block() {
   scan.has_pending = false;
   if (scan.line_limit > 0) {
     while (scan.line < scan.line_limit) {
-      if (!skip_line()) {
-        scan.at_eof = true;
-        break;
-      }
+      if (!skip_line()) break;
       ++scan.line;
     }
     scan.ended = true;
@@ -413,7 +404,7 @@ void finish_block() {
     while ((c = get_char()) != EOF && c != '$') {
     }
     if (c == EOF) {
-      scan.at_eof = scan.incomplete = true;
+      scan.incomplete = true;
       scan.ended = true;
       return;
     }
@@ -725,7 +716,7 @@ int read_ident(UPA_report* r) {
 
 // Moves the stream to the start of block `want`. False when the file ends before it.
 bool position_on_block(int want) {
-  if (want == 0 || want < stat_num) {
+  if (want == 0 || want < stat_num || !at_blocks) {  // a fresh open stands before the date
     if (text_rewind() != 0) return false;
   } else if (want == stat_num && block_consumed) {
     // the same block again: back to its saved start
@@ -816,6 +807,7 @@ void close_current() {
   stat_num = 0;
   block_pos = -1;
   block_consumed = false;
+  at_blocks = false;
 }
 
 }  // namespace
@@ -902,6 +894,7 @@ int UPA_getinfo(int /*cvt_fd*/, UPA_info* info) {
   stat_num = 0;
   block_pos = -1;
   block_consumed = false;
+  at_blocks = true;
   return 0;
 }
 

@@ -157,7 +157,108 @@ int UPA_wm_merge(UPA_report* report, UPA_level* merge, int* man_index);
 int UPA_calc_wind(UPA_level* sm, int sm_num, UPA_level* wm, int wm_num);
 
 // ---- ua_calc: sounding analyses -------------------------------------------------------
-// (analysis section)
+#include <functional>
+#include <string>
+
+// Result of the theta-e index: the strongest low-level layer of decreasing equivalent
+// potential temperature. K and mb; every field -9999.0 until set.
+struct THETAE_params {
+  float index = MISSING;  // total decrease of theta-e over the chosen layer, K
+  float base = MISSING;   // pressure of the layer's base, mb
+  float top = MISSING;    // pressure of the layer's top, mb
+  float max = MISSING;    // largest theta-e among the levels examined, K
+  float maxp = MISSING;   // pressure of that level, mb
+  float min = MISSING;    // smallest theta-e among the levels examined, K
+  float minp = MISSING;   // pressure of that level, mb
+};
+
+// Result of one parcel ascent. Pressures mb, temperatures K (cap C), energies J/kg,
+// wmax m/s.
+struct PARCEL_params {
+  float Satad = MISSING;   // label of the saturated adiabat above the condensation level
+  float plcl = MISSING;    // lifting condensation level
+  float tlcl = MISSING;    // temperature at the condensation level
+  float cap = MISSING;     // largest environment-minus-parcel temperature below 500 mb, C
+  float lfc = MISSING;     // level of free convection, -1 when none
+  float el = MISSING;      // equilibrium level
+  float mpl = MISSING;     // maximum parcel level
+  float Bel = MISSING;     // energy balance left at the equilibrium level
+  float Bmpl = MISSING;    // energy balance left at the maximum parcel level
+  float Bplus = MISSING;   // positive buoyant energy (CAPE)
+  float Bminus = MISSING;  // negative energy below the LFC (inhibition), positive number
+  float wmax = MISSING;    // maximum updraft speed, sqrt(2 Bplus)
+};
+
+// Storm-relative helicity and its companion vorticity measures of one layer; every field
+// -9999.0 until computed.
+struct HELICITY_params {
+  float dir_shr = MISSING;   // storm-relative directional shear, top minus bottom, deg
+  float pos_hel = MISSING;   // sum of positive helicity contributions, m2/s2
+  float neg_hel = MISSING;   // sum of negative and zero contributions, m2/s2
+  float tot_hel = MISSING;   // pos_hel + neg_hel, m2/s2
+  float ave_hel = MISSING;   // tot_hel per metre integrated, m/s2
+  float rel_hel = MISSING;   // streamwise term over horizontal vorticity, ratio
+  float hor_vort = MISSING;  // mean horizontal vorticity magnitude per step, 1/s
+  float stm_vort = MISSING;  // mean streamwise vorticity per step, 1/s
+};
+
+// Positive (veering) and negative (backing or unturned) shear of a layer, 1/s; -9999.0
+// until computed.
+struct SHEAR_params {
+  float pos_shr = MISSING;
+  float neg_shr = MISSING;
+};
+
+// -- the layer walk shared by the layer means, the parcel ascent and the wind analyses
+// Where a segment of the walk lies: from the bottom bound to the first level used,
+// between two sounding levels, or from the last level used (or the bottom) to the top.
+enum class WalkSeg { first, inner, last };
+// One segment, lower end first. j, i: indices of the sounding levels at its lower and
+// upper ends (first: j = lb; last: j the last level used, or lb when none was, i = lt).
+// lo, hi: the end levels themselves (the interpolated bounds at the ends of the layer).
+// w: ln(lo.p / hi.p), 0 when either pressure is missing or not positive.
+using WalkVisit =
+    std::function<void(WalkSeg kind, int j, int i, const UPA_level& lo, const UPA_level& hi, double w)>;
+int layer_walk(const UPA_level* lev, int num, const UPA_level& bot, int lb, const UPA_level& top,
+               int lt, float UPA_level::*skip, const WalkVisit& visit);
+std::string walk_label(WalkSeg kind, int j, int i);
+// -- layer quantities
+float variable_calc(int type, const UPA_level* lev);
+float mean_value(const char* val, UPA_level* lev, int num, int coord, float bottom, float top);
+int layer_parcel_mean(UPA_level* lev, int num, int coord, float bottom, float top, float* Wbar,
+                      float* Obar);
+float thickness(UPA_level* lev, int num, int coord, float bottom, float top);
+float lapse_rate(UPA_level* lev, int num, int coord, float bottom, float top);
+float precip_water(const UPA_level* lev, int num);
+float freezing_level(const UPA_level* lev, int num);
+float wet_bulb_zero(const UPA_level* lev, int num);
+float max_temperature(UPA_level* lev, int num, int coord, float bottom, float thick);
+int thetae_index(const UPA_level* lev, int num, THETAE_params* params);
+// -- parcel ascent and buoyant energy
+float energy_calc(const UPA_level* par1, const UPA_level* par2, const UPA_level* env1,
+                  const UPA_level* env2);
+int parcel_calc(UPA_level* lev, int num, UPA_level* blev, int coord, float bottom, float thick,
+                PARCEL_params* params);
+float cap_strength(UPA_level* lev, int num, int coord, float bottom, float thick);
+float pr_ccl(UPA_level* lev, int num, int coord, float bottom, float thick, float* Wbar);
+float energy_index(UPA_level* lev, int num);
+// -- stability indices
+float lifted_index(UPA_level* lev, int num, int coord, float bottom, float thick, float top);
+float total_totals(UPA_level* lev, int num);
+float vertical_totals(UPA_level* lev, int num);
+float cross_totals(UPA_level* lev, int num);
+float k_index(UPA_level* lev, int num);
+float sweat_index(UPA_level* lev, int num);
+// -- wind analyses
+int layer_wind_mean(UPA_level* lev, int num, int coord, float bottom, float top, WIND* wind);
+int helicity(UPA_level* lev, int num, int coord, float bottom, float top, const WIND* storm,
+             HELICITY_params* windp);
+int shear_layer(UPA_level* lev, int num, int coord, float bottom, float top, const WIND* storm,
+                SHEAR_params* windp);
+int bulk_richardson(UPA_level* lev, int num, int coord, float bottom, float cape, float* brn,
+                    float* shear);
+float energy_helicity(UPA_level* lev, int num, int coord, float bottom, const WIND* storm,
+                      float cape);
 
 // ---- thm_tool: analysis state and tables ----------------------------------------------
 // -- hand-over from the report merge

@@ -14,6 +14,7 @@
 #include <cstring>
 #include <string>
 
+#include "tmpdir.h"
 #include "zud.h"
 #include "zudresrc.h"
 
@@ -52,7 +53,7 @@ Date at(int year, int month, int day, int hour, int min) {
 
 // Writes `text` into a fresh file and returns its name, for stdin answers.
 std::string answers_file(const char* text) {
-  std::string name = testing::TempDir() + "zud_answers_XXXXXX";
+  std::string name = zud_test_tmpdir() + "zud_answers_XXXXXX";
   int fd = mkstemp(name.data());
   if (fd < 0) return "";
   ssize_t n = write(fd, text, std::strlen(text));
@@ -241,7 +242,7 @@ TEST(FileSelectList, Columns) {
 TEST(FileSelectList, NoShell) {
   char cwd[4096];
   ASSERT_NE(getcwd(cwd, sizeof cwd), nullptr);
-  std::string dir = testing::TempDir() + "zudlistXXXXXX";
+  std::string dir = zud_test_tmpdir() + "zudlistXXXXXX";
   ASSERT_NE(mkdtemp(dir.data()), nullptr);
   ASSERT_EQ(chdir(dir.c_str()), 0);
   const char* paths[] = {"x;touch pwned", "$(touch pwned)", "`touch pwned`", "x|touch pwned"};
