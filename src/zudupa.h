@@ -261,11 +261,68 @@ float energy_helicity(UPA_level* lev, int num, int coord, float bottom, const WI
                       float cape);
 
 // ---- thm_tool: analysis state and tables ----------------------------------------------
+// Every analysis value of the sounding being analysed. Pressures mb, temperatures as
+// their producing function gives them (tlcl and ct K, max_t C), heights m.
+struct THERM_values {
+  int wmo;          // station number (not set by the analysis)
+  float lat;        // station location (not set by the analysis)
+  float lon;
+  float elev;
+  float plcl;       // lifting condensation level of the surface air, mb
+  float tlcl;       // temperature there, K
+  float frz;        // freezing level, mb; -1 when the surface is below freezing
+  float wb0;        // wet-bulb zero level, mb; -1 when below ground
+  float lapse57;    // 700-500 mb lapse rate, C/km
+  float max_t;      // estimated maximum temperature, C
+  float precip;     // precipitable water, inches
+  float mean_rh;    // surface-500 mb mean relative humidity, %
+  float thick;      // 1000-500 mb thickness, m
+  THETAE_params thetae;  // theta-e index
+  float ccl;        // convective condensation level, mb; -1 when none
+  float wbar;       // mean mixing ratio of the CCL source layer, g/kg
+  float ct;         // convective temperature, K
+  float li;         // lifted index
+  float cap;        // cap strength, C
+  float si;         // Showalter index
+  float tt;         // total totals
+  float k;          // K index
+  float sweat;      // SWEAT index
+  float ei;         // energy index
+  UPA_level par_lev;        // reserved; the parcel's start is kept by the module
+  PARCEL_params parcel;     // parcel ascent
+  HELICITY_params helicity; // 0-3000 m storm-relative helicity
+  SHEAR_params shear;       // 0-3000 m shear
+  float brn;        // bulk Richardson number
+  float bshear;     // bulk shear, m/s
+  float ehi;        // energy-helicity index
+};
+
+// Parcel choices of the "plot_param" item par=...
+constexpr int THERM_PAR_SFC = 1;    // surface air
+constexpr int THERM_PAR_LAYER = 2;  // mean of the lowest layer (default, 100 mb)
+constexpr int THERM_PAR_MAXT = 3;   // surface air at the estimated maximum temperature
+constexpr int THERM_PAR_LEVEL = 5;  // a given pressure, optionally temperature and dew point
+
+// The indices that carry a risk word.
+enum class THERM_risk_index { lifted, showalter, total_totals, k, sweat, energy };
+
 // -- hand-over from the report merge
 int THERM_set_trop(const UPA_level* lev);
 int THERM_set_mwnd(const UPA_level* lev);
 int THERM_set_data(float pr, UPA_level* smi, int smi_num, UPA_level* wmi, int wmi_num);
 UPA_level* THERM_get_sfc();
-// (tables section)
+// -- analysis set-up and computation
+int THERM_set_date(const Date* date);
+int THERM_param();
+int THERM_init_values(THERM_values* values);
+int THERM_sig_table();
+int THERM_calc();
+const THERM_values* THERM_get_values();
+// -- tables
+const char* THERM_risk_word(THERM_risk_index index, float value);
+int THERM_indices();
+int THERM_wind_table();
+int THERM_wind();
+int THERM_storm_table();
 
 #endif  // ZUDUPA_H
