@@ -36,6 +36,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -97,6 +98,9 @@ const GoldenCase kGolden[] = {
     // level without dew point).
     {"dnr_prdash", {"-ba", "-me", "out4", "-pa", "prdash", "-id", "DNR", "sample.upa"}},
 };
+
+// Names the case in test listings instead of dumping its bytes.
+void PrintTo(const GoldenCase& c, std::ostream* os) { *os << c.name; }
 
 class Golden : public ::testing::TestWithParam<GoldenCase> {};
 
