@@ -659,6 +659,7 @@ TEST_F(Link, NoQueueWarnings) {
       {"#abc", "abc"},  // not a number
       {"#", ""},        // no number at all
       {"#-4", "-4"},    // not positive
+      {"#" + std::to_string(free_num) + "x", std::to_string(free_num) + "x"},  // trailing garbage
   };
   for (const auto& c : cases) {
     ChildRun run = gather_with(c.elem, 1);
