@@ -55,6 +55,18 @@ bool same_field(const std::string& want, const std::string& got, bool tolerant) 
   return std::fabs(std::atof(want.c_str()) - std::atof(got.c_str())) <= unit * (1 + 1e-9);
 }
 
+// Writes the first bytes of the generated kind 11 fixture into a scratch file `name`: as
+// many as `num / den` of those before record 0, plus `extra`. Record 0 begins where the
+// text "OAX", its first field, first appears. Returns the path ("" when no "OAX" found).
+std::string cut_stations(const char* name, size_t num, size_t den, size_t extra) {
+  const std::string full = e2e::slurp(kBuild + "stations.nc");
+  const size_t rec0 = full.find("OAX");
+  if (rec0 == std::string::npos) return "";
+  const std::string path = zud_test_tmpdir() + name;
+  e2e::spit(path, full.substr(0, rec0 * num / den + extra));
+  return path;
+}
+
 std::vector<std::string> split(const std::string& text, char sep) {
   std::vector<std::string> items;
   std::string item;
@@ -152,15 +164,10 @@ TEST(CdfTables, SameAsTextSample) {
 
 // Listings, a search that finds nothing and files that hold no usable upper-air data.
 TEST(CdfOutcomes, StatusAndMessages) {
-  // A file cut in its header, and one cut just before its first record, both made from
-  // the generated kind 11 fixture; record 0 is the first place its text "OAX" appears.
-  const std::string full = e2e::slurp(kBuild + "stations.nc");
-  const size_t rec0 = full.find("OAX");
-  ASSERT_NE(rec0, std::string::npos);
-  const std::string cut_header = zud_test_tmpdir() + "cut_header.nc";
-  const std::string cut_records = zud_test_tmpdir() + "cut_records.nc";
-  e2e::spit(cut_header, full.substr(0, rec0 / 2));
-  e2e::spit(cut_records, full.substr(0, rec0));
+  // A file cut in the middle of its header, and one cut just before its first record.
+  const std::string cut_header = cut_stations("cut_header.nc", 1, 2, 0);
+  const std::string cut_records = cut_stations("cut_records.nc", 1, 1, 0);
+  ASSERT_NE(cut_header, "");
   const std::string not_cdf = kCdfSrc + "not_netcdf.txt";
 
   struct Row {
@@ -217,11 +224,8 @@ TEST(CdfOutcomes, StatusAndMessages) {
 // A file cut inside its first record still opens: the library hands back zeros for the
 // missing bytes. Whatever the run makes of that, it must end normally.
 TEST(CdfOutcomes, CutInsideRecordEndsNormally) {
-  const std::string full = e2e::slurp(kBuild + "stations.nc");
-  const size_t rec0 = full.find("OAX");
-  ASSERT_NE(rec0, std::string::npos);
-  const std::string cut = zud_test_tmpdir() + "cut_inside.nc";
-  e2e::spit(cut, full.substr(0, rec0 + 200));
+  const std::string cut = cut_stations("cut_inside.nc", 1, 1, 200);
+  ASSERT_NE(cut, "");
   const e2e::Run run = analyse(cut, "OAX");
   EXPECT_TRUE(run.status == 0 || run.status == 31) << run.status << "\n" << run.err;
   EXPECT_EQ(run.err.find("runtime error"), std::string::npos) << run.err;
