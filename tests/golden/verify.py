@@ -397,6 +397,16 @@ def find(lines, pattern, start=0):
 FNUM = r'\s*(-?[0-9.]+)'
 
 
+def take(ck, pattern, start):
+    """The first line from `start` matching `pattern`, claimed, with its numbers; or
+    (None, None)."""
+    j, m = find(ck.lines, pattern, start)
+    if j is None:
+        return None, None
+    ck.claim(j)
+    return j, [float(x) for x in m.groups()]
+
+
 # ---- the checks -----------------------------------------------------------------------
 
 def check_header(ck, rep, date, cty):
@@ -702,9 +712,29 @@ def ascent(prof, t0, w0, p0):
     return res
 
 
-def risk(value, table, default):
-    for test, word in table:
-        if test(value):
+# Risk categories of the indices: (comparison, [(limit, word)...], word when none holds),
+# the first limit that the value passes wins.
+RISKS = {
+    'li': ('>', [(2, 'None'), (0, 'Showers probable'), (-2, 'Thunderstorms probable'),
+                 (-4, 'Severe thunderstorms possible')], 'Severe thunderstorms probable'),
+    'si': ('>', [(3, 'None'), (1, 'Showers probable'), (-2, 'Thunderstorms probable'),
+                 (-6, 'Severe thunderstorms possible')], 'Severe thunderstorms probable'),
+    'tt': ('<', [(44, 'None'), (49, 'Scattered moderate thunderstorms'),
+                 (55, 'Scattered heavy thunderstorms')], 'Severe Thunderstorms probable'),
+    'k': ('<', [(15, 'None'), (20, '< 20 % chance of thunderstorms'),
+                (25, '20-40 % chance of thunderstorms'), (30, '40-60 % chance of thunderstorms'),
+                (35, '60-80 % chance of thunderstorms')], '> 80 % chance of thunderstorms'),
+    'sweat': ('<', [(300, 'None'), (400, 'Showers and thunderstorms possible')],
+              'Severe Thunderstorms possible'),
+    'ei': ('>', [(0, 'None'), (-2, 'Scattered severe thunderstorms')],
+           'Severe Thunderstorms probable'),
+}
+
+
+def risk_word(kind, value):
+    rel, table, default = RISKS[kind]
+    for limit, word in table:
+        if (value > limit) if rel == '>' else (value < limit):
             return word
     return default
 
@@ -727,12 +757,7 @@ def check_indices(ck, rep, prof, sfc, body):
             return lv
     row = Level()
 
-    def line(pattern):
-        j, m = find(L, pattern, i0)
-        if j is not None:
-            ck.claim(j)
-            return j, [float(x) for x in m.groups()]
-        return None, None
+    line = lambda pattern: take(ck, pattern, i0)
 
     j, v = line(r'1000-500 mb thick:' + FNUM + ' m$')
     if j is not None:
@@ -902,59 +927,11 @@ def check_indices(ck, rep, prof, sfc, body):
     def lifted(t0, w0, p0, top):
         return prof.interp('t', top) + C2K - parcel_temp(t0, w0, p0, top)
 
-    for pat, top in ((r'Lifted Index:' + FNUM + r' C Risk: (.*)$', 500),
-                     (r'Lifted Index @300 mb:' + FNUM + ' C$', 300),
-                     (r'Lifted Index @700 mb:' + FNUM + ' C$', 700)):
-        j, m = find(L, pat, i0)
-        if j is None:
-            continue
-        ck.claim(j)
-        val = float(m.group(1))
-        ck.near(j, 'lifted index to %d mb' % top, val, lifted(par[0], par[1], par[2], top), 0.01, 0.15)
-        if top == 500:
-            ck.expect(j, 'lifted index risk', m.group(2) == risk(val, [
-                (lambda x: x > 2, 'None'), (lambda x: x > 0, 'Showers probable'),
-                (lambda x: x > -2, 'Thunderstorms probable'),
-                (lambda x: x > -4, 'Severe thunderstorms possible')], 'Severe thunderstorms probable'))
-    j, m = find(L, r'Showalter Index:' + FNUM + r' C Risk: (.*)$', i0)
-    if j is not None:
-        ck.claim(j)
+    def showalter():
         r8 = row[850]
-        val = float(m.group(1))
-        ck.near(j, 'Showalter index', val, lifted(r8['t'] + C2K, mixr(r8['td'] + C2K, 850), 850, 500), 0.01, 0.15)
-        ck.expect(j, 'Showalter risk', m.group(2) == risk(val, [
-            (lambda x: x > 3, 'None'), (lambda x: x > 1, 'Showers probable'),
-            (lambda x: x > -2, 'Thunderstorms probable'),
-            (lambda x: x > -6, 'Severe thunderstorms possible')], 'Severe thunderstorms probable'))
+        return lifted(r8['t'] + C2K, mixr(r8['td'] + C2K, 850), 850, 500)
 
-    # Totals, K, SWEAT from the printed 850/700/500 rows (exact to the print).
-    j, m = find(L, r'Total Totals Index:' + FNUM + r' C Risk: (.*)$', i0)
-    if j is not None:
-        ck.claim(j)
-        a, b = row[850], row[500]
-        tt = a['t'] + a['td'] - 2 * b['t']
-        ck.near(j, 'total totals', float(m.group(1)), tt, 0.01, 0.001)
-        ck.expect(j, 'total totals risk', m.group(2) == risk(tt, [
-            (lambda x: x < 44, 'None'), (lambda x: x < 49, 'Scattered moderate thunderstorms'),
-            (lambda x: x < 55, 'Scattered heavy thunderstorms')], 'Severe Thunderstorms probable'))
-        j2, v2 = line(r'  Vertical Totals Index:' + FNUM + ' C$')
-        ck.near(j2, 'vertical totals', v2[0], a['t'] - b['t'], 0.01, 0.001)
-        j2, v2 = line(r'  Cross Totals Index:' + FNUM + ' C$')
-        ck.near(j2, 'cross totals', v2[0], a['td'] - b['t'], 0.01, 0.001)
-    j, m = find(L, r'K Index:' + FNUM + r'   Risk: (.*)$', i0)
-    if j is not None:
-        ck.claim(j)
-        a, c, b = row[850], row[700], row[500]
-        k = a['t'] - b['t'] + a['td'] - (c['t'] - c['td'])
-        ck.near(j, 'K index', float(m.group(1)), k, 0.01, 0.001)
-        ck.expect(j, 'K risk', m.group(2) == risk(k, [
-            (lambda x: x < 15, 'None'), (lambda x: x < 20, '< 20 % chance of thunderstorms'),
-            (lambda x: x < 25, '20-40 % chance of thunderstorms'),
-            (lambda x: x < 30, '40-60 % chance of thunderstorms'),
-            (lambda x: x < 35, '60-80 % chance of thunderstorms')], '> 80 % chance of thunderstorms'))
-    j, m = find(L, r'Sweat Index:' + FNUM + r'   Risk: (.*)$', i0)
-    if j is not None:
-        ck.claim(j)
+    def sweat():
         a, b = row[850], row[500]
         s = 12 * a['td'] if a['td'] > 0 else 0
         tt = a['t'] + a['td'] - 2 * b['t']
@@ -963,22 +940,49 @@ def check_indices(ck, rep, prof, sfc, body):
         if (135 <= a['dir'] <= 250 and 210 <= b['dir'] <= 310 and b['dir'] - a['dir'] > 0
                 and a['spd'] >= 15 and b['spd'] >= 15):
             s += 125 * (math.sin(math.radians(b['dir'] - a['dir'])) + 0.2)
-        ck.near(j, 'SWEAT', float(m.group(1)), s, 0.01, 0.01)
-        ck.expect(j, 'SWEAT risk', m.group(2) == risk(s, [
-            (lambda x: x < 300, 'None'), (lambda x: x < 400, 'Showers and thunderstorms possible')],
-            'Severe Thunderstorms possible'))
-    j, m = find(L, r'Energy Index:' + FNUM + r'   Risk: (.*)$', i0)
-    if j is not None:
-        ck.claim(j)
+        return s
+
+    def energy_index():
         # Static energy cp T + g z + L w in cal/g (0.24 cal/g/K, 980 cm/s2 over
         # 4.2e7 erg/cal, 0.6 cal/g per g/kg).
         e = [0.24 * (r['t'] + C2K) + r['h'] * 980 * 100 / 4.2e7 + 0.6 * mixr(r['td'] + C2K, r['px'])
              for r in (row[500], row[850])]
-        ei = e[0] - e[1]
-        ck.near(j, 'energy index', float(m.group(1)), ei, 0.01, 0.01)
-        ck.expect(j, 'energy index risk', m.group(2) == risk(ei, [
-            (lambda x: x > 0, 'None'), (lambda x: x > -2, 'Scattered severe thunderstorms')],
-            'Severe Thunderstorms probable'))
+        return e[0] - e[1]
+
+    a8, a7, a5 = row[850], row[700], row[500]
+    # (line, what, expected value, tolerance, risk categories or None). Parcel indices
+    # from the checker's ascent (0.15 C for the iterations); totals, K and SWEAT exact
+    # from the printed 850/700/500 rows.
+    C = r' C Risk: (.*)$'
+    N = r'   Risk: (.*)$'
+    indices = [
+        (r'Lifted Index:' + FNUM + C, 'lifted index to 500 mb',
+         lambda: lifted(par[0], par[1], par[2], 500), 0.15, 'li'),
+        (r'Lifted Index @300 mb:' + FNUM + ' C$', 'lifted index to 300 mb',
+         lambda: lifted(par[0], par[1], par[2], 300), 0.15, None),
+        (r'Lifted Index @700 mb:' + FNUM + ' C$', 'lifted index to 700 mb',
+         lambda: lifted(par[0], par[1], par[2], 700), 0.15, None),
+        (r'Showalter Index:' + FNUM + C, 'Showalter index', showalter, 0.15, 'si'),
+        (r'Total Totals Index:' + FNUM + C, 'total totals',
+         lambda: a8['t'] + a8['td'] - 2 * a5['t'], 0.001, 'tt'),
+        (r'  Vertical Totals Index:' + FNUM + ' C$', 'vertical totals',
+         lambda: a8['t'] - a5['t'], 0.001, None),
+        (r'  Cross Totals Index:' + FNUM + ' C$', 'cross totals',
+         lambda: a8['td'] - a5['t'], 0.001, None),
+        (r'K Index:' + FNUM + N, 'K index',
+         lambda: a8['t'] - a5['t'] + a8['td'] - (a7['t'] - a7['td']), 0.001, 'k'),
+        (r'Sweat Index:' + FNUM + N, 'SWEAT', sweat, 0.01, 'sweat'),
+        (r'Energy Index:' + FNUM + N, 'energy index', energy_index, 0.01, 'ei'),
+    ]
+    for pattern, what, value, tol, kind in indices:
+        j, m = find(L, pattern, i0)
+        if j is None:
+            continue
+        ck.claim(j)
+        printed = float(m.group(1))
+        ck.near(j, what, printed, value(), 0.01, tol)
+        if kind is not None:
+            ck.expect(j, what + ' risk word', m.group(2) == risk_word(kind, printed))
     return par
 
 
@@ -993,12 +997,7 @@ def check_parcel(ck, prof, sfc, par):
     if j is not None:
         ck.claim(j)
 
-    def line(pattern):
-        j, m = find(L, pattern, i0)
-        if j is not None:
-            ck.claim(j)
-            return j, [float(x) for x in m.groups()]
-        return None, None
+    line = lambda pattern: take(ck, pattern, i0)
 
     res = ascent(prof, *par) if par is not None else None
     j, v = line(r'CAPE \(B\+\):' + FNUM + ' J/kg$')
@@ -1316,12 +1315,7 @@ def check_winds(ck, rep, prof, sfc, cape, body):
         ck.near(j2, 'storm speed = 0.75 mean', storm[1], 0.75 * ms_, 0.1, 0.04)
     kin3 = kinematics(winds, h0, 3000, storm)
 
-    def line(pattern):
-        jj, mm = find(L, pattern, ip)
-        if jj is not None:
-            ck.claim(jj)
-            return jj, [float(x) for x in mm.groups()]
-        return None, None
+    line = lambda pattern: take(ck, pattern, ip)
     F1 = r'\s*(-?[0-9.]+)'
     jj, v = line(r'Shear \(0-3000m\)              pos:' + F1 + ' neg:' + F1 + ' tot:' + F1 + ' 10-3/s$')
     if jj is not None:
