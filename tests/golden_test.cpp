@@ -7,29 +7,36 @@
 //
 // How the recorded numbers were checked: every printed value of every .out file is
 // recomputed by tests/golden/verify.py (CTest test "golden_verify") from the station's
-// input report and the printed columns, with formulas of its own taken from textbook
-// meteorology, not from the program:
+// input report, the station database and the printed columns, with formulas of its own
+// taken from textbook meteorology, not from the program; a line holding a digit that no
+// check covers fails it:
+//   - location block from upa.cty; the p/T/Td of every report group, decoded
+//     independently, found in the level table (or screened as superadiabatic);
+//     mandatory heights and winds as reported, other heights by the hypsometric equation
+//     between neighbouring rows, other winds from the wind table in ln p;
 //   - level table: RH, T-Td, wet bulb, theta, theta-v, theta-w, theta-e and mixing ratio
 //     from the printed p/T/Td (Goff-Gratch saturation pressure, LCL by bisection on the
-//     dry adiabat, saturated adiabats by bisection on their theta-e label); the p/T/Td
-//     and winds of every report group decoded independently and found in the table;
-//     heights by the hypsometric equation between neighbouring rows;
+//     dry adiabat, saturated adiabats by bisection on their theta-e label);
 //   - 1000-500 mb thickness (hypsometric, virtual temperature), precipitable water
 //     (trapezoids of specific humidity), freezing and wet-bulb-zero crossings, 700-500
-//     lapse rate, maximum temperature, mean RH, the surface LCL, the CCL and the
-//     convective temperature;
+//     lapse rate, maximum temperature, mean RH, the surface LCL, the CCL with its mean
+//     mixing ratio and the convective temperature, the theta-e index;
 //   - total totals, vertical and cross totals, K, SWEAT and energy index from the printed
 //     850/700/500 rows; lifted indices, Showalter index and cap strength from a parcel
 //     ascent of the checker's own; CAPE, CIN, LFC, EL, MPL and B at the EL from an
-//     independent parcel integration (within stated tolerances); w max = sqrt(2 CAPE);
-//   - risk words from the printed index values; feet, Fahrenheit and heights of the
+//     independent parcel integration (1 mb steps); w max = sqrt(2 CAPE);
+//   - risk words from the printed index values; feet, Fahrenheit and the heights of the
 //     printed pressures from the printed table;
-//   - wind table u/v from dir/speed and the storm-relative part from the storm motion;
-//     storm motion 30 degrees right of the printed 0-6000 m mean at 75 %; layer mean
-//     winds by log-pressure trapezoids of the wind table; storm-relative inflow; shear
-//     and helicity by summing over the wind table; ave = tot/depth, tot = pos + neg;
-//     energy-helicity index from the 2000 m helicity and CAPE; bulk Richardson number
-//     from CAPE and the bulk shear.
+//   - wind table: u/v from dir/speed, the storm-relative part from the storm motion, the
+//     rows as the report's winds, their pressures by the hypsometric equation between
+//     the reported levels; storm motion 30 degrees right of the printed 0-6000 m mean at
+//     75 %; layer mean winds by log-pressure trapezoids; storm-relative inflow; shear
+//     and helicity (signed area of the storm-relative hodograph) and the
+//     natural-coordinate vorticities from the wind profile in 10 m steps; ave = tot /
+//     depth, tot = pos + neg; energy-helicity index from the 2000 m helicity and CAPE;
+//     bulk shear and bulk Richardson number;
+//   - an output without the wind-level table (default message level) has its remaining
+//     wind lines compared with those of a checked output of the same station.
 // The tolerances are listed in verify.py beside each check.
 
 #include <gtest/gtest.h>
