@@ -1,0 +1,111 @@
+// res_child.h — running resource gathering in a child process for the resource tests.
+//
+// Resources, flags, the message level and the defaults-reader state are process-wide and
+// only grow or change; each scenario therefore runs in a forked child whose standard
+// output and error are captured, so no scenario sees another's state and the other
+// suites keep the default message level.
+
+#ifndef RES_CHILD_H
+#define RES_CHILD_H
+
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <functional>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "zudresrc.h"
+
+extern char** environ;
+
+namespace res_test {
+
+// What a child printed and how it ended.
+struct ChildRun {
+  std::string out;  // standard output
+  std::string err;  // standard error
+  int status;       // exit status, -1 when it did not exit normally
+};
+
+inline std::string slurp(const char* path) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+// Runs `body` in a forked child with its output captured; the child exits 0 after the
+// body unless the body ends the process itself.
+inline ChildRun run_child(const std::function<void()>& body) {
+  char out_name[] = "/tmp/res_child_outXXXXXX";
+  char err_name[] = "/tmp/res_child_errXXXXXX";
+  int out_fd = mkstemp(out_name);
+  int err_fd = mkstemp(err_name);
+  std::fflush(nullptr);
+  pid_t pid = fork();
+  if (pid == 0) {
+    dup2(out_fd, 1);
+    dup2(err_fd, 2);
+    body();
+    std::fflush(nullptr);
+    _exit(0);
+  }
+  int wstatus = 0;
+  waitpid(pid, &wstatus, 0);
+  close(out_fd);
+  close(err_fd);
+  ChildRun run{slurp(out_name), slurp(err_name), WIFEXITED(wstatus) ? WEXITSTATUS(wstatus) : -1};
+  unlink(out_name);
+  unlink(err_name);
+  return run;
+}
+
+// Removes every variable the resource system could read and points the defaults path
+// at a file that does not exist, so only what a scenario sets is gathered.
+inline void clean_env(const char* defaults = "/nonexistent/zud.cfg") {
+  std::vector<std::string> names;
+  for (char** e = environ; e && *e; ++e)
+    if (std::strncmp(*e, "zud", 3) == 0) names.emplace_back(*e, std::strcspn(*e, "="));
+  for (const auto& n : names) unsetenv(n.c_str());
+  setenv("zuddefault", defaults, 1);
+}
+
+// A command line that outlives the gathering (the resource system keeps argv).
+struct Argv {
+  std::vector<std::string> words;
+  std::vector<char*> ptrs;
+  explicit Argv(std::vector<std::string> w) : words(std::move(w)) {
+    for (auto& s : words) ptrs.push_back(s.data());
+    ptrs.push_back(nullptr);
+  }
+  int argc() const { return static_cast<int>(words.size()); }
+  char** argv() { return ptrs.data(); }
+};
+
+// The keyed and positional keys of the sounding print program, in its table order.
+inline const res_type kProgKeys[] = {
+    RES_help,       RES_batch,      RES_message,    RES_file_path, RES_data_path,
+    RES_con_path,   RES_grid_path,  RES_raw_path,   RES_image_path, RES_watch_path,
+    RES_text_path,  RES_model_path, RES_sat_path,   RES_name_conv, RES_in_file,
+    RES_out_file,   RES_file_param, RES_current,    RES_hour,      RES_num_hour,
+    RES_identifier, RES_parameter,  RES_null};
+inline const res_type kProgPos[] = {RES_filenames, RES_null};
+
+// Path of a test fixture.
+inline std::string fixture(const char* name) { return std::string(ZUD_TEST_DATA) + "/resrc/" + name; }
+
+// Text of a resource for comparisons: "<null>" when it does not exist.
+inline std::string value_of(const char* name) {
+  const char* v = RES_get(name);
+  return v ? v : "<null>";
+}
+
+}  // namespace res_test
+
+#endif  // RES_CHILD_H
