@@ -4,7 +4,9 @@
 # from tests/fuzz/corpus/<target>, two targets at a time. Further arguments name the
 # targets to run (default: all). Fails on any finding: a crash, a sanitizer report, a
 # leak, a time-out, a broken check, or an input that reaches ZUD_exit. The inputs that
-# caused findings are kept in the scratch directory the script prints.
+# caused findings are kept in the scratch directory the script prints. With
+# FUZZ_KEEP_GOING=1 a target goes on after a finding (libFuzzer's fork mode), so that one
+# known finding does not hide the others; the run still fails.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
@@ -41,10 +43,13 @@ run_one() {
   local t=$1 dir=$scratch/$1
   mkdir -p "$dir/corpus" "$dir/findings"
   cp -r "tests/fuzz/corpus/$t/." "$dir/corpus/"
-  local rc=0
+  local rc=0 more=()
+  if [ -n "${FUZZ_KEEP_GOING:-}" ]; then
+    more=(-fork=1 -ignore_crashes=1 -ignore_timeouts=1 -ignore_ooms=1)
+  fi
   (cd "$dir" && nice -n 10 "$root/build-fuzz/tests/fuzz/$t" -max_total_time="$secs" \
-     -timeout=10 -close_fd_mask=3 -print_final_stats=1 -artifact_prefix=findings/ corpus \
-     >log 2>&1) || rc=$?
+     -timeout=10 -close_fd_mask=3 -print_final_stats=1 -artifact_prefix=findings/ \
+     "${more[@]}" corpus >log 2>&1) || rc=$?
   echo "$rc" >"$dir/rc"
 }
 
@@ -61,6 +66,8 @@ for t in "${targets[@]}"; do
   dir=$scratch/$t
   rc=$(cat "$dir/rc")
   execs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$dir/log" | tail -1)
+  # Fork mode reports its total on its own status lines ("#N: cov: ...").
+  [ -n "$execs" ] || execs=$(sed -n 's/^#\([0-9]*\): cov:.*/\1/p' "$dir/log" | tail -1)
   cov=$(grep -o 'cov: [0-9]*' "$dir/log" | tail -1 | cut -d' ' -f2)
   files=$(find "$dir/corpus" -type f | wc -l)
   found=$(find "$dir/findings" -type f | wc -l)

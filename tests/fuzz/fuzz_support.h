@@ -3,9 +3,10 @@
 // the check that turns a broken invariant into a finding.
 //
 // The targets are linked with wrappers (fuzz_support.cpp) around the calls through which
-// the library could change the machine: files it opens for writing land on /dev/null,
-// command pipes, new directories, message queues and sockets are refused, and an end of
-// the process through ZUD_exit is reported as a finding instead of ending the run.
+// the library could change the machine: files it opens for writing land on /dev/null
+// (so no directory is made for them either), command pipes, message queues and sockets
+// are refused, and an end of the process through ZUD_exit is reported as a finding
+// instead of ending the run.
 
 #ifndef ZUD_FUZZ_SUPPORT_H
 #define ZUD_FUZZ_SUPPORT_H
