@@ -229,50 +229,18 @@ TEST(MalformedInput, UnopenableOrUnrecognised) {
   }
 }
 
-// A named pipe whose writer sends text that fits no layout and closes: detection reads
-// it, the open is refused, and nothing waits for a second writer.
-TEST(MalformedInput, NamedPipeGarbage) {
-  REQUIRE_PROGRAM();
-  std::string dir = case_dir("fifo_garbage");
+// Runs the program on a named pipe made in `dir` whose one writer sends `text` once and
+// closes. The writer waits without blocking for the program to open the pipe, so that
+// neither side can hang the test.
+RunResult run_on_pipe(const std::string& dir, const std::string& text) {
   std::string path = dir + "input.upa";
-  ASSERT_EQ(::mkfifo(path.c_str(), 0600), 0);
-  std::atomic<bool> stop{false};
-  // The writer waits without blocking for the program to open the pipe, writes once
-  // and closes.
-  std::thread writer([&] {
-    while (!stop) {
-      int fd = ::open(path.c_str(), O_WRONLY | O_NONBLOCK);
-      if (fd >= 0) {
-        const char text[] = "garbage that is no upper-air file\n";
-        (void)!::write(fd, text, sizeof text - 1);
-        ::close(fd);
-        return;
-      }
-      std::this_thread::sleep_for(std::chrono::milliseconds(2));
-    }
-  });
-  RunResult r = run_program(dir, {"-ba", "-id", "OAX", path}, kPipeLimit);
-  stop = true;
-  writer.join();
-  check_run(r, {kExitNotFound, {std::string(kOpenFailed) + path + "\n", kNoStation}, {}, {}},
-            "named pipe with garbage");
-}
-
-// A named pipe whose writer sends a valid file once and closes. A pipe cannot be read
-// twice or repositioned; the run must end all the same (station found or not), never
-// wait for a writer that is gone.
-TEST(MalformedInput, NamedPipeValidOnce) {
-  REQUIRE_PROGRAM();
-  std::string dir = case_dir("fifo_valid");
-  std::string path = dir + "input.upa";
-  ASSERT_EQ(::mkfifo(path.c_str(), 0600), 0);
+  if (::mkfifo(path.c_str(), 0600) != 0) ADD_FAILURE() << "mkfifo " << path;
   std::atomic<bool> stop{false};
   std::thread writer([&] {
     while (!stop) {
       int fd = ::open(path.c_str(), O_WRONLY | O_NONBLOCK);
       if (fd >= 0) {
         ::fcntl(fd, F_SETFL, 0);  // blocking writes from here
-        std::string text = kHead4 + kBlockOAX;
         (void)!::write(fd, text.data(), text.size());
         ::close(fd);
         return;
@@ -283,6 +251,25 @@ TEST(MalformedInput, NamedPipeValidOnce) {
   RunResult r = run_program(dir, {"-ba", "-id", "OAX", path}, kPipeLimit);
   stop = true;
   writer.join();
+  return r;
+}
+
+// Text that fits no layout through a named pipe: detection reads it, the open is
+// refused, and nothing waits for a second writer.
+TEST(MalformedInput, NamedPipeGarbage) {
+  REQUIRE_PROGRAM();
+  std::string dir = case_dir("fifo_garbage");
+  RunResult r = run_on_pipe(dir, "garbage that is no upper-air file\n");
+  check_run(r, {kExitNotFound, {std::string(kOpenFailed) + dir + "input.upa\n", kNoStation}, {}, {}},
+            "named pipe with garbage");
+}
+
+// A valid file sent once through a named pipe. A pipe cannot be read twice or
+// repositioned; the run must end all the same (station found or not), never wait for a
+// writer that is gone.
+TEST(MalformedInput, NamedPipeValidOnce) {
+  REQUIRE_PROGRAM();
+  RunResult r = run_on_pipe(case_dir("fifo_valid"), kHead4 + kBlockOAX);
   ASSERT_FALSE(r.timed_out) << "waits for a second writer of a named pipe";
   ASSERT_EQ(r.signal, 0) << r.err;
   EXPECT_TRUE(r.status == kExitOk || r.status == kExitNotFound) << r.status << "\n" << r.err;
