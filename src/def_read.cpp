@@ -17,10 +17,6 @@
 
 #include "zudresrc.h"
 
-// The stored command line belongs to the resource module; until that module is linked
-// in, the reference stays unresolved (null) and the program name keeps its default.
-char* RES_get_prog() __attribute__((weak));
-
 namespace {
 
 constexpr int kMaxName = 29;                 // longest program name or title kept
@@ -271,7 +267,7 @@ int DEF_close() {
 // Takes the program name from the stored command line: the base name of its first
 // argument. Returns 0, or -1 (name unchanged) when no command line is stored.
 int DEF_prog() {
-  const char* argv0 = RES_get_prog ? RES_get_prog() : nullptr;
+  const char* argv0 = RES_get_prog();
   if (!argv0) return -1;
   const char* slash = std::strrchr(argv0, '/');
   return DEF_set_prog(slash ? slash + 1 : argv0);

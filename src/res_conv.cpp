@@ -13,9 +13,6 @@
 #include "zuddom.h"
 #include "zudresrc.h"
 
-// TEMP until the file-name convention module declares it.
-int FILE_set_time(Date* datim);
-
 namespace {
 
 // Flag indices the conversions set.

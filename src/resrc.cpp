@@ -173,8 +173,13 @@ void link_send_set(const char* name, const char* value) {
 // Exchanges resources with display-loop window `window` (the text after "#"): asks for
 // every table entry, stores what comes back, and gives the loop the values it lacks.
 void exchange_with_loop(const char* window, const RES_defobj* table) {
-  int qid = MQ_open(std::atoi(window));
-  if (qid == -1) {
+  // Only a positive window number names a queue: "12abc" or "0" would otherwise open
+  // window 12 or ask for a new private queue.
+  bool digits = *window != '\0' && std::strlen(window) < 10;
+  for (const char* c = window; *c; ++c)
+    if (*c < '0' || *c > '9') digits = false;
+  int qid = digits && std::atoi(window) > 0 ? MQ_open(std::atoi(window)) : -1;
+  if (qid < 0) {
     MESS_print(kWarn, "ZUDloop window: %s not running or no message queue exists\n", window);
     return;
   }

@@ -15,10 +15,49 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
+#include <climits>
 #include <cstdio>
 #include <cstring>
+#include <iterator>
 
+#include "zudcdf.h"
 #include "zudupa.h"
+
+// State of an open netCDF file (kinds 11, 12): one record per station report along the
+// unlimited dimension, levels along "mant_level", "sigt_level" and "sigw_level".
+namespace {
+
+// The mandatory, significant-temperature and significant-wind variables, in the order of
+// their tables of names.
+enum ManVar { kManP, kManZ, kManT, kManTd, kManDir, kManSpd, kManVars };
+enum SigVar { kSigP, kSigT, kSigTd, kSigVars };
+enum WndVar { kWndZ, kWndDir, kWndSpd, kWndVars };
+
+// Handles and sizes looked up when a netCDF file is opened; -1 for absent names.
+struct CdfFile {
+  int fd = -1;          // netCDF handle of the open file
+  int num_station = 0;  // records along the unlimited dimension
+  int mant_size = -1;   // stored mandatory levels per record, -1 when unknown
+  int sigt_size = -1;   // stored significant temperature levels per record
+  int sigw_size = -1;   // stored significant wind levels per record
+  int id = -1;          // station identifier text
+  int region = -1;      // region code text
+  int type = -1;        // report origin text (looked up, never read)
+  int idn = -1;         // WMO number
+  int lat = -1;         // latitude, degrees north
+  int lon = -1;         // longitude, degrees east
+  int num_mant = -1;    // mandatory levels in use
+  int num_sigt = -1;    // significant temperature levels in use
+  int num_sigw = -1;    // significant wind levels in use
+  int man[kManVars] = {-1, -1, -1, -1, -1, -1};  // mandatory level variables
+  int sig[kSigVars] = {-1, -1, -1};              // significant temperature variables
+  int wnd[kWndVars] = {-1, -1, -1};              // significant wind variables
+};
+CdfFile cdf;           // the open netCDF file
+float version = 1.1f;  // layout version: 1.0 for older files storing longitudes east-negative
+
+}  // namespace
 
 namespace {
 
@@ -812,24 +851,292 @@ void close_current() {
 
 }  // namespace
 
+// ---- netCDF layouts ---------------------------------------------------------------------
+
+namespace {
+
+constexpr double kKnotsPerMs = 1.944;    // kind 12 stores speeds in m/s
+constexpr double kFeetPerMetre = 3.2808; // kind 12 stores wind-level heights in m
+constexpr float kOldVersion = 1.0f;      // files without a "version" attribute
+constexpr float kVersion = 1.1f;         // files that carry one
+constexpr float kNo925Mark = 850.0f;     // pressure at level 2 of a file without 925 mb
+constexpr int kAttProbe = 40;            // room for probing the "version" attribute
+constexpr int kLastManSlot = 16;         // slot of 10 mb, the last single-level form
+
+// Names of the level variables: kind 11 in lower case, kind 12 capitalised.
+constexpr const char* kManNames[2][kManVars] = {
+    {"p_man", "z_man", "t_man", "td_man", "dir_man", "spd_man"},
+    {"P_man", "Z_man", "T_man", "TD_man", "DIR_man", "SPD_man"}};
+constexpr const char* kSigNames[2][kSigVars] = {{"p_sigt", "t_sigt", "td_sigt"},
+                                                {"P_sigt", "T_sigt", "TD_sigt"}};
+constexpr const char* kWndNames[2][kWndVars] = {{"z_sigw", "dir_sigw", "spd_sigw"},
+                                                {"Z_sigw", "DIR_sigw", "SPD_sigw"}};
+
+bool cdf_kind(int kind) { return kind == UPA_KIND_CDF_STN || kind == UPA_KIND_CDF_REP; }
+bool metric_kind() { return file_type == UPA_KIND_CDF_REP; }
+
+// A stored value times a unit factor, computed in double; missing stays missing.
+float convert(float v, double factor) {
+  return v == MISSING ? MISSING : static_cast<float>(static_cast<double>(v) * factor);
+}
+float speed_knots(float v) { return metric_kind() ? convert(v, kKnotsPerMs) : v; }
+float height_feet(float v) { return metric_kind() ? convert(v, kFeetPerMetre) : v; }
+
+// Kind of a file that begins like netCDF: 11 with a "station" dimension, 12 with a
+// "report" one instead; -1 when the netCDF library cannot open it or it has neither
+// record dimension (the library accepts some damaged headers as empty files). The
+// library stays silent meanwhile.
+int cdf_kind_of(const char* filename) {
+  CDF_print_errors(0);
+  int kind = -1;
+  if (CDF_open(filename, 0) != -1) {
+    if (CDF_get_dim("station") != -1) {
+      kind = UPA_KIND_CDF_STN;
+    } else if (CDF_get_dim("report") != -1) {
+      kind = UPA_KIND_CDF_REP;
+    }
+    CDF_close();
+  }
+  CDF_print_errors(1);
+  return kind;
+}
+
+// Size of the named level dimension, -1 when the file lacks it.
+int level_size(const char* name) {
+  int dim = CDF_get_dim(name);
+  return dim == -1 ? -1 : CDF_get_dim_size(dim);
+}
+
+// Looks up the dimensions and variables of the file just opened (absent ones are
+// reported by the library and get -1) and tells the layout version by the "version"
+// attribute.
+void cdf_lookup() {
+  const int k = metric_kind() ? 1 : 0;
+  cdf.num_station = CDF_get_dim_size(-1);
+  CDF_get_dim(metric_kind() ? "report" : "station");
+  cdf.mant_size = level_size("mant_level");
+  cdf.sigt_size = level_size("sigt_level");
+  cdf.sigw_size = level_size("sigw_level");
+  CDF_get_dim("string_len");
+  cdf.id = CDF_get_var("id");
+  cdf.region = CDF_get_var("region");
+  cdf.type = CDF_get_var("type");
+  cdf.idn = CDF_get_var("idn");
+  cdf.lat = CDF_get_var("lat");
+  cdf.lon = CDF_get_var("lon");
+  cdf.num_mant = CDF_get_var("num_mant");
+  cdf.num_sigt = CDF_get_var("num_sigt");
+  cdf.num_sigw = CDF_get_var("num_sigw");
+  for (int v = 0; v < kManVars; ++v) cdf.man[v] = CDF_get_var(kManNames[k][v]);
+  for (int v = 0; v < kSigVars; ++v) cdf.sig[v] = CDF_get_var(kSigNames[k][v]);
+  for (int v = 0; v < kWndVars; ++v) cdf.wnd[v] = CDF_get_var(kWndNames[k][v]);
+  CDF_print_errors(0);
+  char probe[kAttProbe];
+  version = CDF_get_glob_att("version", probe, sizeof probe) == -1 ? kOldVersion : kVersion;
+  CDF_print_errors(1);
+}
+
+// Opens a netCDF file of kind `kind` for reading and looks up its contents. Returns the
+// netCDF handle, or -1 (silently) when the library cannot open it.
+int cdf_open(const char* filename, int f_access, int kind) {
+  CDF_print_errors(0);
+  int fd = CDF_open(filename, f_access);
+  CDF_print_errors(1);
+  if (fd == -1) return -1;
+  cdf = CdfFile{};
+  cdf.fd = fd;
+  file_type = kind;
+  file_access = f_access;
+  stat_num = 0;
+  cdf_lookup();
+  return fd;
+}
+
+// Closes the open netCDF file, if any; the text stream is given back by close_current.
+void cdf_release() {
+  if (cdf_kind(file_type) && cdf.fd != -1) {
+    CDF_set_fd(cdf.fd);
+    CDF_close();
+  }
+  cdf = CdfFile{};
+}
+
+// The file's date label ("filetime", or "datetime" in older files; cut to 39 characters)
+// decoded into info->date. Returns 1.
+int cdf_getinfo(UPA_info* info) {
+  CDF_set_fd(cdf.fd);
+  std::memset(info->datim, 0, sizeof info->datim);
+  CDF_print_errors(0);
+  if (CDF_get_glob_att("filetime", info->datim, sizeof info->datim) == -1)
+    CDF_get_glob_att("datetime", info->datim, sizeof info->datim);
+  CDF_print_errors(1);
+  DATE_decode_label(info->datim, &info->date);
+  stat_num = 0;
+  return 1;
+}
+
+// A level count read from the file, held to the record's capacity and to the levels the
+// file stores; a negative or missing count gives 0.
+int level_count(long n, int capacity, int stored) {
+  if (n <= 0) return 0;
+  if (n > capacity) n = capacity;
+  if (stored >= 0 && n > stored) n = stored;
+  return static_cast<int>(n);
+}
+
+// Identifier and WMO number of record `rec`.
+void cdf_ident(UPA_report* r, int rec) {
+  CDF_set_pos(1, rec);
+  CDF_get_str(cdf.id, kMaxId, r->id);
+  long wmo = CDF_get_long(cdf.idn);
+  r->wmo = wmo >= INT_MIN && wmo <= INT_MAX ? static_cast<int>(wmo) : IMISSING;
+}
+
+// Identification, region, position and elevation (the height of mandatory level 0) of
+// record `rec`. Older files store longitudes east-negative.
+void cdf_location(UPA_report* r, int rec) {
+  cdf_ident(r, rec);
+  if (cdf.region == -1) {
+    std::snprintf(r->area, sizeof r->area, "UN");
+  } else {
+    CDF_get_str(cdf.region, kMaxId, r->area);
+  }
+  r->lat = CDF_get_float(cdf.lat);
+  r->lon = CDF_get_float(cdf.lon);
+  if (version == kOldVersion && r->lon != MISSING) r->lon = -r->lon;
+  CDF_set_pos(2, rec, 0);
+  r->elev = CDF_get_float(cdf.man[kManZ]);
+}
+
+// Mandatory level `lev` of record `rec`; all missing beyond the stored levels.
+UPA_level cdf_man_level(int rec, int lev) {
+  UPA_level m{MISSING, MISSING, MISSING, MISSING, MISSING, MISSING};
+  if (lev < 0 || (cdf.mant_size >= 0 && lev >= cdf.mant_size)) return m;
+  CDF_set_pos(2, rec, lev);
+  m.p = CDF_get_float(cdf.man[kManP]);
+  m.h = CDF_get_float(cdf.man[kManZ]);
+  m.t = CDF_get_float(cdf.man[kManT]);
+  m.td = CDF_get_float(cdf.man[kManTd]);
+  m.dir = CDF_get_float(cdf.man[kManDir]);
+  m.spd = speed_knots(CDF_get_float(cdf.man[kManSpd]));
+  return m;
+}
+
+// One level of record `rec` into man[0]: the surface (0), a mandatory slot (1-16), the
+// tropopause (22) or the maximum wind (23). A file whose level 2 is 850 mb has no 925 mb
+// level, so the levels from 925 mb up are stored one lower than their slots.
+void cdf_one_level(UPA_report* r, int rep_type, int rec) {
+  cdf_location(r, rec);
+  bool lacks925 = cdf_man_level(rec, kSlot925).p == kNo925Mark;
+  r->numman = 1;
+  if (rep_type > 1 && lacks925) {
+    if (rep_type == kSlot925) return;  // asked for 925 mb, none stored: stays missing
+    r->man[0] = cdf_man_level(rec, rep_type - 1);
+  } else {
+    r->man[0] = cdf_man_level(rec, rep_type);
+  }
+}
+
+// Reads `n` levels of the variables `vars` of record `rec` into the columns `out`
+// (each holding at least n floats). A variable that is absent or cannot be read leaves
+// its column as it was.
+template <int N>
+void read_columns(int rec, int n, const int (&vars)[N], float (&out)[N][UPA_MAX_SIG]) {
+  if (n <= 0) return;
+  CDF_set_range(2, rec, 1, 0, n);
+  for (int v = 0; v < N; ++v) CDF_get_float_array(vars[v], out[v]);
+}
+
+// The whole report of record `rec`: location, mandatory levels (a file without 925 mb
+// gets slot 2 missing and the levels above one slot up), significant temperature and
+// wind levels, speeds in knots and wind heights in feet.
+void cdf_whole(UPA_report* r, int rec) {
+  cdf_location(r, rec);
+  CDF_set_pos(1, rec);
+  long num_mant = CDF_get_long(cdf.num_mant);
+  long num_sigt = CDF_get_long(cdf.num_sigt);
+  long num_sigw = CDF_get_long(cdf.num_sigw);
+
+  static_assert(UPA_MAX_MAN <= UPA_MAX_SIG && UPA_MAX_WND <= UPA_MAX_SIG);
+  float col[kManVars][UPA_MAX_SIG];  // one column per variable, room for any level set
+  for (auto& c : col) std::fill(std::begin(c), std::end(c), MISSING);
+
+  r->numman = level_count(num_mant, UPA_MAX_MAN, cdf.mant_size);
+  read_columns(rec, r->numman, cdf.man, col);
+  for (int in = 0, out = 0; in < r->numman && out < UPA_MAX_MAN; ++in, ++out) {
+    if (out == kSlot925 && col[kManP][in] == kNo925Mark) {
+      r->man[out] = UPA_level{MISSING, MISSING, MISSING, MISSING, MISSING, MISSING};
+      if (++out >= UPA_MAX_MAN) break;
+    }
+    r->man[out] = UPA_level{col[kManP][in], col[kManZ][in], col[kManT][in],
+                            col[kManTd][in], col[kManDir][in], speed_knots(col[kManSpd][in])};
+  }
+
+  float sig[kSigVars][UPA_MAX_SIG];
+  for (auto& c : sig) std::fill(std::begin(c), std::end(c), MISSING);
+  r->numsig = level_count(num_sigt, UPA_MAX_SIG, cdf.sigt_size);
+  read_columns(rec, r->numsig, cdf.sig, sig);
+  for (int i = 0; i < r->numsig; ++i)
+    r->sig[i] = UPA_sig_level{sig[kSigP][i], sig[kSigT][i], sig[kSigTd][i]};
+
+  float wnd[kWndVars][UPA_MAX_SIG];
+  for (auto& c : wnd) std::fill(std::begin(c), std::end(c), MISSING);
+  r->numwnd = level_count(num_sigw, UPA_MAX_WND, cdf.sigw_size);
+  read_columns(rec, r->numwnd, cdf.wnd, wnd);
+  for (int i = 0; i < r->numwnd; ++i)
+    r->wnd[i] = UPA_wnd_level{height_feet(wnd[kWndZ][i]), wnd[kWndDir][i],
+                              speed_knots(wnd[kWndSpd][i])};
+}
+
+// Reads record `rec` of the open netCDF file in the form `rep_type` into `report`,
+// which is initialised first; forms without a netCDF reading leave it untouched.
+// Returns 0, or -1 when there is no such record.
+int cdf_read(UPA_report* report, int rep_type, int rec) {
+  if (rec < 0 || rec >= cdf.num_station) return -1;
+  const bool one_level = (rep_type >= UPA_REP_SFC && rep_type <= kLastManSlot) ||
+                         rep_type == UPA_REP_TROP || rep_type == UPA_REP_MWND;
+  if (!one_level && rep_type != UPA_REP_ALL && rep_type != UPA_REP_IDENT &&
+      rep_type != UPA_REP_LOC)
+    return 0;
+  CDF_set_fd(cdf.fd);
+  UPA_initialize(report);
+  if (rep_type == UPA_REP_IDENT) {
+    cdf_ident(report, rec);
+  } else if (rep_type == UPA_REP_LOC) {
+    cdf_location(report, rec);
+  } else if (rep_type == UPA_REP_ALL) {
+    cdf_whole(report, rec);
+  } else {
+    cdf_one_level(report, rep_type, rec);
+  }
+  return 0;
+}
+
+}  // namespace
+
 // ---- file access ------------------------------------------------------------------------
 
-// Returns the kind code of the named file (1-5 text layouts), or -1 when it cannot be
-// opened or its layout is not recognised.
+// Returns the kind code of the named file (1-5 text layouts, 11 and 12 netCDF), or -1
+// when it cannot be opened or its layout is not recognised.
 int UPA_chktype(const char* filename) {
   if (!filename) return -1;
   FILE* f = std::fopen(filename, "r");
   if (!f) return -1;
+  int first = std::getc(f);
+  std::rewind(f);
   int kind = text_kind_of(f);
   std::fclose(f);
+  if (kind == -1 && first == 'C') kind = cdf_kind_of(filename);  // netCDF begins "CDF"
   return kind;
 }
 
 // Opens an upper-air file for reading (f_access 0) or writing (1); a kind of 0 is
-// detected (reading only) and stored back. Returns the stream's descriptor, or -1 when
+// detected (reading only) and stored back. Returns the stream's descriptor (the netCDF
+// handle for kinds 11 and 12; those open for reading only), or -1 when
 // the file cannot be opened, is a directory, or the kind or access is not known. Any
 // file opened before is closed first.
 int UPA_open(const char* filename, int f_access, int* f_type) {
+  cdf_release();
   close_current();
   if (!filename || !f_type || (f_access != 0 && f_access != 1)) return -1;
   if (*f_type == 0) {
@@ -849,7 +1156,10 @@ int UPA_open(const char* filename, int f_access, int* f_type) {
     case UPA_KIND_BINARY:
       mode = f_access == 0 ? "rb" : "wb";
       break;
-    default:  // netCDF kinds are opened by the netCDF branch
+    case UPA_KIND_CDF_STN:
+    case UPA_KIND_CDF_REP:
+      return cdf_open(filename, f_access, *f_type);
+    default:
       return -1;
   }
   FILE* f = FILE_open(filename, mode);
@@ -873,13 +1183,18 @@ int UPA_open(const char* filename, int f_access, int* f_type) {
 // a readable kind is open or it cannot be repositioned.
 int UPA_rewind(int /*cvt_fd*/) {
   if (text_kind(file_type) && file_access == 0) return text_rewind();
+  if (cdf_kind(file_type)) {
+    stat_num = 0;  // records are addressed by number: nothing to move
+    return 0;
+  }
   return -1;
 }
 
 // Reads the file's date label into info->datim (line ends removed, at most 39 characters;
 // a longer label is cut) and decodes it into info->date. Returns 0 for a text layout, 1
-// when nothing was read.
+// for netCDF (label from the "filetime" or "datetime" attribute) or when nothing was read.
 int UPA_getinfo(int /*cvt_fd*/, UPA_info* info) {
+  if (info && cdf_kind(file_type)) return cdf_getinfo(info);
   if (!info || !text_kind(file_type) || file_access != 0) return 1;
   std::memset(info->datim, 0, sizeof info->datim);
   if (std::fseek(cvt_file, 0L, SEEK_SET) != 0) return 1;
@@ -910,7 +1225,10 @@ int UPA_read(int /*cvt_fd*/, UPA_report* report, int rep_type, int* statnum) {
     case UPA_KIND_PLUS:
     case UPA_KIND_X:
       return text_read(report, rep_type, *statnum);
-    default:  // netCDF kinds have their own reader; binary and mark-up are not readable
+    case UPA_KIND_CDF_STN:
+    case UPA_KIND_CDF_REP:
+      return cdf_read(report, rep_type, *statnum);
+    default:  // binary and mark-up layouts are not readable
       return -1;
   }
 }

@@ -36,6 +36,7 @@ constexpr int kMaxAttempts = 4;         // station searches granted to an intera
 constexpr int kExitNotFound = 31;       // process status: no such station
 constexpr double kKelvin = 273.15;      // degrees C to kelvin
 constexpr double kKnotToMs = 0.5144;    // knots to m/s
+constexpr double kMsToKnot = 1.944;     // m/s to knots, as the storm-relative column prints
 constexpr float kSfcLabelMinP = 500;    // label -1 reads "SFC " only at higher pressures, mb
 constexpr float kTenthsBelow = 10;      // pressures under 10 mb print with one decimal
 
@@ -422,7 +423,7 @@ int UPA_print_wind(M_type mess1, M_type mess2, int ind, const UPA_level* level,
   float rdir, rspd;
   vect2wind(du, dv, &rdir, &rspd);
   // The components are m/s; the speed column is headed knots, so convert back.
-  const float rknt = rspd == MISSING ? MISSING : static_cast<float>(rspd / kKnotToMs);
+  const float rknt = rspd == MISSING ? MISSING : static_cast<float>(rspd * kMsToKnot);
   if (rdir != MISSING)
     MESS_print(mess2, " | %3.0f ", rdir);
   else

@@ -157,14 +157,172 @@ int UPA_wm_merge(UPA_report* report, UPA_level* merge, int* man_index);
 int UPA_calc_wind(UPA_level* sm, int sm_num, UPA_level* wm, int wm_num);
 
 // ---- ua_calc: sounding analyses -------------------------------------------------------
-// (analysis section)
+#include <functional>
+#include <string>
+
+// Result of the theta-e index: the strongest low-level layer of decreasing equivalent
+// potential temperature. K and mb; every field -9999.0 until set.
+struct THETAE_params {
+  float index = MISSING;  // total decrease of theta-e over the chosen layer, K
+  float base = MISSING;   // pressure of the layer's base, mb
+  float top = MISSING;    // pressure of the layer's top, mb
+  float max = MISSING;    // largest theta-e among the levels examined, K
+  float maxp = MISSING;   // pressure of that level, mb
+  float min = MISSING;    // smallest theta-e among the levels examined, K
+  float minp = MISSING;   // pressure of that level, mb
+};
+
+// Result of one parcel ascent. Pressures mb, temperatures K (cap C), energies J/kg,
+// wmax m/s.
+struct PARCEL_params {
+  float Satad = MISSING;   // label of the saturated adiabat above the condensation level
+  float plcl = MISSING;    // lifting condensation level
+  float tlcl = MISSING;    // temperature at the condensation level
+  float cap = MISSING;     // largest environment-minus-parcel temperature below 500 mb, C
+  float lfc = MISSING;     // level of free convection, -1 when none
+  float el = MISSING;      // equilibrium level
+  float mpl = MISSING;     // maximum parcel level
+  float Bel = MISSING;     // energy balance left at the equilibrium level
+  float Bmpl = MISSING;    // energy balance left at the maximum parcel level
+  float Bplus = MISSING;   // positive buoyant energy (CAPE)
+  float Bminus = MISSING;  // negative energy below the LFC (inhibition), positive number
+  float wmax = MISSING;    // maximum updraft speed, sqrt(2 Bplus)
+};
+
+// Storm-relative helicity and its companion vorticity measures of one layer; every field
+// -9999.0 until computed.
+struct HELICITY_params {
+  float dir_shr = MISSING;   // storm-relative directional shear, top minus bottom, deg
+  float pos_hel = MISSING;   // sum of positive helicity contributions, m2/s2
+  float neg_hel = MISSING;   // sum of negative and zero contributions, m2/s2
+  float tot_hel = MISSING;   // pos_hel + neg_hel, m2/s2
+  float ave_hel = MISSING;   // tot_hel per metre integrated, m/s2
+  float rel_hel = MISSING;   // streamwise term over horizontal vorticity, ratio
+  float hor_vort = MISSING;  // mean horizontal vorticity magnitude per step, 1/s
+  float stm_vort = MISSING;  // mean streamwise vorticity per step, 1/s
+};
+
+// Positive (veering) and negative (backing or unturned) shear of a layer, 1/s; -9999.0
+// until computed.
+struct SHEAR_params {
+  float pos_shr = MISSING;
+  float neg_shr = MISSING;
+};
+
+// -- the layer walk shared by the layer means, the parcel ascent and the wind analyses
+// Where a segment of the walk lies: from the bottom bound to the first level used,
+// between two sounding levels, or from the last level used (or the bottom) to the top.
+enum class WalkSeg { first, inner, last };
+// One segment, lower end first. j, i: indices of the sounding levels at its lower and
+// upper ends (first: j = lb; last: j the last level used, or lb when none was, i = lt).
+// lo, hi: the end levels themselves (the interpolated bounds at the ends of the layer).
+// w: ln(lo.p / hi.p), 0 when either pressure is missing or not positive.
+using WalkVisit =
+    std::function<void(WalkSeg kind, int j, int i, const UPA_level& lo, const UPA_level& hi, double w)>;
+int layer_walk(const UPA_level* lev, int num, const UPA_level& bot, int lb, const UPA_level& top,
+               int lt, float UPA_level::*skip, const WalkVisit& visit);
+std::string walk_label(WalkSeg kind, int j, int i);
+// -- layer quantities
+float variable_calc(int type, const UPA_level* lev);
+float mean_value(const char* val, UPA_level* lev, int num, int coord, float bottom, float top);
+int layer_parcel_mean(UPA_level* lev, int num, int coord, float bottom, float top, float* Wbar,
+                      float* Obar);
+float thickness(UPA_level* lev, int num, int coord, float bottom, float top);
+float lapse_rate(UPA_level* lev, int num, int coord, float bottom, float top);
+float precip_water(const UPA_level* lev, int num);
+float freezing_level(const UPA_level* lev, int num);
+float wet_bulb_zero(const UPA_level* lev, int num);
+float max_temperature(UPA_level* lev, int num, int coord, float bottom, float thick);
+int thetae_index(const UPA_level* lev, int num, THETAE_params* params);
+// -- parcel ascent and buoyant energy
+float energy_calc(const UPA_level* par1, const UPA_level* par2, const UPA_level* env1,
+                  const UPA_level* env2);
+int parcel_calc(UPA_level* lev, int num, UPA_level* blev, int coord, float bottom, float thick,
+                PARCEL_params* params);
+float cap_strength(UPA_level* lev, int num, int coord, float bottom, float thick);
+float pr_ccl(UPA_level* lev, int num, int coord, float bottom, float thick, float* Wbar);
+float energy_index(UPA_level* lev, int num);
+// -- stability indices
+float lifted_index(UPA_level* lev, int num, int coord, float bottom, float thick, float top);
+float total_totals(UPA_level* lev, int num);
+float vertical_totals(UPA_level* lev, int num);
+float cross_totals(UPA_level* lev, int num);
+float k_index(UPA_level* lev, int num);
+float sweat_index(UPA_level* lev, int num);
+// -- wind analyses
+int layer_wind_mean(UPA_level* lev, int num, int coord, float bottom, float top, WIND* wind);
+int helicity(UPA_level* lev, int num, int coord, float bottom, float top, const WIND* storm,
+             HELICITY_params* windp);
+int shear_layer(UPA_level* lev, int num, int coord, float bottom, float top, const WIND* storm,
+                SHEAR_params* windp);
+int bulk_richardson(UPA_level* lev, int num, int coord, float bottom, float cape, float* brn,
+                    float* shear);
+float energy_helicity(UPA_level* lev, int num, int coord, float bottom, const WIND* storm,
+                      float cape);
 
 // ---- thm_tool: analysis state and tables ----------------------------------------------
+// Every analysis value of the sounding being analysed. Pressures mb, temperatures as
+// their producing function gives them (tlcl and ct K, max_t C), heights m.
+struct THERM_values {
+  int wmo;          // station number (not set by the analysis)
+  float lat;        // station location (not set by the analysis)
+  float lon;
+  float elev;
+  float plcl;       // lifting condensation level of the surface air, mb
+  float tlcl;       // temperature there, K
+  float frz;        // freezing level, mb; -1 when the surface is below freezing
+  float wb0;        // wet-bulb zero level, mb; -1 when below ground
+  float lapse57;    // 700-500 mb lapse rate, C/km
+  float max_t;      // estimated maximum temperature, C
+  float precip;     // precipitable water, inches
+  float mean_rh;    // surface-500 mb mean relative humidity, %
+  float thick;      // 1000-500 mb thickness, m
+  THETAE_params thetae;  // theta-e index
+  float ccl;        // convective condensation level, mb; -1 when none
+  float wbar;       // mean mixing ratio of the CCL source layer, g/kg
+  float ct;         // convective temperature, K
+  float li;         // lifted index
+  float cap;        // cap strength, C
+  float si;         // Showalter index
+  float tt;         // total totals
+  float k;          // K index
+  float sweat;      // SWEAT index
+  float ei;         // energy index
+  UPA_level par_lev;        // reserved; the parcel's start is kept by the module
+  PARCEL_params parcel;     // parcel ascent
+  HELICITY_params helicity; // 0-3000 m storm-relative helicity
+  SHEAR_params shear;       // 0-3000 m shear
+  float brn;        // bulk Richardson number
+  float bshear;     // bulk shear, m/s
+  float ehi;        // energy-helicity index
+};
+
+// Parcel choices of the "plot_param" item par=...
+constexpr int THERM_PAR_SFC = 1;    // surface air
+constexpr int THERM_PAR_LAYER = 2;  // mean of the lowest layer (default, 100 mb)
+constexpr int THERM_PAR_MAXT = 3;   // surface air at the estimated maximum temperature
+constexpr int THERM_PAR_LEVEL = 5;  // a given pressure, optionally temperature and dew point
+
+// The indices that carry a risk word.
+enum class THERM_risk_index { lifted, showalter, total_totals, k, sweat, energy };
+
 // -- hand-over from the report merge
 int THERM_set_trop(const UPA_level* lev);
 int THERM_set_mwnd(const UPA_level* lev);
 int THERM_set_data(float pr, UPA_level* smi, int smi_num, UPA_level* wmi, int wmi_num);
 UPA_level* THERM_get_sfc();
-// (tables section)
+// -- analysis set-up and computation
+int THERM_set_date(const Date* date);
+int THERM_param();
+int THERM_init_values(THERM_values* values);
+int THERM_sig_table();
+int THERM_calc();
+const THERM_values* THERM_get_values();
+// -- tables
+const char* THERM_risk_word(THERM_risk_index index, float value);
+int THERM_indices();
+int THERM_wind_table();
+int THERM_wind();
+int THERM_storm_table();
 
 #endif  // ZUDUPA_H

@@ -272,6 +272,20 @@ TEST(ResDecode, OverLongInput) {
   EXPECT_EQ(run.status, 0);
 }
 
+// A 400-character defaults line: cut by the reader, the lines after it still count, and
+// its pieces select nothing.
+TEST(ResDecode, LongDefaultsLine) {
+  const std::string cfg = fixture("long.cfg");
+  ChildRun run = run_child([&cfg] {
+    clean_env(cfg.c_str());
+    Argv a({kProg});
+    RES_init(a.argc(), a.argv(), kProgKeys, kProgPos);
+    RES_list();
+  });
+  EXPECT_EQ(run.out, "default: " + cfg + "\nfile_path: /after/long\n");
+  EXPECT_EQ(run.status, 0);
+}
+
 // The program name: base name of argv[0], cut to fit the caller's 80-byte buffer.
 TEST(ResProgName, BaseNameAndBounds) {
   struct Case { std::string argv0; std::string want; };

@@ -1,0 +1,1162 @@
+// ua_calc.cpp — analyses of one merged sounding: layer means and depths, precipitable
+// water, freezing and wet-bulb-zero levels, the theta-e index, the lifted parcel with its
+// buoyant energy and characteristic levels, the classical stability indices, and (at the
+// end of the file) the wind analyses.
+//
+// No function keeps state or allocates, and none writes to the sounding itself; only a
+// potential-temperature coordinate (113, 114) lets the interpolation fill missing
+// temperatures of the profile in place.
+// Layer bounds come from the level interpolation of the merge module. Soundings hold
+// Celsius; the moist-air functions take kelvin, so a present value gets 273.15 added and
+// a missing one stays missing. Arithmetic is in double, results are stored as float.
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+#include "zudupa.h"
+
+namespace {
+
+constexpr double kCtoK = 273.15;  // Celsius to kelvin
+
+constexpr M_type kTrace = 0x40000000;  // walk and ascent traces, debug sub-level c
+
+constexpr int kPressCoord = 100;  // the pressure coordinate code
+constexpr int kSurfCoord = 1;     // the surface coordinate code
+
+constexpr float kLowSounding = 500.0f;  // a sounding must start at or below this (mb)
+constexpr float kCapLimit = 500.0f;     // cap searches count only pressures above this (mb)
+constexpr float kThetaeLimit = 700.0f;  // theta-e layers must start at or below this (mb)
+constexpr int kThetaeLayers = 5;        // theta-e layers recorded
+constexpr double kGravity = 9.8;        // m/s2
+constexpr double kMoistStep = 10.0;     // pressure step of the moist ascent, mb
+constexpr double kPrecipDiv = 2.4892;   // mm per inch (25.4) times g/100 (0.098)
+constexpr int kCclSteps = 12;           // refinements of the convective condensation level
+constexpr double kCclTol = 2e-5;        // squared temperature gap (K2) that ends them
+constexpr double kPi = 3.1415926535898;
+
+// Static energy of a level, cal/g: sensible heat, geopotential and latent heat.
+constexpr double kCpCal = 0.24;          // specific heat of air, cal/g/K
+constexpr double kGravCgs = 980.0;       // gravity, cm/s2
+constexpr double kErgPerCal = 4.2e7;     // erg per cal
+constexpr double kLatentCal = 0.6;       // latent heat, cal/g per g/kg of vapour
+
+// SWEAT index weights and the window of its shear term.
+constexpr float kSweatTT = 49.0f;        // total totals above this score
+constexpr float kSweatMinSpd = 15.0f;    // knots at both levels for the shear term
+constexpr float kSweatDir850Lo = 135.0f, kSweatDir850Hi = 250.0f;
+constexpr float kSweatDir500Lo = 210.0f, kSweatDir500Hi = 310.0f;
+
+// Kelvin of a Celsius value; missing stays missing.
+float kelvin(float c) { return c == MISSING ? MISSING : static_cast<float>(c + kCtoK); }
+
+// Celsius of a kelvin value; missing (or the 0.0 "nothing to report" of the adiabat and
+// mixing-ratio functions) gives missing.
+float celsius(float k) { return k == MISSING || k <= 0.0f ? MISSING : static_cast<float>(k - kCtoK); }
+
+bool valid_pres(float p) { return p != MISSING && p > 0.0f; }
+
+// True when the sounding has levels and its first one lies at or below 500 mb: the
+// soundings that start near the ground.
+bool starts_low(const UPA_level* lev, int num) {
+  return lev != nullptr && num > 0 && lev[0].p != MISSING && lev[0].p >= kLowSounding;
+}
+
+// The coordinate of a layer's top bound: a surface bottom (code 1) has its top given in
+// pressure, since interpolating "the surface" again would give the bottom back.
+int top_coord(int coord) { return coord == kSurfCoord ? kPressCoord : coord; }
+
+// The sounding interpolated at value in coordinate coord; returns the interpolation index.
+int level_at(UPA_level* lev, int num, int coord, float value, UPA_level* out) {
+  *out = {MISSING, MISSING, MISSING, MISSING, MISSING, MISSING};
+  return UPA_interp(lev, std::max(num, 0), coord, value, out);
+}
+
+// The names mean_value accepts, in the order they are tried, and their variable codes.
+struct VarName {
+  const char* name;
+  int code;
+};
+constexpr VarName kVarNames[] = {
+    {"temp", 1},    {"dewp", 2},   {"rhum", 3},   {"theta", 4},   {"dewd", 5},  {"mrat", 6},
+    {"shum", 7},    {"vpres", 8},  {"wetblb", 9}, {"thetaw", 10}, {"thetae", 11},
+    {"thetav", 12}, {"vtemp", 14}, {"hght", 15},  {"hag", 15},    {"pres", 16}};
+
+// Runs the layer walk with the per-level value f and the skip field, tracing each segment
+// with the field shown as its temperatures. Returns the sum of (v1 + v2) ln(pa/pb) over
+// the segments with both end values; their weights are summed into *weight and their
+// count into *used.
+double walk_sum(UPA_level* lev, int num, const UPA_level& b, int lb, const UPA_level& t, int lt,
+                const std::function<float(const UPA_level&)>& f, float UPA_level::*skip,
+                float UPA_level::*shown, double* weight, int* used) {
+  double sum = 0.0;
+  *weight = 0.0;
+  *used = 0;
+  layer_walk(lev, num, b, lb, t, lt, skip,
+             [&](WalkSeg kind, int j, int i, const UPA_level& lo, const UPA_level& hi, double w) {
+               const float v1 = f(lo), v2 = f(hi);
+               MESS_print(kTrace, "%s  %5.1f,%5.1f %5.1f,%5.1f %5.1f,%5.1f\n",
+                          walk_label(kind, j, i).c_str(), lo.*shown, hi.*shown, lo.p, hi.p, v1, v2);
+               if (v1 == MISSING || v2 == MISSING) return;
+               sum += (static_cast<double>(v1) + v2) * w;
+               *weight += w;
+               ++*used;
+             });
+  return sum;
+}
+
+// Parcel temperature and dew point (K) at pressure pb of the mean of the source layer
+// bottom..thick above it: its mean potential temperature and mixing ratio brought to pb.
+// Either is missing when its mean could not be formed.
+void layer_parcel(UPA_level* lev, int num, int coord, float bottom, float thick, float pb,
+                  float* tk, float* tdk) {
+  float wbar = MISSING, obar = MISSING;
+  layer_parcel_mean(lev, num, coord, bottom, UPA_thick_top(coord, bottom, thick), &wbar, &obar);
+  const float t = obar == MISSING ? 0.0f : temp_on_dryad(obar, pb);
+  const float td = wbar == MISSING ? 0.0f : temp_on_mixrat(wbar, pb);
+  *tk = t > 0.0f ? t : MISSING;
+  *tdk = td > 0.0f ? td : MISSING;
+}
+
+}  // namespace
+
+// ---- the layer walk --------------------------------------------------------------------
+//
+// int layer_walk(const UPA_level* lev, int num, const UPA_level& bot, int lb,
+//                const UPA_level& top, int lt, float UPA_level::*skip, const WalkVisit& visit);
+//
+// Walks the layer from the interpolated bottom bound bot (index lb, as UPA_interp returned
+// it) to the interpolated top bound top (index lt) through the sounding levels strictly
+// between them whose field skip is present, and calls visit once per segment, lower end
+// first. Returns the number of segments visited.
+//
+// When the bottom lies on level lb the walk starts there with the bound's own values.
+// When no usable level lies inside the layer the walk is the one segment from bound to
+// bound: a first segment never reaches past the top (which would add a return segment of
+// negative depth and split one layer's energy into a positive and a negative part).
+// Only levels 0..num-1 are ever read, whatever lb and lt are.
+int layer_walk(const UPA_level* lev, int num, const UPA_level& bot, int lb, const UPA_level& top,
+               int lt, float UPA_level::*skip, const WalkVisit& visit) {
+  if (lev == nullptr) num = 0;
+  num = std::max(num, 0);
+  lb = std::clamp(lb, 0, num);
+  lt = std::clamp(lt, 0, num);
+  const auto weight = [](const UPA_level& a, const UPA_level& b) {
+    return valid_pres(a.p) && valid_pres(b.p) ? std::log(static_cast<double>(a.p) / b.p) : 0.0;
+  };
+  int segs = 0;
+  const UPA_level* from = &bot;  // lower end of the next segment
+  int j = lb;                    // index of the level at the lower end
+  int i = lb;                    // index of the level being reached
+  const bool at_level = lb < num && lev[lb].p == bot.p;
+  if (!at_level) {
+    while (i < lt && lev[i].*skip == MISSING) ++i;
+    if (i < lt) {
+      visit(WalkSeg::first, lb, i, bot, lev[i], weight(bot, lev[i]));
+      from = &lev[i];
+      ++segs;
+    } else {
+      i = lt;  // nothing usable inside: one segment from bound to bound
+    }
+  }
+  while (i < lt) {
+    j = i;
+    ++i;
+    while (i < lt && lev[i].*skip == MISSING) ++i;
+    if (i >= lt) break;
+    visit(WalkSeg::inner, j, i, *from, lev[i], weight(*from, lev[i]));
+    from = &lev[i];
+    ++segs;
+  }
+  if (top.p != from->p) {
+    visit(WalkSeg::last, j, lt, *from, top, weight(*from, top));
+    ++segs;
+  }
+  return segs;
+}
+
+// The trace label of a walk segment: "LB, i" for the first, " j, i" for inner ones and
+// " j,LT" for the last (two-digit indices).
+std::string walk_label(WalkSeg kind, int j, int i) {
+  char buf[32];
+  switch (kind) {
+    case WalkSeg::first: std::snprintf(buf, sizeof buf, "LB,%2d", i); break;
+    case WalkSeg::inner: std::snprintf(buf, sizeof buf, "%2d,%2d", j, i); break;
+    case WalkSeg::last: std::snprintf(buf, sizeof buf, "%2d,LT", j); break;
+  }
+  return buf;
+}
+
+// ---- layer quantities ------------------------------------------------------------------
+
+// The derived variable of one level by code: 1 temperature (C), 2 dew point (C),
+// 3 relative humidity (%), 4 and 13 potential temperature (K), 5 dew-point depression (C),
+// 6 mixing ratio (g/kg), 7 specific humidity (g/kg), 8 vapour pressure (mb), 9 wet-bulb
+// temperature (K), 10 wet-bulb potential temperature (K), 11 equivalent potential
+// temperature (K), 12 virtual potential temperature (K), 14 virtual temperature (K),
+// 15 height (m), 16 pressure (mb). -9999.0 for any other code or when an input is missing.
+float variable_calc(int type, const UPA_level* lev) {
+  if (lev == nullptr) return MISSING;
+  const float t = kelvin(lev->t), td = kelvin(lev->td), p = lev->p;
+  switch (type) {
+    case 1: return lev->t;
+    case 2: return lev->td;
+    case 3: return rel_hum(t, td);
+    case 4:
+    case 13: return pot_temp(t, p);
+    case 5: return lev->t != MISSING && lev->td != MISSING ? lev->t - lev->td : MISSING;
+    case 6: return mix_ratio(td, p);
+    case 7: return spec_hum(td, p);
+    case 8: return vapor_pr(td);
+    case 9: return wet_bulb(t, td, p);
+    case 10: return wet_bulb_pot_temp(t, td, p);
+    case 11: return eq_pot_temp(t, td, p);
+    case 12: return virt_pot_temp(t, td, p);
+    case 14: return virt_temp(t, td, p);
+    case 15: return lev->h;
+    case 16: return lev->p;
+    default: return MISSING;
+  }
+}
+
+// The log-pressure weighted mean of the variable named val ("temp", "dewp", "rhum",
+// "theta", "dewd", "mrat", "shum", "vpres", "wetblb", "thetaw", "thetae", "thetav",
+// "vtemp", "hght", "hag", "pres"; exact case) over the layer bottom..top, in the unit of
+// the variable; the value at bottom when top is missing or equals bottom. -9999.0 for an
+// unknown name, an empty sounding or one starting above 500 mb, a missing bottom, a top
+// on a one-level sounding, or a layer without two neighbouring values.
+float mean_value(const char* val, UPA_level* lev, int num, int coord, float bottom, float top) {
+  int code = 0;
+  if (val != nullptr) {
+    for (const auto& v : kVarNames) {
+      if (std::strcmp(val, v.name) == 0) {
+        code = v.code;
+        break;
+      }
+    }
+  }
+  if (!starts_low(lev, num) || bottom == MISSING) return MISSING;
+  UPA_level b;
+  const int lb = level_at(lev, num, coord, bottom, &b);
+  if (num == 1) return top == MISSING ? variable_calc(code, &b) : MISSING;
+  if (top == MISSING || top == bottom) return variable_calc(code, &b);
+  UPA_level t;
+  const int lt = level_at(lev, num, top_coord(coord), top, &t);
+  MESS_print(kTrace, "%d-%d  %5.1f %5.1f  %5.1f %5.1f\n", lb, lt, b.t, b.td, t.t, t.td);
+  double weight = 0.0;
+  int used = 0;
+  const double sum = walk_sum(
+      lev, num, b, lb, t, lt, [code](const UPA_level& l) { return variable_calc(code, &l); },
+      &UPA_level::t, &UPA_level::t, &weight, &used);
+  if (used == 0 || weight == 0.0) return MISSING;
+  return static_cast<float>(sum / (2.0 * weight));
+}
+
+// The mean mixing ratio (g/kg, into *Wbar) and mean potential temperature (K, into *Obar)
+// of a parcel source layer bottom..top, each the log-pressure integral over the layer
+// divided by its whole log-pressure depth (levels without the value thin the mean). A
+// mean that no pair of neighbouring values supports, or a layer without depth, is
+// -9999.0. A one-level sounding gives that level's values. Returns 0.
+int layer_parcel_mean(UPA_level* lev, int num, int coord, float bottom, float top, float* Wbar,
+                      float* Obar) {
+  float wdummy = MISSING, odummy = MISSING;
+  if (Wbar == nullptr) Wbar = &wdummy;
+  if (Obar == nullptr) Obar = &odummy;
+  if (lev != nullptr && num == 1) {
+    *Wbar = mix_ratio(kelvin(lev->td), lev->p);
+    *Obar = pot_temp(kelvin(lev->t), lev->p);
+    return 0;
+  }
+  *Wbar = *Obar = MISSING;
+  UPA_level b, t;
+  const int lb = level_at(lev, num, coord, bottom, &b);
+  const int lt = level_at(lev, num, top_coord(coord), top, &t);
+  const double depth = valid_pres(b.p) && valid_pres(t.p) ? std::log(static_cast<double>(b.p) / t.p) : 0.0;
+  MESS_print(kTrace, "%2d-%2d  %5.1f %5.1f  %5.1f %5.1f\n", lb, lt, b.t, b.td, t.t, t.td);
+  double weight = 0.0;
+  int used = 0;
+  const double osum = walk_sum(
+      lev, num, b, lb, t, lt, [](const UPA_level& l) { return pot_temp(kelvin(l.t), l.p); },
+      &UPA_level::t, &UPA_level::t, &weight, &used);
+  if (used > 0 && depth != 0.0) *Obar = static_cast<float>(osum / (2.0 * depth));
+  const double wsum = walk_sum(
+      lev, num, b, lb, t, lt, [](const UPA_level& l) { return mix_ratio(kelvin(l.td), l.p); },
+      &UPA_level::td, &UPA_level::td, &weight, &used);
+  if (used > 0 && depth != 0.0) *Wbar = static_cast<float>(wsum / (2.0 * depth));
+  MESS_print(kTrace, "%f %f\n", *Wbar, *Obar);
+  return 0;
+}
+
+// Depth (m) of the layer bottom..top: the height difference of its bounds; -9999.0 when
+// either height is unknown.
+float thickness(UPA_level* lev, int num, int coord, float bottom, float top) {
+  UPA_level b, t;
+  level_at(lev, num, coord, bottom, &b);
+  level_at(lev, num, top_coord(coord), top, &t);
+  if (b.h == MISSING || t.h == MISSING) return MISSING;
+  return std::fabs(t.h - b.h);
+}
+
+// Temperature lapse rate (C per m) of the layer bottom..top, positive when temperature
+// falls with height; -9999.0 when a bound's temperature or height is missing or both
+// bounds have the same height.
+float lapse_rate(UPA_level* lev, int num, int coord, float bottom, float top) {
+  UPA_level b, t;
+  level_at(lev, num, coord, bottom, &b);
+  level_at(lev, num, top_coord(coord), top, &t);
+  if (b.t == MISSING || t.t == MISSING) return MISSING;
+  if (b.h == MISSING || t.h == MISSING || b.h == t.h) return MISSING;
+  return static_cast<float>(-(static_cast<double>(t.t) - b.t) / (static_cast<double>(t.h) - b.h));
+}
+
+// Precipitable water of the sounding (inches): the specific humidity integrated in
+// pressure between neighbouring levels with dew points. -9999.0 for fewer than three
+// levels, a sounding starting above 500 mb, or one whose first three dew points are
+// missing.
+float precip_water(const UPA_level* lev, int num) {
+  if (num <= 2 || !starts_low(lev, num)) return MISSING;
+  if (lev[0].td == MISSING && lev[1].td == MISSING && lev[2].td == MISSING) return MISSING;
+  double total = 0.0;
+  for (int i = 0; i < num - 1; ++i) {
+    if (lev[i].td == MISSING) continue;
+    int j = i + 1;
+    while (j < num && lev[j].td == MISSING) ++j;
+    if (j == num) break;
+    const float q1 = spec_hum(kelvin(lev[i].td), lev[i].p);
+    const float q2 = spec_hum(kelvin(lev[j].td), lev[j].p);
+    if (q1 == MISSING || q2 == MISSING) continue;  // a level without pressure adds nothing
+    total += (static_cast<double>(lev[i].p) - lev[j].p) * ((static_cast<double>(q1) + q2) / 2000.0) /
+             kPrecipDiv;
+  }
+  return static_cast<float>(total);
+}
+
+// Pressure (mb) of the lowest 0 C crossing of the temperature profile, 0 C counting as
+// above freezing; -1 when the lowest temperature below 500 mb is already below freezing;
+// -9999.0 when there is no crossing or the sounding is empty or starts above 500 mb.
+float freezing_level(const UPA_level* lev, int num) {
+  if (!starts_low(lev, num)) return MISSING;
+  bool first = true;
+  for (int i = 0; i < num - 1; ++i) {
+    const float ti = lev[i].t;
+    if (ti == MISSING) continue;
+    if (first && lev[i].p > kLowSounding && ti < 0.0f) return -1.0f;
+    first = false;
+    int j = i + 1;
+    while (j < num && lev[j].t == MISSING) ++j;
+    if (j == num) return MISSING;
+    const float tj = lev[j].t;
+    if ((ti >= 0.0f && tj < 0.0f) || (ti < 0.0f && tj >= 0.0f))
+      return linear_interp(0.0f, ti, tj, lev[i].p, lev[j].p);
+  }
+  return MISSING;
+}
+
+// Pressure (mb) of the lowest 0 C crossing of the wet-bulb temperature; -1 when the
+// wet-bulb temperature of the lowest level with temperature and dew point is below 0 C
+// or cannot be computed; -9999.0 when there is no crossing. A higher level whose wet bulb
+// cannot be computed is passed over like one without data.
+float wet_bulb_zero(const UPA_level* lev, int num) {
+  if (lev == nullptr || num <= 0) return MISSING;
+  const auto wb = [lev](int k) {
+    const UPA_level& l = lev[k];
+    if (l.t == MISSING || l.td == MISSING) return MISSING;
+    return celsius(wet_bulb(kelvin(l.t), kelvin(l.td), l.p));
+  };
+  int i = 0;
+  while (i < num - 1 && (lev[i].t == MISSING || lev[i].td == MISSING)) ++i;
+  if (i >= num - 1) return MISSING;
+  float wb1 = wb(i);
+  if (wb1 == MISSING || wb1 < 0.0f) return -1.0f;
+  while (i < num - 1) {
+    int j = i + 1;
+    float wb2 = MISSING;
+    while (j < num && (wb2 = wb(j)) == MISSING) ++j;
+    if (j == num) return MISSING;
+    if (wb2 < 0.0f) return linear_interp(0.0f, wb1, wb2, lev[i].p, lev[j].p);
+    i = j;
+    wb1 = wb2;
+  }
+  return MISSING;
+}
+
+// Estimated maximum surface temperature (K): the air at the top of the layer thick above
+// bottom brought dry-adiabatically down to bottom. -9999.0 when bottom, the bottom
+// pressure or the temperature at the top is missing.
+float max_temperature(UPA_level* lev, int num, int coord, float bottom, float thick) {
+  if (bottom == MISSING) return MISSING;
+  UPA_level b, t;
+  level_at(lev, num, coord, bottom, &b);
+  level_at(lev, num, top_coord(coord), UPA_thick_top(coord, bottom, thick), &t);
+  if (t.t == MISSING || !valid_pres(b.p)) return MISSING;
+  const float theta = pot_temp(kelvin(t.t), t.p);
+  if (theta == MISSING) return MISSING;
+  const float tmax = temp_on_dryad(theta, b.p);
+  return tmax > 0.0f ? tmax : MISSING;
+}
+
+// The theta-e index: the largest total decrease of equivalent potential temperature (K)
+// over one of the first five layers of decreasing theta-e that start at or below 700 mb,
+// with that layer's base and top (mb) and the extremes of theta-e met on the way. The top
+// of a layer still decreasing where the scan ended is the last level examined; a sounding
+// without any decrease reports index 0 with the first level as base and a missing top.
+// Returns 0, or -1 (index, base and top missing) when no level has temperature and dew
+// point or the first decreasing layer starts above 700 mb.
+int thetae_index(const UPA_level* lev, int num, THETAE_params* params) {
+  if (params == nullptr) return -1;
+  *params = THETAE_params{};
+  if (lev == nullptr || num <= 0) return -1;
+  const auto theta_e = [lev](int k) {
+    const UPA_level& l = lev[k];
+    if (l.t == MISSING || l.td == MISSING) return MISSING;
+    return eq_pot_temp(kelvin(l.t), kelvin(l.td), l.p);
+  };
+  double index[kThetaeLayers] = {};
+  float base[kThetaeLayers], top[kThetaeLayers];
+  std::fill(base, base + kThetaeLayers, MISSING);
+  std::fill(top, top + kThetaeLayers, MISSING);
+
+  int cur = 0;
+  float te = MISSING;
+  while (cur < num && (te = theta_e(cur)) == MISSING) ++cur;
+  if (cur == num) return -1;
+  params->max = params->min = te;
+  params->maxp = params->minp = base[0] = lev[cur].p;
+  float last_p = lev[cur].p;  // pressure of the last level examined
+  ++cur;
+  int k = 0;
+  bool open = false;
+  while (k < kThetaeLayers && base[k] != MISSING && base[k] >= kThetaeLimit && cur < num) {
+    const int j = cur;  // the level after the previous one examined
+    float next = MISSING;
+    while (cur < num && (next = theta_e(cur)) == MISSING) ++cur;
+    if (cur == num) break;
+    const float prev = te;
+    te = next;
+    last_p = lev[cur].p;
+    if (te > params->max) {
+      params->max = te;
+      params->maxp = lev[cur].p;
+    }
+    if (te < params->min) {
+      params->min = te;
+      params->minp = lev[cur].p;
+    }
+    if (prev >= te) {
+      if (!open) {
+        open = true;
+        base[k] = lev[j].p;
+      }
+      index[k] += static_cast<double>(prev) - te;
+    } else if (open) {
+      top[k] = lev[j].p;
+      ++k;
+      if (k < kThetaeLayers) base[k] = lev[j].p;
+      open = false;
+    }
+    ++cur;
+  }
+  if (base[0] < kThetaeLimit) return -1;
+  int m = 0;
+  for (int n = 1; n < kThetaeLayers; ++n)
+    if (base[n] != MISSING && base[n] >= kThetaeLimit && index[n] > index[m]) m = n;
+  params->index = static_cast<float>(index[m]);
+  params->base = base[m];
+  params->top = top[m];
+  if (top[m] == MISSING && open && m == k) params->top = last_p;
+  return 0;
+}
+
+// ---- parcel ascent and buoyant energy --------------------------------------------------
+
+// Buoyant energy (J/kg) of one ascent segment: g (tp - te) / te times the environment's
+// depth, with tp and te the mean parcel and environment temperatures of the two ends
+// (te in K). -9999.0 when a temperature or environment height at either end is missing:
+// such a segment has no energy and the ascent skips it.
+float energy_calc(const UPA_level* par1, const UPA_level* par2, const UPA_level* env1,
+                  const UPA_level* env2) {
+  if (par1 == nullptr || par2 == nullptr || env1 == nullptr || env2 == nullptr) return MISSING;
+  if (par1->t == MISSING || par2->t == MISSING || env1->t == MISSING || env2->t == MISSING ||
+      env1->h == MISSING || env2->h == MISSING)
+    return MISSING;
+  const double tp = (static_cast<double>(par1->t) + par2->t) / 2.0;
+  const double te = (static_cast<double>(env1->t) + env2->t) / 2.0;
+  return static_cast<float>(kGravity * (tp - te) / (te + kCtoK) *
+                            (static_cast<double>(env2->h) - env1->h));
+}
+
+// Lifts a parcel through the sounding and fills *params with its condensation level,
+// level of free convection, equilibrium and maximum parcel levels, positive and negative
+// energy, cap strength and maximum updraft. The parcel is blev when it carries a
+// pressure; else the mean of the layer thick above bottom (thick > 0), else the sounding
+// at bottom; the chosen parcel is copied into blev. Returns 1 when the ascent ran; 0 (no
+// ascent: energies, cap, lfc and every level -9999.0) for an empty sounding, a missing
+// bottom, or a parcel whose condensation level cannot be computed.
+int parcel_calc(UPA_level* lev, int num, UPA_level* blev, int coord, float bottom, float thick,
+                PARCEL_params* params) {
+  if (params == nullptr) return 0;
+  PARCEL_params& r = *params;
+  r = PARCEL_params{};
+  r.lfc = -1.0f;
+  r.Bplus = r.Bminus = r.wmax = r.cap = 0.0f;
+  const auto no_ascent = [&r] {
+    r.Bplus = r.Bminus = r.wmax = r.cap = r.lfc = MISSING;
+    return 0;
+  };
+  if (lev == nullptr || num <= 0 || bottom == MISSING) return no_ascent();
+
+  UPA_level par1, env1;
+  int l1;
+  if (blev != nullptr && blev->p != MISSING) {
+    l1 = level_at(lev, num, kPressCoord, blev->p, &env1);
+    par1 = *blev;
+  } else {
+    l1 = level_at(lev, num, coord, bottom, &env1);
+    par1 = env1;
+    if (thick > 0.0f) {
+      float tk, tdk;
+      layer_parcel(lev, num, coord, bottom, thick, par1.p, &tk, &tdk);
+      par1.t = celsius(tk);
+      par1.td = celsius(tdk);
+    }
+    if (blev != nullptr) *blev = par1;
+  }
+  MESS_print(kTrace, "P:%6.1f H:%7.0f T:%7.1f Td:%7.1f Dir:%6.0f Spd:%6.0f\n", par1.p, par1.h,
+             par1.t, par1.td, par1.dir, par1.spd);
+
+  const float tk = kelvin(par1.t);
+  const float plcl = lcl_pres(tk, kelvin(par1.td), par1.p);
+  if (plcl == MISSING) return no_ascent();
+  const float tlcl = lcl_temp(tk, par1.p, plcl);
+  if (tlcl <= 0.0f) return no_ascent();
+  r.plcl = plcl;
+  r.tlcl = tlcl;
+  const float theta_d = pot_temp(tlcl, plcl);
+
+  double bplus = 0.0, bminus = 0.0, babove = 0.0;  // positive, inhibiting, above-LFC negative
+  double cap = 0.0;
+  const auto update_cap = [&cap](const UPA_level& env, const UPA_level& par) {
+    if (env.p != MISSING && env.p > kCapLimit && env.t != MISSING && par.t != MISSING)
+      cap = std::max(cap, static_cast<double>(env.t) - par.t);
+  };
+  if (env1.t != MISSING && par1.t != MISSING) cap = std::max(cap, static_cast<double>(env1.t) - par1.t);
+
+  // Dry ascent to the condensation level along the sounding's own levels.
+  UPA_level lcl;
+  const int lt = level_at(lev, num, kPressCoord, plcl, &lcl);
+  const UPA_level start = env1;
+  UPA_level par2 = par1, env2 = env1;
+  layer_walk(lev, num, start, l1, lcl, lt, &UPA_level::t,
+             [&](WalkSeg kind, int j, int i, const UPA_level&, const UPA_level& hi, double) {
+               level_at(lev, num, kPressCoord, hi.p, &env2);
+               par2 = env2;
+               par2.t = celsius(temp_on_dryad(theta_d, hi.p));
+               update_cap(env2, par2);
+               const float e = energy_calc(&par1, &par2, &env1, &env2);
+               MESS_print(kTrace, "%s  %5.1f,%5.1f %5.1f,%5.1f %5.1f,%5.1f = %5.1f\n",
+                          walk_label(kind, j, i).c_str(), env1.t, env2.t, env1.p, env2.p, par1.t,
+                          par2.t, e);
+               if (e != MISSING) {
+                 if (e > 0.0f) bplus += e;
+                 else bminus -= e;
+               }
+               par1 = par2;
+               env1 = env2;
+             });
+
+  // Moist ascent along the saturated adiabat in fixed pressure steps.
+  r.Satad = thetae_on_satad(tlcl, plcl);
+  const float ptop = valid_pres(lev[num - 1].p) ? lev[num - 1].p : 0.0f;
+  int state = 0;          // 0 below the LFC, 1 above it, 2 above the EL
+  bool positive = false;  // the last segment had positive energy
+  for (int step = 1;; ++step) {
+    const float p = static_cast<float>(plcl - kMoistStep * step);
+    if (!(p > ptop)) break;
+    par1 = par2;
+    env1 = env2;
+    level_at(lev, num, kPressCoord, p, &env2);
+    if (env2.t == MISSING) break;
+    par2 = env2;
+    par2.t = celsius(temp_on_satad(r.Satad, p));
+    update_cap(env2, par2);
+    const float e = energy_calc(&par1, &par2, &env1, &env2);
+    MESS_print(kTrace, "%5.1f,%5.1f %5.1f,%5.1f %5.1f,%5.1f = %5.1f\n", env1.t, env2.t, env1.p,
+               env2.p, par1.t, par2.t, e);
+    if (e != MISSING) {
+      const float pm = static_cast<float>((static_cast<double>(par1.p) + par2.p) / 2.0);
+      if (e >= 0.0f && state == 0) {
+        r.lfc = pm;
+        state = 1;
+      }
+      if (e < 0.0f && state == 0) bminus -= e;
+      if (e > 0.0f) {
+        bplus += e;
+        positive = true;
+      }
+      if (e < 0.0f && state != 0) {
+        babove -= e;
+        if (positive && state == 1) {
+          r.el = pm;
+          r.mpl = MISSING;
+          r.Bel = static_cast<float>(bplus - babove);
+          state = 2;
+        }
+        positive = false;
+      }
+      if (babove >= bplus && state == 2 && r.mpl == MISSING) {
+        r.mpl = pm;
+        r.Bmpl = static_cast<float>(bplus - babove);
+      }
+    }
+    MESS_print(kTrace, "   %5.1f-%5.1f-%5.1f %5.1f,%5.1f,%5.1f %5.1f-%5.1f\n", bplus, bminus,
+               babove, r.lfc, r.el, r.mpl, r.Bel, r.Bmpl);
+  }
+
+  r.Bplus = static_cast<float>(bplus);
+  r.Bminus = static_cast<float>(bminus);
+  r.cap = static_cast<float>(cap);
+  if (bplus > 0.0) r.wmax = static_cast<float>(std::sqrt(2.0 * bplus));
+  return 1;
+}
+
+// Cap strength (C): the largest excess of environmental over parcel temperature from the
+// parcel's condensation level up to 500 mb, the parcel being the sounding at bottom or the
+// mean of the layer thick above it. Negative when the parcel is warmer throughout;
+// -9999.0 for an empty sounding, a missing bottom, or a parcel whose condensation level
+// cannot be computed.
+float cap_strength(UPA_level* lev, int num, int coord, float bottom, float thick) {
+  if (lev == nullptr || num <= 0 || bottom == MISSING) return MISSING;
+  UPA_level b;
+  level_at(lev, num, coord, bottom, &b);
+  float tk = kelvin(b.t), tdk = kelvin(b.td);
+  if (thick > 0.0f) layer_parcel(lev, num, coord, bottom, thick, b.p, &tk, &tdk);
+  const float plcl = lcl_pres(tk, tdk, b.p);
+  if (plcl == MISSING) return MISSING;
+  const float tlcl = lcl_temp(tk, b.p, plcl);
+  if (tlcl <= 0.0f) return MISSING;
+  const bool dry = plcl < kCapLimit;
+  const float label = dry ? pot_temp(tk, b.p) : thetae_on_satad(tlcl, plcl);
+
+  UPA_level l;
+  const int ll = level_at(lev, num, kPressCoord, plcl, &l);
+  bool found = false;
+  double max_dt = 0.0;
+  if (l.t != MISSING) {
+    max_dt = static_cast<double>(l.t) - (tlcl - kCtoK);
+    found = true;
+  }
+  for (int k = ll; k < num && lev[k].p != MISSING && lev[k].p > kCapLimit; ++k) {
+    if (lev[k].t == MISSING) continue;
+    const float tp = celsius(dry ? temp_on_dryad(label, lev[k].p) : temp_on_satad(label, lev[k].p));
+    if (tp == MISSING) continue;
+    const double dt = static_cast<double>(lev[k].t) - tp;
+    if (!found || dt > max_dt) max_dt = dt;
+    found = true;
+  }
+  return found ? static_cast<float>(max_dt) : MISSING;
+}
+
+// Pressure (mb) of the convective condensation level: where the mixing-ratio line of the
+// parcel at bottom (or of the mean of the layer thick above it) meets the temperature
+// profile; the mixing ratio (g/kg) goes into *Wbar. -1 when the line never meets it;
+// -9999.0 (and *Wbar -9999.0) for an empty sounding or a bottom above 500 mb; 0 for a
+// one-level sounding (with its mixing ratio).
+float pr_ccl(UPA_level* lev, int num, int coord, float bottom, float thick, float* Wbar) {
+  float wdummy = MISSING;
+  if (Wbar == nullptr) Wbar = &wdummy;
+  *Wbar = MISSING;
+  if (lev == nullptr || num <= 0) return MISSING;
+  UPA_level b;
+  const int lb = level_at(lev, num, coord, bottom, &b);
+  if (b.p == MISSING || b.p < kLowSounding) return MISSING;
+  if (num == 1) {
+    *Wbar = mix_ratio(kelvin(b.td), b.p);
+    return 0.0f;
+  }
+  if (thick > 0.0f) {
+    float obar = MISSING;
+    layer_parcel_mean(lev, num, coord, bottom, UPA_thick_top(coord, bottom, thick), Wbar, &obar);
+  } else {
+    *Wbar = mix_ratio(kelvin(b.td), b.p);
+  }
+  const float w = *Wbar;
+  if (w == MISSING) return MISSING;
+
+  int j = -1, i = -1;  // last level below the crossing, first level above it
+  for (int k = lb; k < num; ++k) {
+    if (lev[k].t == MISSING || !valid_pres(lev[k].p)) continue;
+    if (temp_on_mixrat(w, lev[k].p) > lev[k].t + kCtoK) {
+      i = k;
+      break;
+    }
+    j = k;
+  }
+  if (i < 0) return -1.0f;
+  if (j < 0) return lev[i].p;  // the first level examined is already above the crossing
+
+  const float pj = lev[j].p, pi = lev[i].p;
+  double pc = (static_cast<double>(pj) + pi) / 2.0;
+  double d = (static_cast<double>(pj) - pi) / 2.0;
+  for (int n = 0; n < kCclSteps; ++n) {
+    const float pcf = static_cast<float>(pc);
+    const float te = interp_temp(lev[j].t, lev[i].t, pj, pi, pcf);
+    if (te == MISSING) break;
+    const double x = static_cast<double>(temp_on_mixrat(w, pcf)) - (te + kCtoK);
+    if (x * x < kCclTol) break;
+    pc = x > 0.0 ? pc + d : pc - d;
+    d /= 2.0;
+  }
+  return static_cast<float>(pc);
+}
+
+// Energy index (cal/g): the static energy at 500 mb minus that at 850 mb, each the sum of
+// sensible heat, geopotential and latent heat; -9999.0 when a temperature, dew point or
+// height at either level is missing.
+float energy_index(UPA_level* lev, int num) {
+  UPA_level l850, l500;
+  level_at(lev, num, kPressCoord, 850.0f, &l850);
+  level_at(lev, num, kPressCoord, 500.0f, &l500);
+  const auto energy = [](const UPA_level& l) {
+    if (l.t == MISSING || l.td == MISSING || l.h == MISSING) return static_cast<double>(MISSING);
+    const float w = mix_ratio(kelvin(l.td), l.p);
+    if (w == MISSING) return static_cast<double>(MISSING);
+    return kCpCal * (l.t + kCtoK) + l.h * kGravCgs * 100.0 / kErgPerCal + kLatentCal * w;
+  };
+  const double e850 = energy(l850), e500 = energy(l500);
+  if (e850 == MISSING || e500 == MISSING) return MISSING;
+  return static_cast<float>(e500 - e850);
+}
+
+// ---- stability indices -----------------------------------------------------------------
+
+// Lifted index (C): the environment temperature at top minus that of a parcel lifted
+// there from bottom (the mean of the layer thick above bottom when thick > 0), dry to
+// its condensation level and saturated above. Negative when the parcel is warmer. With
+// bottom 850 mb and no layer it is the Showalter index. -9999.0 for an empty sounding or
+// one starting above 500 mb, a missing temperature at either bound, a parcel whose
+// condensation level cannot be computed, or a parcel temperature that cannot be.
+float lifted_index(UPA_level* lev, int num, int coord, float bottom, float thick, float top) {
+  if (!starts_low(lev, num)) return MISSING;
+  UPA_level b, t;
+  level_at(lev, num, coord, bottom, &b);
+  if (b.t == MISSING) return MISSING;
+  level_at(lev, num, top_coord(coord), top, &t);
+  if (t.t == MISSING) return MISSING;
+  float tk = kelvin(b.t), tdk = kelvin(b.td);
+  if (thick > 0.0f) layer_parcel(lev, num, coord, bottom, thick, b.p, &tk, &tdk);
+  const float plcl = lcl_pres(tk, tdk, b.p);
+  if (plcl == MISSING) return MISSING;
+  const float tlcl = lcl_temp(tk, b.p, plcl);
+  float tp;
+  if (t.p != MISSING && t.p > plcl)
+    tp = celsius(temp_on_dryad(pot_temp(tk, b.p), t.p));
+  else
+    tp = celsius(temp_on_satad(thetae_on_satad(tlcl, plcl), t.p));
+  if (tp == MISSING) return MISSING;
+  return static_cast<float>(static_cast<double>(t.t) - tp);
+}
+
+namespace {
+
+// The sounding at 850, 700 and 500 mb.
+struct Mandatory {
+  UPA_level l850, l700, l500;
+};
+
+Mandatory mandatory(UPA_level* lev, int num) {
+  Mandatory m;
+  level_at(lev, num, kPressCoord, 850.0f, &m.l850);
+  level_at(lev, num, kPressCoord, 700.0f, &m.l700);
+  level_at(lev, num, kPressCoord, 500.0f, &m.l500);
+  return m;
+}
+
+}  // namespace
+
+// Total totals index (C): T850 + Td850 - 2 T500; -9999.0 when one is missing.
+float total_totals(UPA_level* lev, int num) {
+  const Mandatory m = mandatory(lev, num);
+  if (m.l850.t == MISSING || m.l850.td == MISSING || m.l500.t == MISSING) return MISSING;
+  return static_cast<float>(static_cast<double>(m.l850.t) + m.l850.td - 2.0 * m.l500.t);
+}
+
+// Vertical totals index (C): T850 - T500; -9999.0 when one is missing.
+float vertical_totals(UPA_level* lev, int num) {
+  const Mandatory m = mandatory(lev, num);
+  if (m.l850.t == MISSING || m.l500.t == MISSING) return MISSING;
+  return static_cast<float>(static_cast<double>(m.l850.t) - m.l500.t);
+}
+
+// Cross totals index (C): Td850 - T500; -9999.0 when one is missing.
+float cross_totals(UPA_level* lev, int num) {
+  const Mandatory m = mandatory(lev, num);
+  if (m.l850.td == MISSING || m.l500.t == MISSING) return MISSING;
+  return static_cast<float>(static_cast<double>(m.l850.td) - m.l500.t);
+}
+
+// K index (C): T850 - T500 + Td850 - (T700 - Td700); -9999.0 when one is missing.
+float k_index(UPA_level* lev, int num) {
+  const Mandatory m = mandatory(lev, num);
+  if (m.l850.t == MISSING || m.l850.td == MISSING || m.l500.t == MISSING ||
+      m.l700.t == MISSING || m.l700.td == MISSING)
+    return MISSING;
+  return static_cast<float>(static_cast<double>(m.l850.td) + m.l850.t - m.l500.t -
+                            (static_cast<double>(m.l700.t) - m.l700.td));
+}
+
+// SWEAT index (score): 12 Td850 (when positive) + 20 (TT - 49) (when TT exceeds 49)
+// + 2 spd850 + spd500 (knots) + 125 (sin(dir500 - dir850) + 0.2) for a veering wind of
+// at least 15 knots in the usual severe-weather direction window. A missing speed drops
+// its own terms only; -9999.0 when a temperature or direction at 850 or 500 mb, or the
+// 850 mb dew point, is missing.
+float sweat_index(UPA_level* lev, int num) {
+  const Mandatory m = mandatory(lev, num);
+  const UPA_level &a = m.l850, &b = m.l500;
+  if (b.t == MISSING || b.dir == MISSING || a.t == MISSING || a.dir == MISSING || a.td == MISSING)
+    return MISSING;
+  double s = a.td > 0.0f ? 12.0 * a.td : 0.0;
+  const float tt = total_totals(lev, num);
+  if (tt != MISSING && tt > kSweatTT) s += 20.0 * (tt - kSweatTT);
+  if (a.spd != MISSING) s += 2.0 * a.spd;
+  if (b.spd != MISSING) s += b.spd;
+  const double turn = static_cast<double>(b.dir) - a.dir;
+  if (a.dir >= kSweatDir850Lo && a.dir <= kSweatDir850Hi && b.dir >= kSweatDir500Lo &&
+      b.dir <= kSweatDir500Hi && turn > 0.0 && a.spd != MISSING && a.spd >= kSweatMinSpd &&
+      b.spd != MISSING && b.spd >= kSweatMinSpd)
+    s += 125.0 * (std::sin(turn * kPi / 180.0) + 0.2);
+  return static_cast<float>(s);
+}
+
+// ==== wind analyses ====
+//
+// Kinematic analyses of the merged wind sounding: the layer mean wind, storm-relative
+// helicity with its vorticity measures, veering and backing shear, the bulk Richardson
+// number and the energy-helicity index. Vector work is in m/s (knots times 0.5144); the
+// layer mean wind stays in knots. The integrations step upward in fixed height steps
+// through the sounding interpolated by height, so they need heights but not pressures.
+
+namespace {
+
+constexpr double kKnotToMs = 0.5144;        // knots to m/s
+constexpr double kHelStep = 100.0;          // helicity integration step, m
+constexpr double kShearStep = 500.0;        // shear integration step, m
+constexpr double kTopMargin = 10.0;         // lets the last step reach a top that is a level, m
+constexpr float kHighSounding = 5000.0f;    // a wind sounding starting above this is not used, m
+constexpr float kBrnShallow = 500.0f;       // low-level mean wind layer of the bulk shear, m
+constexpr float kBrnDeep = 6000.0f;         // deep mean wind layer of the bulk shear, m
+constexpr float kEhiDepth = 2000.0f;        // helicity layer of the energy-helicity index, m
+constexpr double kEhiDivisor = 160000.0;    // scales CAPE times helicity to an index near 1
+constexpr int kHeightCoord = 103;           // the height coordinate code
+constexpr long kMaxSteps = 100000;          // ceiling on integration steps (10000 km at 100 m)
+constexpr M_type kTraceBounds = 0x80000000; // bound levels of the layer mean wind, debug sub-level d
+
+constexpr VECT kNoVect = {MISSING, MISSING, 0.0f};  // a vector without a wind
+
+// True for the pressure coordinate codes, whose values decrease upward.
+bool pressure_coord(int coord) {
+  return coord == 1 || coord == 100 || coord == 101 || coord == 102 || coord == 115 ||
+         coord == 116;
+}
+
+// Knots to m/s; missing stays missing.
+float to_ms(float kt) { return kt == MISSING ? MISSING : static_cast<float>(kt * kKnotToMs); }
+
+// The vector of a wind (direction, speed); missing components when either is missing.
+VECT vect_of(float dir, float spd) {
+  VECT v = kNoVect;
+  wind2vect(dir, spd, &v.x, &v.y);
+  return v;
+}
+
+// The wind vector of a level in m/s.
+VECT level_vect(const UPA_level& l) { return vect_of(l.dir, to_ms(l.spd)); }
+
+// Direction and speed of a vector; both missing for a missing vector.
+WIND wind_of(const VECT& v) {
+  WIND w = {MISSING, MISSING};
+  vect2wind(v.x, v.y, &w.dir, &w.spd);
+  return w;
+}
+
+// The wind a relative to the storm motion c. A missing wind stays missing: its -9999
+// components minus the storm motion would pass for a real wind.
+VECT relative(const VECT& a, const VECT& c) {
+  if (a.x == MISSING || a.y == MISSING) return kNoVect;
+  return {static_cast<float>(static_cast<double>(a.x) - c.x),
+          static_cast<float>(static_cast<double>(a.y) - c.y), 0.0f};
+}
+
+// A storm motion is usable only with both direction and speed.
+bool storm_present(const WIND* storm) {
+  return storm != nullptr && storm->dir != MISSING && storm->spd != MISSING;
+}
+
+// A change of direction (degrees) taken the short way round, in -180..180.
+double wrap_turn(double d) {
+  if (d < -180.0) return d + 360.0;
+  if (d > 180.0) return d - 360.0;
+  return d;
+}
+
+// A wind sounding whose first level lies above 5000 m does not start near the ground.
+bool starts_high(const UPA_level* lev) { return lev[0].h != MISSING && lev[0].h > kHighSounding; }
+
+// The bounds of a height-stepped integration and the height it runs to.
+struct HeightLayer {
+  UPA_level b;       // the sounding at the bottom bound
+  UPA_level t;       // the sounding at the top bound, or at the last level's height
+  double top = 0.0;  // integration top, m
+  int result = 1;    // 1 as asked, 0 with a substituted top, -1 without heights
+};
+
+// Interpolates the bounds bottom..top (in coordinate coord) and finds the integration top:
+// the top's height plus the margin. A top above the sounding without a wind there is moved
+// to the height of the last level (result 0). Without a top height, a height coordinate
+// gives the bottom height plus the asked depth (result 0); otherwise, or without a bottom
+// height, the result is -1.
+HeightLayer height_layer(UPA_level* lev, int num, int coord, float bottom, float top) {
+  HeightLayer L;
+  level_at(lev, num, coord, bottom, &L.b);
+  const int lt = level_at(lev, num, top_coord(coord), top, &L.t);
+  if (L.t.dir == MISSING && lt == num) {
+    L.result = 0;
+    level_at(lev, num, kHeightCoord, lev[num - 1].h, &L.t);
+  }
+  if (L.b.h == MISSING) {
+    L.result = -1;
+  } else if (L.t.h != MISSING) {
+    L.top = L.t.h + kTopMargin;
+  } else if (coord == kHeightCoord && top != MISSING && bottom != MISSING) {
+    L.top = static_cast<double>(L.b.h) + top - bottom;
+    L.result = 0;
+  } else {
+    L.result = -1;
+  }
+  return L;
+}
+
+// Calls step(h, level) for the sounding interpolated by height at each h = base + k dh
+// (k = 1, 2, ...) while h does not exceed top.
+template <class Step>
+void climb(UPA_level* lev, int num, double base, double top, double dh, Step step) {
+  for (long k = 1; k <= kMaxSteps; ++k) {
+    const double h = base + static_cast<double>(k) * dh;
+    if (h > top) break;
+    UPA_level c;
+    level_at(lev, num, kHeightCoord, static_cast<float>(h), &c);
+    step(h, c);
+  }
+}
+
+}  // namespace
+
+// The mean wind of the layer bottom..top into *wind: the direction of the log-pressure
+// weighted mean vector and the weighted mean scalar speed (knots), so a layer whose wind
+// turns has a mean speed above the length of its mean vector. A point value when top is
+// missing or equals bottom; a one-level sounding gives its only wind. Returns 1 with a
+// mean (or a present point value) and the top wind present; 0 with the top wind missing,
+// for one level, or without a mean (wind -9999.0); -1 for an empty sounding, a missing
+// bottom, or a top below the bottom (wind -9999.0).
+int layer_wind_mean(UPA_level* lev, int num, int coord, float bottom, float top, WIND* wind) {
+  WIND dummy;
+  if (wind == nullptr) wind = &dummy;
+  *wind = {MISSING, MISSING};
+  const bool upside_down =
+      top != MISSING && (pressure_coord(coord) ? bottom < top : bottom > top);
+  if (lev == nullptr || num <= 0 || bottom == MISSING || upside_down) return -1;
+  if (num == 1) {
+    *wind = {lev[0].dir, lev[0].spd};
+    return 0;
+  }
+  UPA_level b, t;
+  const int lb = level_at(lev, num, coord, bottom, &b);
+  if (top == MISSING || top == bottom) {
+    *wind = {b.dir, b.spd};
+    return b.dir != MISSING && b.spd != MISSING ? 1 : 0;
+  }
+  const int lt = level_at(lev, num, top_coord(coord), top, &t);
+  UPA_print_level(kTraceBounds, kTraceBounds, 1, &b);
+  UPA_print_level(kTraceBounds, kTraceBounds, 2, &t);
+  MESS_print(kTrace, "%2d-%2d  %5.1f %5.1f  %5.1f %5.1f\n", lb, lt, b.dir, b.spd, t.dir, t.spd);
+
+  double su = 0.0, sv = 0.0, ss = 0.0, weight = 0.0;
+  layer_walk(lev, num, b, lb, t, lt, &UPA_level::dir,
+             [&](WalkSeg kind, int j, int i, const UPA_level& lo, const UPA_level& hi, double w) {
+               const VECT a = vect_of(lo.dir, lo.spd), c = vect_of(hi.dir, hi.spd);
+               MESS_print(kTrace, "%s  %5.1f,%5.1f %5.1f,%5.1f %5.1f,%5.1f %5.1f,%5.1f\n",
+                          walk_label(kind, j, i).c_str(), lo.spd, hi.spd, lo.p, hi.p, a.x, a.y,
+                          c.x, c.y);
+               if (a.x == MISSING || c.x == MISSING) return;
+               su += (static_cast<double>(a.x) + c.x) * w;
+               sv += (static_cast<double>(a.y) + c.y) * w;
+               ss += (static_cast<double>(lo.spd) + hi.spd) * w;
+               weight += w;
+             });
+  if (weight == 0.0) return 0;
+  const VECT mean = {static_cast<float>(su / (2.0 * weight)), static_cast<float>(sv / (2.0 * weight)),
+                     0.0f};
+  wind->dir = wind_of(mean).dir;
+  wind->spd = static_cast<float>(ss / (2.0 * weight));
+  MESS_print(kTrace, "%f %f\n", wind->dir, wind->spd);
+  return t.dir != MISSING ? 1 : 0;
+}
+
+// Storm-relative helicity (m2/s2) of the layer bottom..top for the storm motion *storm
+// (degrees, knots), summed over 100 m steps of the storm-relative hodograph as positive
+// and negative parts, with the mean per metre, the streamwise (turning) and horizontal
+// vorticity per step (1/s), their ratio, and the storm-relative turn of direction from
+// bottom to top (degrees). Returns 1 done; 0 done to a substituted top (the last level
+// when the top lies above the sounding, or the bottom height plus the asked depth); 0 not
+// done (every field -9999.0) for fewer than two levels, a sounding starting above 5000 m,
+// no storm motion, or a layer without two neighbouring winds; -1 without a bottom height
+// or a usable top. A bottom without a wind starts the hodograph at the first wind above.
+int helicity(UPA_level* lev, int num, int coord, float bottom, float top, const WIND* storm,
+             HELICITY_params* windp) {
+  if (windp == nullptr) return 0;
+  HELICITY_params& r = *windp;
+  r = HELICITY_params{};
+  if (lev == nullptr || num <= 1 || starts_high(lev) || !storm_present(storm)) return 0;
+  const VECT c = vect_of(storm->dir, to_ms(storm->spd));
+  MESS_print(kTrace, "%f,%f\n", c.x, c.y);
+
+  const HeightLayer L = height_layer(lev, num, coord, bottom, top);
+  VECT v1 = relative(level_vect(L.b), c);
+  WIND w1 = wind_of(v1);
+  const WIND wt = wind_of(relative(level_vect(L.t), c));
+  if (w1.dir != MISSING && wt.dir != MISSING)
+    r.dir_shr = static_cast<float>(wrap_turn(static_cast<double>(wt.dir) - w1.dir));
+  if (L.result < 0) return -1;
+
+  double pos = 0.0, neg = 0.0;     // positive and negative helicity, m2/s2
+  double stream = 0.0, vort = 0.0; // summed streamwise and horizontal vorticity, 1/s
+  double depth = 0.0;              // depth of the steps that had winds, m
+  int steps = 0;                   // every step, with or without winds
+  climb(lev, num, L.b.h, L.top, kHelStep, [&](double h, const UPA_level& cl) {
+    const VECT v2 = relative(level_vect(cl), c);
+    const VECT prev = v1;
+    if (v1.x != MISSING && v2.x != MISSING) {
+      const double hel = static_cast<double>(v1.y) * v2.x - static_cast<double>(v2.y) * v1.x;
+      if (hel > 0.0) pos += hel;
+      else neg += hel;
+      const WIND w2 = wind_of(v2);
+      const double turn = wrap_turn(static_cast<double>(w2.dir) - w1.dir);
+      const double d = (turn * kPi / 180.0 / kHelStep) * (static_cast<double>(w1.spd) + w2.spd) / 2.0;
+      const double s = (static_cast<double>(w2.spd) - w1.spd) / kHelStep;
+      stream += d;
+      vort += std::sqrt(s * s + d * d);
+      depth += kHelStep;
+      v1 = v2;
+      w1 = w2;
+    } else if (v1.x == MISSING && v2.x != MISSING) {
+      v1 = v2;  // no wind below yet: the hodograph starts here
+      w1 = wind_of(v2);
+    }
+    MESS_print(kTrace, "%5.1f %5.1f-%5.1f  %5.1f,%5.1f %5.1f,%5.1f = %5.1f %5.1f\n", h, cl.dir,
+               cl.spd, prev.x, prev.y, v2.x, v2.y, pos, neg);
+    ++steps;
+  });
+  if (depth == 0.0) return 0;  // no step had winds at both ends: nothing was integrated
+
+  r.pos_hel = static_cast<float>(pos);
+  r.neg_hel = static_cast<float>(neg);
+  r.tot_hel = static_cast<float>(pos + neg);
+  r.ave_hel = static_cast<float>((pos + neg) / depth);
+  r.hor_vort = static_cast<float>(vort / steps);
+  r.stm_vort = static_cast<float>(stream / steps);
+  r.rel_hel = r.hor_vort != 0.0f ? static_cast<float>(stream / vort) : 0.0f;
+  return L.result;
+}
+
+// Positive (veering) and negative (backing or unturned) shear of the layer bottom..top
+// (1/s): the length of the summed wind change over the 500 m steps whose wind veers, and
+// over those whose wind backs or keeps its direction, each divided by the depth of the
+// steps that had winds. The storm motion (may be null) is only traced. Returns 1 done;
+// 0 done to a substituted top (as in helicity); 0 not done (both -9999.0) for an empty
+// sounding, one starting above 5000 m, or a layer without two neighbouring winds; -1
+// without a bottom height or a usable top.
+int shear_layer(UPA_level* lev, int num, int coord, float bottom, float top, const WIND* storm,
+                SHEAR_params* windp) {
+  if (windp == nullptr) return 0;
+  SHEAR_params& r = *windp;
+  r = SHEAR_params{};
+  if (lev == nullptr || num <= 0 || starts_high(lev)) return 0;
+  const VECT c = storm_present(storm) ? vect_of(storm->dir, to_ms(storm->spd)) : VECT{0.0f, 0.0f, 0.0f};
+  MESS_print(kTrace, "%f,%f\n", c.x, c.y);
+
+  const HeightLayer L = height_layer(lev, num, coord, bottom, top);
+  if (L.result < 0) return -1;
+  VECT v1 = level_vect(L.b);
+  UPA_level last = L.b;                      // the level of the previous step
+  double px = 0.0, py = 0.0, nx = 0.0, ny = 0.0;  // summed veering and backing changes, m/s
+  double depth = 0.0;                         // depth of the steps that had winds, m
+  double reached = L.b.h;                     // height of the last level examined, m
+  climb(lev, num, L.b.h, L.top, kShearStep, [&](double h, const UPA_level& cl) {
+    const VECT v2 = level_vect(cl);
+    if (v1.x != MISSING && v2.x != MISSING) {
+      const double turn = static_cast<double>(cl.dir) - last.dir;
+      const double dx = static_cast<double>(v2.x) - v1.x, dy = static_cast<double>(v2.y) - v1.y;
+      if ((turn > 0.0 && turn < 180.0) || turn < -180.0) {
+        px += dx;
+        py += dy;
+      } else {
+        nx += dx;
+        ny += dy;
+      }
+      depth += kShearStep;
+    }
+    MESS_print(kTrace, "%5.1f %5.1f-%5.1f  %5.1f,%5.1f %5.1f,%5.1f = %5.1f,%5.1f %5.1f,%5.1f\n", h,
+               cl.dir, cl.spd, v1.x, v1.y, v2.x, v2.y, px, py, nx, ny);
+    v1 = v2;
+    last = cl;
+    reached = h;
+  });
+  if (depth == 0.0) return 0;  // no step had winds at both ends: nothing was integrated
+  r.pos_shr = static_cast<float>(std::hypot(px, py) / depth);
+  r.neg_shr = static_cast<float>(std::hypot(nx, ny) / depth);
+  MESS_print(kTrace, "%5.1f %5.1f-%5.1f\n", r.pos_shr, r.neg_shr, reached - L.b.h);
+  return L.result;
+}
+
+// The bulk Richardson number into *brn: cape (J/kg) over half the square of the bulk
+// shear, and the bulk shear (m/s) into *shear: the length of the difference between the
+// 0-6000 m and 0-500 m mean winds above the level at bottom. *brn is -9999.0 for a
+// negative (or missing) cape or no shear. Returns 0, or -1 (both -9999.0) for an empty
+// sounding, no height at bottom, or a mean wind that could not be formed.
+int bulk_richardson(UPA_level* lev, int num, int coord, float bottom, float cape, float* brn,
+                    float* shear) {
+  float bdummy, sdummy;
+  if (brn == nullptr) brn = &bdummy;
+  if (shear == nullptr) shear = &sdummy;
+  *brn = *shear = MISSING;
+  if (lev == nullptr || num <= 0) return -1;
+  UPA_level b;
+  level_at(lev, num, coord, bottom, &b);
+  if (b.h == MISSING) return -1;
+  WIND m1, m2;
+  const int r1 = layer_wind_mean(lev, num, kHeightCoord, b.h, b.h + kBrnShallow, &m1);
+  const int r2 = layer_wind_mean(lev, num, kHeightCoord, b.h, b.h + kBrnDeep, &m2);
+  if (r1 != 1 && r2 != 1) return -1;
+  const VECT a = vect_of(m1.dir, to_ms(m1.spd)), d = vect_of(m2.dir, to_ms(m2.spd));
+  if (a.x == MISSING || d.x == MISSING) return -1;  // no shear against a missing mean
+  const double sh = std::hypot(static_cast<double>(d.x) - a.x, static_cast<double>(d.y) - a.y);
+  *shear = static_cast<float>(sh);
+  if (cape != MISSING && cape >= 0.0f && sh != 0.0) *brn = static_cast<float>(cape / (0.5 * sh * sh));
+  return 0;
+}
+
+// The energy-helicity index: the positive storm-relative helicity (m2/s2) of the lowest
+// 2000 m above the level at bottom times cape (J/kg), over 160000. -9999.0 for an empty
+// sounding, a missing bottom or bottom height, a missing cape, or no helicity (no storm
+// motion among them).
+float energy_helicity(UPA_level* lev, int num, int coord, float bottom, const WIND* storm,
+                      float cape) {
+  if (lev == nullptr || num <= 0 || bottom == MISSING) return MISSING;
+  UPA_level b;
+  level_at(lev, num, coord, bottom, &b);
+  if (b.h == MISSING) return MISSING;
+  HELICITY_params hel;
+  helicity(lev, num, kHeightCoord, b.h, b.h + kEhiDepth, storm, &hel);
+  if (hel.pos_hel == MISSING || cape == MISSING) return MISSING;
+  return static_cast<float>(static_cast<double>(hel.pos_hel) * cape / kEhiDivisor);
+}
