@@ -5,8 +5,8 @@
 # Usage: tests/fuzz/findings/ua_read_named_pipe.sh [path of ua_parse]
 # Exit status 124 (killed after 5 s) shows the fault; 0 or 31 means it is mended.
 set -u
-bin=${1:-$(dirname "$0")/../../../build/ua_parse}
-sample=$(dirname "$0")/../../../data/sample.upa
+bin=$(realpath "${1:-$(dirname "$0")/../../../build/ua_parse}")
+sample=$(realpath "$(dirname "$0")/../../../data/sample.upa")
 dir=$(mktemp -d)
 trap 'rm -rf "$dir"' EXIT
 mkfifo "$dir/pipe.upa"
