@@ -1161,7 +1161,7 @@ int FILE_list_file() {
         break;
     }
   }
-  if (pattern.empty()) pattern = "*";  // no template: the working directory
+  if (pattern.empty()) pattern.assign(1, '*');  // no template: the working directory
   MESS_print(kTraceDebug, "SEARCH: %s\n", pattern.c_str());
   std::vector<std::string> names;
   glob_t g{};
