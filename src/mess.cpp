@@ -27,6 +27,7 @@ int max_lines = 22;              // page length
 FILE* ofile = nullptr;           // copy file set by MESS_file
 std::string ofile_name;          // its name, to close a pipe or a standard stream rightly
 FILE* pfile = nullptr;           // message file set by a "-me" file item
+std::string pfile_name;          // its name, to close it rightly when another replaces it
 std::string filename;            // message file reopened for every message (routing 2)
 
 constexpr int kDefaultLines = 22;            // page length when none or a bad one is given
@@ -71,7 +72,13 @@ void close_stream(FILE* f, const std::string& name) {
 }
 
 // Opens a message file after the item prefix; a file that cannot be opened leaves none.
-void open_pfile(const char* name, const char* access) { pfile = FILE_open(name, access); }
+// The file it replaces is closed, so that repeated file items do not use up the
+// process's file descriptors.
+void open_pfile(const char* name, const char* access) {
+  close_stream(pfile, pfile_name);
+  pfile = FILE_open(name, access);
+  pfile_name.assign(pfile ? name : "");
+}
 
 // The text after a prefix of `len` characters and one separator of any kind ("=" or ":"),
 // or the empty text when the item ends before that.

@@ -310,6 +310,14 @@ bool take_item(int code, const char* item, Domain* d) {
   }
 }
 
+// A grid size read as a float: its whole part, or unset when it is missing or no int
+// holds it.
+int grid_count(float v) {
+  if (v == MISSING || !(v > static_cast<float>(INT_MIN) && v < static_cast<float>(INT_MAX)))
+    return IMISSING;
+  return static_cast<int>(v);
+}
+
 // Fills what a fitted layout leaves unset.
 void apply_defaults(unsigned defaults, Domain* d) {
   if (defaults & kProj1) d->proj = kProjPolar;
@@ -322,8 +330,8 @@ void apply_defaults(unsigned defaults, Domain* d) {
   if (defaults & kProjCentre) {
     if (d->proj == kProjSize) {
       // "size" gives a grid size only: the two numbers are nx and ny, not a centre.
-      d->nx = d->clat == MISSING ? IMISSING : static_cast<int>(d->clat);
-      d->ny = d->clon == MISSING ? IMISSING : static_cast<int>(d->clon);
+      d->nx = grid_count(d->clat);
+      d->ny = grid_count(d->clon);
       d->clat = d->clon = MISSING;
     } else {
       d->dx = d->dy = d->proj == kProjZoom ? kZoomSpacing : kDefSpacing;

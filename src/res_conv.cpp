@@ -127,6 +127,10 @@ char* convert_path(const char* data) {
 
 bool has_colon(const char* text) { return std::strchr(text, ':') != nullptr; }
 
+// The minute of an offset read back: -v, where the one value whose negation no int holds
+// (INT_MIN) gives the largest int instead.
+int negated(int v) { return v == INT_MIN ? INT_MAX : -v; }
+
 }  // namespace
 
 // The output device code of a device letter: p 4, h or q 5, m 3, w 6, anything else 1.
@@ -169,13 +173,13 @@ int RES_conv_time(const char* text, Date* date) {
   } else if (text[0] == ':') {
     std::sscanf(text, ":%d", &date->min);
   } else if (text[0] == '-' && text[1] == ':') {
-    if (std::sscanf(text, "-:%d", &date->min) == 1) date->min = -date->min;
+    if (std::sscanf(text, "-:%d", &date->min) == 1) date->min = negated(date->min);
   } else {
     std::sscanf(text, "%d:%d", &date->hour, &date->min);
     if (text[0] == '-' && date->hour == 0) {
       // "-0:30": thirty minutes back, not hour zero.
       date->hour = IMISSING;
-      if (date->min != IMISSING) date->min = -date->min;
+      if (date->min != IMISSING) date->min = negated(date->min);
     }
   }
   return 0;

@@ -1,0 +1,111 @@
+#!/usr/bin/env bash
+# Speed and memory of the sounding print program on a large converted upper-air file.
+#
+# Writes a "ZUDUPA+" file of N stations (first argument, default 20000) with tools/gen_upa
+# and, in one run on the same warm file, times the analysis of its last station
+#   build/ua_parse -ba -me out4 -id <last station> big.upa
+# against `wc -l big.upa` (best of 5 each), then measures the maximum resident memory of
+# a one-station run and of the N-station run (/usr/bin/time -v) and the instructions of
+# one full analysis (valgrind --tool=callgrind). Targets: at most 2x the time of wc -l;
+# maximum resident memory under 16 MB and independent of the file size. Exits 1 when a
+# target is missed. UA_PARSE=path measures another build of the program.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+root=$(pwd)
+stations=${1:-20000}
+runs=5
+rss_limit_kb=$((16 * 1024))
+rss_spread_kb=1024  # resident memory "independent of the file size": within 1 MB
+
+need=()
+[ -x /usr/bin/time ] || need+=(time)
+command -v valgrind >/dev/null 2>&1 || need+=(valgrind)
+if [ ${#need[@]} -gt 0 ]; then
+  export DEBIAN_FRONTEND=noninteractive
+  apt-get update -qq
+  apt-get install -y -qq "${need[@]}"
+fi
+
+if [ -z "${UA_PARSE:-}" ]; then
+  ./scripts/setup.sh
+  cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+  cmake --build build -j 2 --target gen_upa >/dev/null
+  if ! cmake --build build -j 2 --target ua_parse >/dev/null 2>&1; then
+    echo "bench: the program build/ua_parse cannot be built in this tree" >&2
+    exit 2
+  fi
+  UA_PARSE=$root/build/ua_parse
+else
+  cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+  cmake --build build -j 2 --target gen_upa >/dev/null
+fi
+
+scratch=$(mktemp -d /tmp/zud_bench.XXXXXX)
+trap 'rm -rf "$scratch"' EXIT
+cd "$scratch"
+last=$("$root/build/gen_upa" -n "$stations" -t "$root/data/sample.upa" big.upa)
+"$root/build/gen_upa" -n 1 -t "$root/data/sample.upa" small.upa >/dev/null
+bytes=$(stat -c %s big.upa)
+
+# Best wall time of $runs runs, in seconds; the command's output is discarded.
+best_of() {
+  local best="" t0 t1 t
+  for ((k = 0; k < runs; ++k)); do
+    t0=$(date +%s%N)
+    "$@" >/dev/null 2>&1 || true
+    t1=$(date +%s%N)
+    t=$((t1 - t0))
+    if [ -z "$best" ] || [ "$t" -lt "$best" ]; then best=$t; fi
+  done
+  awk -v ns="$best" 'BEGIN { printf "%.4f", ns / 1e9 }'
+}
+
+parse=("$UA_PARSE" -ba -me out4 -id "$last")
+cat big.upa >/dev/null  # warm the page cache for both
+"${parse[@]}" big.upa >analysis.txt 2>analysis.err || status=$?
+status=${status:-0}
+lines=$(wc -l <analysis.txt)
+
+t_wc=$(best_of wc -l big.upa)
+t_parse=$(best_of "${parse[@]}" big.upa)
+ratio=$(awk -v a="$t_parse" -v b="$t_wc" 'BEGIN { printf "%.2f", (b > 0 ? a / b : 0) }')
+
+max_rss() {  # maximum resident set in kB of one run
+  /usr/bin/time -v "$@" 2>&1 >/dev/null | sed -n 's/.*Maximum resident set size (kbytes): //p'
+}
+rss_small=$(max_rss "$UA_PARSE" -ba -me out4 -id AAA small.upa)
+rss_big=$(max_rss "${parse[@]}" big.upa)
+rss_wc=$(max_rss wc -l big.upa)
+
+valgrind --tool=callgrind --callgrind-out-file="$scratch/callgrind.out" "${parse[@]}" big.upa \
+  >/dev/null 2>callgrind.err || true
+instr=$(sed -n 's/.*Collected : //p' callgrind.err | tail -1)
+
+echo "file: $stations stations, $bytes bytes; last station $last (status $status, $lines lines)"
+printf '%-44s %10s s\n' "wc -l big.upa (best of $runs)" "$t_wc"
+printf '%-44s %10s s\n' "ua_parse -ba -me out4 -id $last (best of $runs)" "$t_parse"
+printf '%-44s %10s   (target <= 2)\n' "ratio" "$ratio"
+printf '%-44s %10s kB\n' "max RSS, 1 station" "$rss_small"
+printf '%-44s %10s kB\n' "max RSS, $stations stations" "$rss_big"
+printf '%-44s %10s kB\n' "max RSS, wc -l (reference)" "$rss_wc"
+printf '%-44s %10s\n' "instructions, one full analysis (callgrind)" "${instr:-?}"
+if [ -n "${BENCH_KEEP:-}" ]; then
+  cp "$scratch/callgrind.out" "$BENCH_KEEP"
+  echo "callgrind profile kept in $BENCH_KEEP (callgrind_annotate $BENCH_KEEP)"
+fi
+
+missed=0
+if awk -v r="$ratio" 'BEGIN { exit !(r > 2) }'; then
+  echo "MISSED: the last station takes more than twice the time of wc -l"; missed=1
+fi
+if [ "$rss_big" -ge "$rss_limit_kb" ] || [ "$rss_small" -ge "$rss_limit_kb" ]; then
+  echo "MISSED: maximum resident memory of 16 MB or more"; missed=1
+fi
+if [ $((rss_big - rss_small)) -gt "$rss_spread_kb" ]; then
+  echo "MISSED: resident memory grows with the file ($rss_small kB -> $rss_big kB)"; missed=1
+fi
+if [ "$status" != 0 ]; then
+  echo "MISSED: the analysis of $last ended with status $status"; missed=1
+fi
+[ "$missed" = 0 ] && echo "all targets met"
+exit "$missed"
