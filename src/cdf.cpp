@@ -11,7 +11,10 @@
 // The library's default error option aborts the process on any error; the layer clears
 // that bit whenever a handle comes in, so an error is at most reported.
 
+#include <dlfcn.h>
 #include <netcdf.h>
+
+#include <type_traits>
 
 #include <array>
 #include <cfloat>
@@ -26,6 +29,61 @@
 
 namespace {
 
+constexpr int kLibFailed = -1;         // what every version-2 call returns on failure
+
+// The netCDF library is loaded on first use: it brings some forty shared libraries with
+// it, and most runs read text files only, so a text run should not pay for loading them.
+// Every entry point of the version-2 interface used here is looked up once; when the
+// library cannot be loaded every call fails like a failed library call, and the
+// error-option variable is a private stand-in.
+
+// Stands in for an entry point of a library that could not be loaded.
+template <typename F>
+struct Unavailable;
+template <typename R, typename... A>
+struct Unavailable<R (*)(A...)> {
+  static R call(A...) { return static_cast<R>(kLibFailed); }
+};
+
+struct NetcdfLib {
+  decltype(&::ncopen) open = &Unavailable<decltype(&::ncopen)>::call;
+  decltype(&::ncclose) close = &Unavailable<decltype(&::ncclose)>::call;
+  decltype(&::ncinquire) inquire = &Unavailable<decltype(&::ncinquire)>::call;
+  decltype(&::ncdimid) dimid = &Unavailable<decltype(&::ncdimid)>::call;
+  decltype(&::ncdiminq) diminq = &Unavailable<decltype(&::ncdiminq)>::call;
+  decltype(&::ncvarid) varid = &Unavailable<decltype(&::ncvarid)>::call;
+  decltype(&::ncvarinq) varinq = &Unavailable<decltype(&::ncvarinq)>::call;
+  decltype(&::ncattinq) attinq = &Unavailable<decltype(&::ncattinq)>::call;
+  decltype(&::ncattget) attget = &Unavailable<decltype(&::ncattget)>::call;
+  decltype(&::ncvarget1) varget1 = &Unavailable<decltype(&::ncvarget1)>::call;
+  decltype(&::ncvarget) varget = &Unavailable<decltype(&::ncvarget)>::call;
+  int* opts = nullptr;
+};
+
+const NetcdfLib& nc() {
+  static const NetcdfLib lib = [] {
+    static int stand_in_opts = 0;
+    NetcdfLib fallback;
+    fallback.opts = &stand_in_opts;
+    void* h = dlopen(ZUD_NETCDF_LIB, RTLD_NOW | RTLD_LOCAL);
+    if (!h) return fallback;
+    NetcdfLib l;
+    auto sym = [h](auto& slot, const char* name) {
+      void* p = dlsym(h, name);
+      if (p) slot = reinterpret_cast<std::remove_reference_t<decltype(slot)>>(p);
+      return p != nullptr;
+    };
+    bool ok = sym(l.open, "ncopen") && sym(l.close, "ncclose") && sym(l.inquire, "ncinquire") &&
+              sym(l.dimid, "ncdimid") && sym(l.diminq, "ncdiminq") && sym(l.varid, "ncvarid") &&
+              sym(l.varinq, "ncvarinq") && sym(l.attinq, "ncattinq") &&
+              sym(l.attget, "ncattget") && sym(l.varget1, "ncvarget1") &&
+              sym(l.varget, "ncvarget");
+    l.opts = static_cast<int*>(dlsym(h, "ncopts"));
+    return ok && l.opts ? l : fallback;
+  }();
+  return lib;
+}
+
 // The current file and position.
 int fd = -1;                            // current netCDF handle, -1 when none
 std::array<long, CDF_MAX_POS> start{};  // first index along each leading dimension
@@ -33,10 +91,9 @@ std::array<long, CDF_MAX_POS> count{};  // number of indices along each leading 
 int ndim = 0;                           // leading positions in use
 
 constexpr long kMaxValues = 1L << 20;  // most values one array read may ask for
-constexpr int kLibFailed = -1;         // what every version-2 call returns on failure
 
 // Keeps error reports but never lets the library end the process.
-void never_abort() { ncopts &= ~NC_FATAL; }
+void never_abort() { *nc().opts &= ~NC_FATAL; }
 
 // A stored value as a double; the type's fill value (never written) and values that are
 // not finite count as missing.
@@ -53,8 +110,8 @@ template <class T>
 bool get_values(int var, bool single, T fill, std::vector<double>* out) {
   std::vector<T> buf(out->size());
   if (buf.empty()) return true;
-  int rc = single ? ncvarget1(fd, var, start.data(), buf.data())
-                  : ncvarget(fd, var, start.data(), count.data(), buf.data());
+  int rc = single ? nc().varget1(fd, var, start.data(), buf.data())
+                  : nc().varget(fd, var, start.data(), count.data(), buf.data());
   if (rc == kLibFailed) return false;
   for (size_t i = 0; i < buf.size(); ++i) (*out)[i] = as_value(buf[i], fill);
   return true;
@@ -62,7 +119,7 @@ bool get_values(int var, bool single, T fill, std::vector<double>* out) {
 
 // Type and number of dimensions of variable `var` of the current file.
 bool inquire(int var, nc_type* type, int* rank) {
-  return ncvarinq(fd, var, nullptr, type, rank, nullptr, nullptr) != kLibFailed;
+  return nc().varinq(fd, var, nullptr, type, rank, nullptr, nullptr) != kLibFailed;
 }
 
 // Reads a numeric variable at the current position (one value when `single`, else the
@@ -116,28 +173,28 @@ int CDF_set_fd(int val) {
 }
 
 int CDF_print_errors(int val) {
-  ncopts = val == 1 ? NC_VERBOSE : 0;
+  *nc().opts = val == 1 ? NC_VERBOSE : 0;
   return 0;
 }
 
 int CDF_open(const char* filename, int access) {
   never_abort();
   if (!filename || access != 0) return -1;
-  int id = ncopen(filename, NC_NOWRITE);
+  int id = nc().open(filename, NC_NOWRITE);
   fd = id == kLibFailed ? -1 : id;
   return fd;
 }
 
 int CDF_close() {
   if (fd == -1) return -1;
-  int rc = ncclose(fd);
+  int rc = nc().close(fd);
   fd = -1;
   return rc == kLibFailed ? -1 : 0;
 }
 
 int CDF_get_dim(const char* name) {
   if (fd == -1 || !name) return -1;
-  int id = ncdimid(fd, name);
+  int id = nc().dimid(fd, name);
   return id == kLibFailed ? -1 : id;
 }
 
@@ -145,18 +202,18 @@ int CDF_get_dim_size(int dim) {
   if (fd == -1) return -1;
   if (dim == -1) {
     int unlimited = -1;
-    if (ncinquire(fd, nullptr, nullptr, nullptr, &unlimited) == kLibFailed || unlimited < 0)
+    if (nc().inquire(fd, nullptr, nullptr, nullptr, &unlimited) == kLibFailed || unlimited < 0)
       return -1;
     dim = unlimited;
   }
   long size = 0;
-  if (dim < 0 || ncdiminq(fd, dim, nullptr, &size) == kLibFailed) return -1;
+  if (dim < 0 || nc().diminq(fd, dim, nullptr, &size) == kLibFailed) return -1;
   return size > INT_MAX ? INT_MAX : static_cast<int>(size);
 }
 
 int CDF_get_var(const char* name) {
   if (fd == -1 || !name) return -1;
-  int id = ncvarid(fd, name);
+  int id = nc().varid(fd, name);
   return id == kLibFailed ? -1 : id;
 }
 
@@ -165,10 +222,10 @@ int CDF_get_glob_att(const char* name, char* value, int size) {
   if (fd == -1 || !name) return -1;
   nc_type type = NC_NAT;
   int len = 0;
-  if (ncattinq(fd, NC_GLOBAL, name, &type, &len) == kLibFailed) return -1;
+  if (nc().attinq(fd, NC_GLOBAL, name, &type, &len) == kLibFailed) return -1;
   if (type != NC_CHAR || !value || size <= 0 || len <= 0) return 0;
   std::vector<char> text(static_cast<size_t>(len) + 1, '\0');
-  if (ncattget(fd, NC_GLOBAL, name, text.data()) == kLibFailed) return -1;
+  if (nc().attget(fd, NC_GLOBAL, name, text.data()) == kLibFailed) return -1;
   size_t n = std::strlen(text.data());
   if (n > static_cast<size_t>(size - 1)) n = static_cast<size_t>(size - 1);
   std::memcpy(value, text.data(), n);
@@ -203,15 +260,15 @@ int CDF_get_str(int var, int len, char* str) {
   if (!inquire(var, &type, &rank) || type != NC_CHAR || rank != ndim + 1) return 0;
   std::array<int, CDF_MAX_POS> dims{};
   long text_len = 0;
-  if (ncvarinq(fd, var, nullptr, nullptr, nullptr, dims.data(), nullptr) == kLibFailed ||
-      ncdiminq(fd, dims[ndim], nullptr, &text_len) == kLibFailed)
+  if (nc().varinq(fd, var, nullptr, nullptr, nullptr, dims.data(), nullptr) == kLibFailed ||
+      nc().diminq(fd, dims[ndim], nullptr, &text_len) == kLibFailed)
     return 0;
   long n = len < text_len ? len : text_len;
   if (n == 0) return 1;
   start[ndim] = 0;
   count[ndim] = n;
   std::vector<char> text(static_cast<size_t>(n));
-  if (ncvarget(fd, var, start.data(), count.data(), text.data()) == kLibFailed) return 0;
+  if (nc().varget(fd, var, start.data(), count.data(), text.data()) == kLibFailed) return 0;
   std::memcpy(str, text.data(), text.size());
   str[n] = '\0';
   return 1;

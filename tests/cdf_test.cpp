@@ -4,6 +4,7 @@
 // Expected values are read off the CDL text of the fixtures (their data sections), not
 // computed from the code under test.
 
+#include <dlfcn.h>
 #include <gtest/gtest.h>
 #include <netcdf.h>
 
@@ -271,7 +272,13 @@ TEST(CdfErrors, ReportSwitch) {
 // The library's default error option would end the process on the first error; a file
 // opened through the layer only ever reports.
 TEST(CdfErrors, NeverAborts) {
-  ncopts = NC_FATAL | NC_VERBOSE;  // the library's own default
+  // The library is loaded on demand; this handle is the layer's own, so its error
+  // option is the one the layer uses.
+  void* lib = dlopen(ZUD_NETCDF_LIB, RTLD_NOW | RTLD_LOCAL);
+  ASSERT_NE(lib, nullptr);
+  int* opts = static_cast<int*>(dlsym(lib, "ncopts"));
+  ASSERT_NE(opts, nullptr);
+  *opts = NC_FATAL | NC_VERBOSE;  // the library's own default
   Current f("stations.nc");
   testing::internal::CaptureStderr();
   EXPECT_EQ(CDF_get_var("no_such_variable"), -1);  // still running
