@@ -360,7 +360,7 @@ bool time_from_digits(const char* p, std::int64_t* t, int* used) {
   return true;
 }
 
-// The starting time when the specification gives none: the environment variable
+// The starting time when the request gives none: the environment variable
 // "zudcurtime" when it holds a date (an optional "#" first), else the clock.
 std::int64_t start_time() {
   const char* env = std::getenv("zudcurtime");

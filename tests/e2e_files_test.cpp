@@ -84,7 +84,7 @@ TEST(FileSelection, DatedFilesByConvention) {
        "File not found: conv/nope\n"},
       // "la" typed at the prompt searches back from zudcurtime.
       {"2024031511", {}, "la\n", 0, "Current filename: conv/2024031509_upa.cvt\n", ""},
-      // "cu" typed with an offset: the text after "cu" is the specification.
+      // "cu" typed with an offset: the text after "cu" is the time request.
       {"2024031512", {}, "cu-3\n", 0, "Date: 09Z 15 MAR 24\n", ""},
       // Four misses use up the tries: status 10 after the last one.
       {nullptr, {}, "a\nb\nc\nd\ne\n", 10, "", "File not found: conv/d\n"},
