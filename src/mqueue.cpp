@@ -26,6 +26,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <utility>
 
 #include "zudmq.h"
 #include "zudresrc.h"
@@ -490,34 +491,20 @@ void MQ_intrp(int) {
 
 // Sets the seconds allowed for each blocking step (0 or less: no limit). Returns the
 // previous value.
-int MQ_timeout(int val) {
-  int old = timeout;
-  timeout = val;
-  return old;
-}
+int MQ_timeout(int val) { return std::exchange(timeout, val); }
 
 // Sets the handler run at a time-out instead of MQ_intrp (null restores MQ_intrp). When
 // it returns, the step that timed out fails. Returns the previous handler.
-MQ_alarm_func MQ_timeout_func(MQ_alarm_func func) {
-  MQ_alarm_func old = to_func;
-  to_func = func;
-  return old;
-}
+MQ_alarm_func MQ_timeout_func(MQ_alarm_func func) { return std::exchange(to_func, func); }
 
 // Sets the number added to window numbers to form queue keys and ports. Returns the
 // previous one.
-int MQ_offset(int ind) {
-  int old = offset;
-  offset = ind;
-  return old;
-}
+int MQ_offset(int ind) { return std::exchange(offset, ind); }
 
 // Selects the transport: 1 stream socket, anything else message queue. Returns the
 // previous one.
 int MQ_settype(int ind) {
-  int old = type;
-  type = ind == kTypeSocket ? kTypeSocket : kTypeQueue;
-  return old;
+  return std::exchange(type, ind == kTypeSocket ? kTypeSocket : kTypeQueue);
 }
 
 // Applies the link items of resource "parameter": "to=N" sets the time-out to N seconds
