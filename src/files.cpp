@@ -265,27 +265,6 @@ bool set_template(const std::string& text) {
   return true;
 }
 
-// Reads one line of the convention file, without its line end, keeping at most kMaxLine
-// characters; *too_long tells that the line was longer (the rest is dropped). Returns
-// false at the end of the file.
-bool read_line(FILE* f, std::string* line, bool* too_long) {
-  line->clear();
-  *too_long = false;
-  int c;
-  bool any = false;
-  while ((c = std::fgetc(f)) != EOF) {
-    any = true;
-    if (c == '\n') break;
-    if (line->size() < static_cast<std::size_t>(kMaxLine)) {
-      *line += static_cast<char>(c);
-    } else {
-      *too_long = true;
-    }
-  }
-  if (!line->empty() && line->back() == '\r') line->pop_back();
-  return any;
-}
-
 // Changes the interval bound `late_off` for a day, hour or minute code while a typed name
 // is matched: a negative requested field -s gives s units; otherwise the code's own
 // interval, when it is the first or shorter than the one set so far.
@@ -659,7 +638,7 @@ int FILE_set_name(const char* type) {
   MESS_print(kTraceConv, "Opening name convention file: %s\n", path);
   std::string line;
   bool too_long = false;
-  while (read_line(f, &line, &too_long)) {
+  while (fget_bounded_line(f, &line, kMaxLine, &too_long)) {
     if (!line.empty() && line[0] == '#') continue;
     if (too_long) {
       MESS_print(kLevelWarn, "FILE_set_name: Line too long in %s: %.40s...\n", path, line.c_str());

@@ -176,20 +176,6 @@ std::vector<std::string> words_of(const std::string& line) {
   return words;
 }
 
-// Reads one line of at most DOM_LINE_LEN characters; the rest of a longer line is passed
-// over. Returns false at the end of the file.
-bool read_line(FILE* f, std::string* line) {
-  line->clear();
-  int c;
-  bool any = false;
-  while ((c = std::fgetc(f)) != EOF) {
-    any = true;
-    if (c == '\n') break;
-    if (c != '\r' && line->size() < static_cast<size_t>(DOM_LINE_LEN)) *line += static_cast<char>(c);
-  }
-  return any;
-}
-
 // Opens a region file found on the "file_path" directory; null when it cannot be opened
 // or its joined name is too long. `full` receives the name tried.
 FILE* open_region_file(const char* file, std::string* full) {
@@ -477,7 +463,7 @@ int DOM_search_file(const char* file, const char* str, char* domstr) {
   }
   int found = 0;
   std::string line;
-  while (!found && read_line(f, &line)) {
+  while (!found && fget_bounded_line(f, &line, DOM_LINE_LEN)) {
     if (line[0] == '#') continue;
     std::vector<std::string> w = words_of(line);
     if (w.empty()) break;
@@ -508,7 +494,7 @@ int DOM_read_menu(const char* file) {
   std::memset(menu, 0, sizeof menu);
   int count = 0, pos = 0;
   std::string line;
-  while (count < DOM_MENU_MAX && read_line(f, &line)) {
+  while (count < DOM_MENU_MAX && fget_bounded_line(f, &line, DOM_LINE_LEN)) {
     if (line[0] == '#') continue;
     std::vector<std::string> w = words_of(line);
     if (w.empty()) break;

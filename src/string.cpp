@@ -3,6 +3,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <string>
 
 #include "zud.h"
 
@@ -155,4 +156,25 @@ int fgetnline(FILE* file, char* string, int len) {
 int fgetstring(FILE* file, char* string, int len) {
   int n = fgetnline(file, string, len);
   return n < 0 ? n : (n > 0 ? 1 : 0);
+}
+
+// Reads the next line into `line` without its line end (a trailing carriage return
+// included), keeping at most `max` characters; the rest of a longer line is read past
+// and `too_long` (when given) tells that something was dropped. Returns false at the end
+// of the file.
+bool fget_bounded_line(FILE* file, std::string* line, std::size_t max, bool* too_long) {
+  line->clear();
+  if (too_long) *too_long = false;
+  int c;
+  bool any = false;
+  while ((c = std::fgetc(file)) != EOF) {
+    any = true;
+    if (c == '\n') break;
+    if (line->size() < max)
+      *line += static_cast<char>(c);
+    else if (too_long)
+      *too_long = true;
+  }
+  if (!line->empty() && line->back() == '\r') line->pop_back();
+  return any;
 }

@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <ctime>
+#include <string>
 
 // Every unknown float holds exactly this value, every unknown integer -9999; both are
 // tested by equality, never by order.
@@ -69,6 +70,7 @@ int wstrim_string(char* string);
 // Line readers: `string` must hold len + 1 bytes; the line end is not stored.
 int fgetstring(FILE* file, char* string, int len);
 int fgetnline(FILE* file, char* string, int len);
+bool fget_bounded_line(FILE* file, std::string* line, std::size_t max, bool* too_long = nullptr);
 
 // ---- tools: numeric helpers -----------------------------------------------------
 float linear_interp(float x, float a, float b, float y1, float y2);
