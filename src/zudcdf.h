@@ -85,9 +85,9 @@ long CDF_get_long(int var);
 // the first `len` bytes `bytes` of a file of `file_size` bytes: the lists and their
 // counts, names, types, attribute values and data offsets must follow the format and
 // fit in the file. Returns 0 when the header is sound or the bytes are not a classic
-// file (other files are left to the library), 1 when the header goes on past the bytes
-// given (call again with more), -1 when it is damaged, with the reason in `why` (may be
-// null).
+// file (other files are left to the library), 1 when the header (its magic number
+// included) goes on past the bytes given (call again with more), -1 when it is damaged,
+// with the reason in `why` (may be null).
 int CDF_check_header(const unsigned char* bytes, size_t len, unsigned long long file_size,
                      std::string* why);
 

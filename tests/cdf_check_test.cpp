@@ -177,6 +177,8 @@ TEST(CdfCheck, OtherFilesPassThrough) {
       "CDF text that is no netCDF",      // version byte ' '
   };
   for (const std::string& c : cases) EXPECT_EQ(check(c), 0) << c;
+  // Fewer bytes than the magic number of a longer file: the check asks for more.
+  EXPECT_EQ(CDF_check_header(reinterpret_cast<const unsigned char*>("CDF"), 3, 100, nullptr), 1);
 }
 
 // Each kind of damage, in each version where it is damage, refused with its reason.
