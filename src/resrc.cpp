@@ -27,6 +27,7 @@ constexpr int kMqText = 118;           // longest text one display-loop message 
 constexpr int kMqBuf = 128;            // reply buffer, room for a full message text
 constexpr int kReplyEnd = -3;          // reply status: the display loop is not running
 constexpr int kNoReply = -1;           // MQ_get: no reply came (a time-out or a receive error)
+constexpr int kDroppedWait = 2;        // seconds to wait for a reply after "not running"
 constexpr M_type kDebugD = 0x80000000; // trace of every defaults-file store
 constexpr M_type kWarn = 0xC0;         // display-loop warnings
 constexpr const char* kDefaultPath = ".:/home/zud/etc:/usr/local/zud/etc";
@@ -172,12 +173,16 @@ void first_pass(int argc, char** argv) {
 void quiet_timeout(int) {}
 
 // Waits for the next reply on the link and returns its status (MQ_get). Once the loop has
-// answered "not running", a wait that runs out closes the link (status kNoReply).
+// answered "not running", the wait is short (a loop that still serves has its replies
+// queued by then) and running out closes the link (status kNoReply).
 int link_get(char* item) {
   if (!link_dropping) return MQ_get(link_qid, link_conn, item);
+  const int limit = MQ_timeout(kDroppedWait);
+  if (limit > 0 && limit < kDroppedWait) MQ_timeout(limit);
   const MQ_alarm_func previous = MQ_timeout_func(quiet_timeout);
   const int status = MQ_get(link_qid, link_conn, item);
   MQ_timeout_func(previous);
+  MQ_timeout(limit);
   if (status == kNoReply) link_open = false;
   return status;
 }
