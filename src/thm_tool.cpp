@@ -13,6 +13,7 @@
 #include <initializer_list>
 
 #include "zudresrc.h"
+#include "zudsevere.h"
 #include "zudupa.h"
 
 namespace {
@@ -687,4 +688,12 @@ int THERM_storm_table() {
     }
   }
   return 0;
+}
+
+// Computes and prints the severe-weather parameters of the sounding when the message
+// level shows any of their table (class out4). Returns 0.
+int THERM_severe_table() {
+  if (!MESS_check(0xF000000)) return 0;
+  const SEVERE_sounding snd = {sm, sm_num, wm, wm_num, sfc};
+  return SEVERE_print(SEVERE_calc(snd), UPA_get_miss_dash());
 }

@@ -95,5 +95,6 @@ int main(int argc, char** argv) {
   THERM_wind_table();
   THERM_wind();
   THERM_storm_table();
+  THERM_severe_table();
   return 0;
 }

@@ -266,6 +266,9 @@ int UPA_set_miss_dash() {
   return 0;
 }
 
+// 1 when missing row values print as dashes, else 0.
+int UPA_get_miss_dash() { return miss_dash; }
+
 // Makes every field of a level missing. Returns 0.
 int UPA_level_init(UPA_level* lev) {
   if (lev) *lev = UPA_level{MISSING, MISSING, MISSING, MISSING, MISSING, MISSING};

@@ -125,6 +125,7 @@ constexpr int UPA_LAB_MPL = -8;
 constexpr int UPA_LAB_WBZ = -9;
 constexpr int UPA_LAB_FRZ = -10;
 int UPA_set_miss_dash();
+int UPA_get_miss_dash();
 int UPA_level_init(UPA_level* lev);
 int UPA_print_locate(M_type mess, const UPA_report* report);
 int UPA_print_report(M_type mess, const UPA_report* report);
@@ -324,5 +325,6 @@ int THERM_indices();
 int THERM_wind_table();
 int THERM_wind();
 int THERM_storm_table();
+int THERM_severe_table();
 
 #endif  // ZUDUPA_H

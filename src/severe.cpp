@@ -1,0 +1,578 @@
+// severe.cpp — today's severe-weather parameters of one merged sounding: three lifted
+// parcels with the virtual-temperature correction, downdraft CAPE, lapse rates, the
+// Bunkers storm motions, bulk wind differences, storm-relative helicity, the effective
+// inflow layer and the composite parameters built from them.
+//
+// Every function takes the sounding (or the environment built from it) as an argument
+// and returns its result; nothing here keeps state. Heights are metres above ground.
+// The moist-air point functions (calc.cpp) take kelvin; the environment and the parcels
+// hold Celsius with the virtual temperature in kelvin beside it.
+
+#include "zudsevere.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+constexpr double kCtoK = 273.15;        // Celsius to kelvin
+constexpr double kGravity = 9.81;       // m/s2
+constexpr double kKnotToMs = 0.5144;    // knots to m/s
+constexpr double kGridStep = 5.0;       // largest pressure step of a parcel path, mb
+constexpr double kLiLevel = 500.0;      // lifted index level, mb
+constexpr double kCape3Top = 3000.0;    // top of the low-level CAPE layer, m AGL
+constexpr int kHeightCoord = 103;       // the height coordinate of the layer functions
+constexpr int kPressCoord = 100;        // the pressure coordinate of the layer functions
+
+// Source layers of the parcels, mb above the surface.
+constexpr double kMixedDepth = 100.0;   // mixed-layer parcel
+constexpr double kMuDepth = 300.0;      // search layer of the most unstable parcel
+constexpr double kDownDepth = 400.0;    // search layer of the downdraft source
+constexpr double kDownLayer = 100.0;    // depth of a downdraft source layer
+constexpr double kThetaeStep = 10.0;    // sampling step of a source layer's mean theta-e, mb
+
+// Bunkers et al. (2000), internal-dynamics method.
+constexpr double kBunkersDepth = 6000.0;   // mean-wind layer, m AGL
+constexpr double kBunkersLow = 500.0;      // top of the low-level mean of the shear, m
+constexpr double kBunkersHigh = 5500.0;    // bottom of the upper mean of the shear, m
+constexpr double kBunkersDev = 7.5;        // deviation of the movers from the mean, m/s
+
+// Effective inflow layer, Thompson et al. (2007).
+constexpr double kEffCape = 100.0;     // least CAPE of an inflow level, J/kg
+constexpr double kEffCin = -250.0;     // strongest inhibition of an inflow level, J/kg
+
+// The Celsius value as kelvin; missing stays missing.
+float kelvin(double c) { return c == MISSING ? MISSING : static_cast<float>(c + kCtoK); }
+
+// The environment at pressure p (mb), linear in ln p between the neighbouring levels;
+// false outside the profile.
+bool env_at(const std::vector<SEVERE_env>& env, double p, SEVERE_env* out) {
+  if (env.empty() || p > env.front().p || p < env.back().p) return false;
+  std::size_t i = 1;
+  while (i < env.size() && env[i].p > p) ++i;
+  if (i == env.size()) {  // p is the top level itself
+    *out = env.back();
+    return true;
+  }
+  const SEVERE_env& a = env[i - 1];
+  const SEVERE_env& b = env[i];
+  const double f = std::log(a.p / p) / std::log(a.p / b.p);
+  const auto mix = [f](double x, double y) { return x + (y - x) * f; };
+  out->p = p;
+  out->z = mix(a.z, b.z);
+  out->t = mix(a.t, b.t);
+  out->td = a.td == MISSING || b.td == MISSING ? MISSING : mix(a.td, b.td);
+  out->tv = mix(a.tv, b.tv);
+  return true;
+}
+
+// The pressures of a parcel path from p0 up to the top of the profile: p0, every level
+// above it, the extra pressures asked for, and intermediate steps so that no step spans
+// more than kGridStep.
+std::vector<double> path_pressures(const std::vector<SEVERE_env>& env, double p0,
+                                   std::initializer_list<double> extra) {
+  std::vector<double> fixed;
+  for (const SEVERE_env& e : env)
+    if (e.p < p0) fixed.push_back(e.p);
+  for (const double x : extra)
+    if (x < p0 && x >= env.back().p) fixed.push_back(x);
+  std::sort(fixed.begin(), fixed.end(), std::greater<double>());
+  std::vector<double> ps = {p0};
+  for (const double p : fixed) {
+    const double last = ps.back();
+    if (p >= last) continue;
+    const int n = static_cast<int>(std::ceil((last - p) / kGridStep));
+    for (int k = 1; k < n; ++k) ps.push_back(last - (last - p) * k / n);
+    ps.push_back(p);
+  }
+  return ps;
+}
+
+// Positive and negative areas (m times the buoyancy) of a segment whose buoyancy runs
+// linearly from b0 at z0 to b1 at z1, split at its zero crossing.
+struct Areas {
+  double pos = 0.0;
+  double neg = 0.0;
+};
+Areas segment_areas(double z0, double b0, double z1, double b1) {
+  const double dz = z1 - z0;
+  if (b0 >= 0.0 && b1 >= 0.0) return {(b0 + b1) / 2.0 * dz, 0.0};
+  if (b0 <= 0.0 && b1 <= 0.0) return {0.0, (b0 + b1) / 2.0 * dz};
+  const double zc = dz * b0 / (b0 - b1);  // distance to the crossing
+  const double a0 = b0 * zc / 2.0, a1 = b1 * (dz - zc) / 2.0;
+  return b0 > 0.0 ? Areas{a0, a1} : Areas{a1, a0};
+}
+
+// Height of the zero crossing of a segment whose buoyancy changes sign.
+double crossing(double z0, double b0, double z1, double b1) {
+  return z0 + (z1 - z0) * b0 / (b0 - b1);
+}
+
+// One point of a parcel path: height above ground and buoyancy (m/s2).
+struct PathPoint {
+  double p, z, b;
+};
+
+// A wind level in m/s at a height above ground.
+struct WindLevel {
+  double z, u, v;
+};
+
+// The wind levels of the sounding that have a height, direction and speed, by height
+// above the surface.
+std::vector<WindLevel> wind_levels(const SEVERE_sounding& snd) {
+  std::vector<WindLevel> w;
+  if (snd.wm == nullptr || snd.sfc.h == MISSING) return w;
+  for (int k = 0; k < snd.wm_num; ++k) {
+    const UPA_level& l = snd.wm[k];
+    if (l.h == MISSING || l.dir == MISSING || l.spd == MISSING) continue;
+    float u, v;
+    if (wind2vect(l.dir, static_cast<float>(l.spd * kKnotToMs), &u, &v) != 0) continue;
+    const double z = static_cast<double>(l.h) - snd.sfc.h;
+    if (!w.empty() && z <= w.back().z) continue;  // heights must rise
+    w.push_back({z, u, v});
+  }
+  return w;
+}
+
+// The wind at height z (m AGL), u and v linear in height; false outside the levels.
+bool wind_at(const std::vector<WindLevel>& w, double z, WindLevel* out) {
+  if (w.empty() || z < w.front().z || z > w.back().z) return false;
+  std::size_t i = 1;
+  while (i < w.size() && w[i].z < z) ++i;
+  if (i == w.size() || w[i].z == z || w.size() == 1) {
+    *out = i == w.size() ? w.back() : w[i];
+    out->z = z;
+    return true;
+  }
+  const WindLevel& a = w[i - 1];
+  const WindLevel& b = w[i];
+  const double f = (z - a.z) / (b.z - a.z);
+  *out = {z, a.u + (b.u - a.u) * f, a.v + (b.v - a.v) * f};
+  return true;
+}
+
+// The height average of the wind between z1 and z2 (m AGL): the exact mean of the
+// hodograph that is linear in height between levels. False when the layer is not
+// covered by winds.
+bool layer_mean(const std::vector<WindLevel>& w, double z1, double z2, WindLevel* out) {
+  WindLevel lo, hi;
+  if (z2 <= z1 || !wind_at(w, z1, &lo) || !wind_at(w, z2, &hi)) return false;
+  std::vector<WindLevel> pts = {lo};
+  for (const WindLevel& l : w)
+    if (l.z > z1 && l.z < z2) pts.push_back(l);
+  pts.push_back(hi);
+  double su = 0.0, sv = 0.0;
+  for (std::size_t k = 1; k < pts.size(); ++k) {
+    const double dz = pts[k].z - pts[k - 1].z;
+    su += (pts[k].u + pts[k - 1].u) / 2.0 * dz;
+    sv += (pts[k].v + pts[k - 1].v) / 2.0 * dz;
+  }
+  *out = {z1, su / (z2 - z1), sv / (z2 - z1)};
+  return true;
+}
+
+// Mean equivalent potential temperature (K) of the layer p..p-depth, sampled every
+// kThetaeStep mb (trapezoids in pressure); MISSING when a sample lacks a dew point.
+double mean_thetae(const std::vector<SEVERE_env>& env, double p, double depth) {
+  const int n = static_cast<int>(std::lround(depth / kThetaeStep));
+  double sum = 0.0;
+  for (int k = 0; k <= n; ++k) {
+    SEVERE_env e;
+    if (!env_at(env, p - depth * k / n, &e) || e.td == MISSING) return MISSING;
+    const float te = eq_pot_temp(kelvin(e.t), kelvin(e.td), static_cast<float>(e.p));
+    if (te == MISSING) return MISSING;
+    sum += (k == 0 || k == n) ? te / 2.0 : te;
+  }
+  return sum / n;
+}
+
+// The ramp term of a composite: 0 below lo, x / scale up to cap_at, capped there.
+double ramp(double x, double lo, double scale, double cap_at) {
+  if (x < lo) return 0.0;
+  return std::min(x, cap_at) / scale;
+}
+
+// The LCL term of the tornado parameters: 1 below 1000 m, 0 above 2000 m, linear
+// between (Thompson et al. 2003).
+double lcl_term(double lcl) {
+  if (lcl < 1000.0) return 1.0;
+  if (lcl > 2000.0) return 0.0;
+  return (2000.0 - lcl) / 1000.0;
+}
+
+SEVERE_wind to_wind(const WindLevel& w) {
+  return {static_cast<float>(w.u), static_cast<float>(w.v)};
+}
+
+}  // namespace
+
+// The environment of a parcel: the surface and every level above it that has a pressure,
+// height and temperature, by decreasing pressure, with heights above the surface and the
+// virtual temperature. Empty without a surface pressure, height and temperature.
+std::vector<SEVERE_env> SEVERE_environment(const SEVERE_sounding& snd) {
+  std::vector<SEVERE_env> env;
+  const UPA_level& s = snd.sfc;
+  if (s.p == MISSING || s.p <= 0.0f || s.h == MISSING || s.t == MISSING) return env;
+  const auto add = [&](const UPA_level& l) {
+    const double td = l.td == MISSING ? MISSING : l.td;
+    env.push_back({l.p, static_cast<double>(l.h) - s.h, l.t, td, SEVERE_virt_temp(l.t, l.td, l.p)});
+  };
+  add(s);
+  for (int k = 0; snd.sm != nullptr && k < snd.sm_num; ++k) {
+    const UPA_level& l = snd.sm[k];
+    if (l.p == MISSING || l.p <= 0.0f || l.h == MISSING || l.t == MISSING) continue;
+    if (l.p >= env.back().p) continue;  // at or below the surface, or out of order
+    add(l);
+  }
+  return env;
+}
+
+// Virtual temperature (K) of air at t (C) with dew point td (C) at p (mb): T (1 + 0.609 w)
+// with the mixing ratio w of the dew point (Doswell and Rasmussen 1994 use it for parcel
+// and environment alike). Without a dew point the temperature itself; MISSING without a
+// temperature.
+float SEVERE_virt_temp(float t, float td, float p) {
+  if (t == MISSING) return MISSING;
+  if (td == MISSING || p == MISSING) return kelvin(t);
+  const float tv = virt_temp(kelvin(t), kelvin(td), p);
+  return tv == MISSING ? kelvin(t) : tv;
+}
+
+// Lifts the parcel of t and td (C) at p (mb) through the environment: dry-adiabatically
+// with its own mixing ratio to the condensation level, then along the saturated adiabat,
+// its buoyancy g (Tv,parcel - Tv,env) / Tv,env taken from virtual temperatures (Doswell
+// and Rasmussen 1994) and integrated in height over steps of at most 5 mb. The LFC is
+// where the parcel first turns buoyant at or above its LCL; CAPE is the positive area
+// above the LFC, CIN the negative area below it (both 0 and LFC and EL missing when the
+// parcel never turns buoyant); the EL is the top of the highest positive area (missing
+// while the parcel is still buoyant at the top of the sounding). The lifted index is
+// Tv,env - Tv,parcel at 500 mb. Every result is missing when a start value is missing or
+// the condensation level lies outside the sounding.
+SEVERE_parcel SEVERE_lift(const std::vector<SEVERE_env>& env, float p, float t, float td) {
+  SEVERE_parcel r;
+  r.p = p;
+  r.t = t;
+  r.td = td;
+  if (env.empty() || p == MISSING || t == MISSING || td == MISSING) return r;
+  if (p > env.front().p || p <= env.back().p) return r;
+  const float tk = kelvin(t), tdk = kelvin(td);
+  const float plcl = lcl_pres(tk, tdk, p);
+  if (plcl == MISSING || plcl < env.back().p) return r;
+  const float tlcl = lcl_temp(tk, p, plcl);
+  const float w = mix_ratio(tdk, p);
+  const float theta = pot_temp(tk, p);
+  const float label = thetae_on_satad(tlcl, plcl);
+  if (tlcl <= 0.0f || w == MISSING || theta == MISSING || label <= 0.0f) return r;
+
+  // The parcel's virtual temperature (K) at pp: its own mixing ratio below the LCL,
+  // saturated above.
+  const auto parcel_tv = [&](double pp) -> double {
+    const float pf = static_cast<float>(pp);
+    if (pp >= plcl) return virt_temp(temp_on_dryad(theta, pf), w, pf);
+    const float tp = temp_on_satad(label, pf);
+    const float tv = virt_temp(tp, tp, pf);
+    return tv == MISSING ? tp : tv;
+  };
+
+  std::vector<PathPoint> path;
+  std::size_t k_lcl = 0;
+  for (const double pp : path_pressures(env, p, {plcl, kLiLevel})) {
+    SEVERE_env e;
+    if (!env_at(env, pp, &e)) break;
+    if (pp >= plcl) k_lcl = path.size();
+    path.push_back({pp, e.z, kGravity * (parcel_tv(pp) - e.tv) / e.tv});
+    if (pp == plcl) r.lcl = static_cast<float>(e.z);
+  }
+  SEVERE_env e500;
+  if (env_at(env, kLiLevel, &e500)) r.li = static_cast<float>(e500.tv - parcel_tv(kLiLevel));
+
+  // The LFC: the LCL itself when the parcel is buoyant there, else the first crossing to
+  // positive buoyancy above it. lfc_seg is the first segment whose positive part counts.
+  std::size_t lfc_seg = path.size();
+  const bool lfc_at_lcl = path[k_lcl].b > 0.0;
+  if (lfc_at_lcl) {
+    lfc_seg = k_lcl;
+    r.lfc = r.lcl;
+  } else {
+    for (std::size_t k = k_lcl; k + 1 < path.size(); ++k) {
+      if (path[k + 1].b > 0.0) {
+        lfc_seg = k;
+        r.lfc = static_cast<float>(crossing(path[k].z, path[k].b, path[k + 1].z, path[k + 1].b));
+        break;
+      }
+    }
+  }
+  r.cape = r.cin = r.cape3 = 0.0f;
+  if (lfc_seg == path.size()) {
+    r.lfc = MISSING;
+    return r;
+  }
+  double cape = 0.0, cin = 0.0, cape3 = 0.0;
+  for (std::size_t k = 0; k + 1 < path.size(); ++k) {
+    const PathPoint &a = path[k], &b = path[k + 1];
+    const Areas s = segment_areas(a.z, a.b, b.z, b.b);
+    // The crossing segment's negative part lies below the LFC.
+    if (k < lfc_seg || (k == lfc_seg && !lfc_at_lcl)) cin += s.neg;
+    if (k < lfc_seg) continue;
+    cape += s.pos;
+    if (a.z < kCape3Top) {
+      if (b.z <= kCape3Top) {
+        cape3 += s.pos;
+      } else {
+        const double b3 = a.b + (b.b - a.b) * (kCape3Top - a.z) / (b.z - a.z);
+        cape3 += segment_areas(a.z, a.b, kCape3Top, b3).pos;
+      }
+    }
+    if (a.b > 0.0 && b.b <= 0.0) r.el = static_cast<float>(crossing(a.z, a.b, b.z, b.b));
+  }
+  // The top of the highest positive area: a positive area that reaches the last level
+  // has no equilibrium level inside the sounding.
+  if (path.back().b > 0.0) r.el = MISSING;
+  r.cape = static_cast<float>(cape);
+  r.cin = static_cast<float>(cin);
+  r.cape3 = static_cast<float>(cape3);
+  return r;
+}
+
+// Downdraft CAPE (J/kg), in the form the Storm Prediction Center's sounding tools print
+// (after Gilmore and Wicker 1998): of the 100 mb layers whose base is a sounding level in
+// the lowest 400 mb, the one of lowest mean equivalent potential temperature is the
+// source; the parcel starts at its middle with the environment's wet-bulb temperature
+// there, descends along its saturated adiabat to the surface, and DCAPE is
+// g (Te - Tp) / Te integrated over the descent in height, without the virtual-temperature
+// correction, negative parts included. The starting pressure goes into *start_p (may be
+// null). MISSING when no layer has dew points throughout.
+float SEVERE_dcape(const std::vector<SEVERE_env>& env, float* start_p) {
+  float dummy;
+  if (start_p == nullptr) start_p = &dummy;
+  *start_p = MISSING;
+  if (env.empty()) return MISSING;
+  const double psfc = env.front().p;
+  double best = MISSING, best_p = MISSING;
+  for (const SEVERE_env& e : env) {
+    if (e.p < psfc - kDownDepth) break;
+    const double te = mean_thetae(env, e.p, kDownLayer);
+    if (te != MISSING && (best == MISSING || te < best)) {
+      best = te;
+      best_p = e.p - kDownLayer / 2.0;
+    }
+  }
+  SEVERE_env s;
+  if (best == MISSING || !env_at(env, best_p, &s) || s.td == MISSING) return MISSING;
+  const float pf = static_cast<float>(best_p);
+  const float tw = wet_bulb(kelvin(s.t), kelvin(s.td), pf);
+  const float label = tw > 0.0f ? thetae_on_satad(tw, pf) : 0.0f;
+  if (label <= 0.0f) return MISSING;
+
+  // Down from the source along the path pressures, taken in reverse.
+  std::vector<double> ps;
+  for (const SEVERE_env& e : env)
+    if (e.p > best_p) ps.push_back(e.p);
+  std::reverse(ps.begin(), ps.end());  // lowest pressure first
+  double dcape = 0.0, z1 = s.z, b1 = (s.t + kCtoK - tw) / (s.t + kCtoK);
+  double last = best_p;
+  for (const double p_level : ps) {
+    const int n = static_cast<int>(std::ceil((p_level - last) / kGridStep));
+    for (int k = 1; k <= n; ++k) {
+      const double pp = last + (p_level - last) * k / n;
+      SEVERE_env e;
+      if (!env_at(env, pp, &e)) continue;
+      const float tp = temp_on_satad(label, static_cast<float>(pp));
+      const double b2 = (e.t + kCtoK - tp) / (e.t + kCtoK);
+      dcape += kGravity * (b1 + b2) / 2.0 * (z1 - e.z);
+      z1 = e.z;
+      b1 = b2;
+    }
+    last = p_level;
+  }
+  *start_p = pf;
+  return static_cast<float>(dcape);
+}
+
+// The Bunkers et al. (2000) storm motions by the internal-dynamics method: the 0-6 km
+// mean wind (a height average, not weighted by pressure) into *mean, and the right and
+// left movers 7.5 m/s to either side of it, perpendicular to the shear from the 0-500 m
+// mean wind to the 5.5-6 km mean wind. Returns 0, or -1 (all missing) when the winds do
+// not cover the surface to 6 km.
+int SEVERE_bunkers(const SEVERE_sounding& snd, SEVERE_wind* mean, SEVERE_wind* right,
+                   SEVERE_wind* left) {
+  *mean = *right = *left = SEVERE_wind{};
+  const std::vector<WindLevel> w = wind_levels(snd);
+  WindLevel m, lo, hi;
+  if (!layer_mean(w, 0.0, kBunkersDepth, &m) || !layer_mean(w, 0.0, kBunkersLow, &lo) ||
+      !layer_mean(w, kBunkersHigh, kBunkersDepth, &hi))
+    return -1;
+  const double su = hi.u - lo.u, sv = hi.v - lo.v;
+  const double len = std::hypot(su, sv);
+  // The unit vector to the right of the shear, (sv, -su) / |shear|; no shear, no deviation.
+  const double du = len > 0.0 ? kBunkersDev * sv / len : 0.0;
+  const double dv = len > 0.0 ? -kBunkersDev * su / len : 0.0;
+  *mean = to_wind(m);
+  *right = to_wind({0.0, m.u + du, m.v + dv});
+  *left = to_wind({0.0, m.u - du, m.v - dv});
+  return 0;
+}
+
+// Bulk wind difference (m/s): the length of the wind vector difference between the
+// heights top and bottom (m AGL); MISSING when either lies outside the winds.
+float SEVERE_bulk_diff(const SEVERE_sounding& snd, float bottom, float top) {
+  const std::vector<WindLevel> w = wind_levels(snd);
+  WindLevel a, b;
+  if (bottom == MISSING || top == MISSING || !wind_at(w, bottom, &a) || !wind_at(w, top, &b))
+    return MISSING;
+  return static_cast<float>(std::hypot(b.u - a.u, b.v - a.v));
+}
+
+// Storm-relative helicity (m2/s2) of the layer bottom..top (m AGL) for the storm motion
+// (m/s), by the sounding's helicity integration (u and v linear in height, 100 m steps).
+// 0 for a layer without depth; MISSING when the layer is not covered by winds.
+float SEVERE_helicity(const SEVERE_sounding& snd, float bottom, float top, const SEVERE_wind& storm) {
+  if (bottom == MISSING || top == MISSING || storm.u == MISSING || snd.sfc.h == MISSING)
+    return MISSING;
+  if (top == bottom) return 0.0f;
+  const std::vector<WindLevel> w = wind_levels(snd);
+  WindLevel a, b;
+  if (!wind_at(w, bottom, &a) || !wind_at(w, top, &b)) return MISSING;
+  WIND sm = {MISSING, MISSING};
+  vect2wind(storm.u, storm.v, &sm.dir, &sm.spd);
+  sm.spd = static_cast<float>(sm.spd / kKnotToMs);
+  HELICITY_params h;
+  const int rc = helicity(snd.wm, snd.wm_num, kHeightCoord, snd.sfc.h + bottom, snd.sfc.h + top,
+                          &sm, &h);
+  return rc == 1 ? h.tot_hel : MISSING;
+}
+
+// The effective inflow layer (Thompson et al. 2007): the lowest contiguous run of
+// sounding levels whose air, lifted with the virtual-temperature correction, has CAPE of
+// at least 100 J/kg and CIN of at least -250 J/kg. The base is sought in the lowest
+// 300 mb (where the most unstable parcel comes from); the top is the last level of the
+// run. Heights (m AGL) into *base and *top. Returns 1 with a layer, 0 without (both
+// MISSING).
+int SEVERE_effective_layer(const std::vector<SEVERE_env>& env, float* base, float* top) {
+  *base = *top = MISSING;
+  if (env.empty()) return 0;
+  const double plimit = env.front().p - kMuDepth;
+  for (const SEVERE_env& e : env) {
+    if (e.td == MISSING) {
+      if (*base != MISSING) break;  // a level without moisture ends the run
+      continue;
+    }
+    if (*base == MISSING && e.p < plimit) break;
+    const SEVERE_parcel pc = SEVERE_lift(env, static_cast<float>(e.p), static_cast<float>(e.t),
+                                         static_cast<float>(e.td));
+    const bool inflow = pc.cape != MISSING && pc.cape >= kEffCape && pc.cin >= kEffCin;
+    if (!inflow) {
+      if (*base != MISSING) break;
+      continue;
+    }
+    if (*base == MISSING) *base = static_cast<float>(e.z);
+    *top = static_cast<float>(e.z);
+  }
+  return *base == MISSING ? 0 : 1;
+}
+
+// Fixed-layer significant tornado parameter, as the Storm Prediction Center computes it
+// today (after Thompson et al. 2003):
+//   (SBCAPE / 1500 J/kg) (2000 m - SBLCL) / 1000 m (0-1 km SRH / 150 m2/s2) (0-6 km BWD / 20 m/s),
+// the LCL term 1 below 1000 m and 0 above 2000 m, the shear term 0 below 12.5 m/s and
+// capped at 1.5 above 30 m/s. 0 without a surface parcel; MISSING without the winds.
+float SEVERE_stp_fixed(float sbcape, float sblcl, float srh1, float bwd6) {
+  if (sbcape == MISSING || sblcl == MISSING) return 0.0f;
+  if (srh1 == MISSING || bwd6 == MISSING) return MISSING;
+  return static_cast<float>(sbcape / 1500.0 * lcl_term(sblcl) * (srh1 / 150.0) *
+                            ramp(bwd6, 12.5, 20.0, 30.0));
+}
+
+// Effective-layer significant tornado parameter (Thompson et al. 2012):
+//   (MLCAPE / 1500) ((2000 - MLLCL) / 1000) (ESRH / 150) (EBWD / 20) ((200 + MLCIN) / 150),
+// the LCL term as in the fixed-layer form, the EBWD term 0 below 12.5 m/s and capped at
+// 1.5 above 30 m/s, the CIN term 1 above -50 J/kg and 0 below -200 J/kg. 0 without the
+// mixed-layer parcel; MISSING without the effective helicity or bulk wind difference.
+float SEVERE_stp_effective(float mlcape, float mllcl, float mlcin, float esrh, float ebwd) {
+  if (mlcape == MISSING || mllcl == MISSING || mlcin == MISSING) return 0.0f;
+  if (esrh == MISSING || ebwd == MISSING) return MISSING;
+  const double cin = mlcin > -50.0f ? 1.0 : mlcin < -200.0f ? 0.0 : (200.0 + mlcin) / 150.0;
+  return static_cast<float>(mlcape / 1500.0 * lcl_term(mllcl) * (esrh / 150.0) *
+                            ramp(ebwd, 12.5, 20.0, 30.0) * cin);
+}
+
+// Supercell composite parameter (Thompson et al. 2004, in its effective-layer form):
+//   (MUCAPE / 1000 J/kg) (ESRH / 50 m2/s2) (EBWD term),
+// the EBWD term 0 below 10 m/s, EBWD / 20 m/s between, and 1 above 20 m/s. 0 without the
+// most unstable parcel; MISSING without the effective helicity or bulk wind difference.
+float SEVERE_scp(float mucape, float esrh, float ebwd) {
+  if (mucape == MISSING) return 0.0f;
+  if (esrh == MISSING || ebwd == MISSING) return MISSING;
+  const double shear = ebwd < 10.0f ? 0.0 : std::min(ebwd / 20.0, 1.0);
+  return static_cast<float>(mucape / 1000.0 * (esrh / 50.0) * shear);
+}
+
+// Every severe-weather value of the sounding.
+SEVERE_values SEVERE_calc(const SEVERE_sounding& snd) {
+  SEVERE_values v;
+  const std::vector<SEVERE_env> env = SEVERE_environment(snd);
+  UPA_level* sm = snd.sm;
+  const int n = snd.sm == nullptr ? 0 : snd.sm_num;
+  if (!env.empty()) {
+    const SEVERE_env& s = env.front();
+    v.sb = SEVERE_lift(env, static_cast<float>(s.p), static_cast<float>(s.t),
+                       s.td == MISSING ? MISSING : static_cast<float>(s.td));
+
+    // The mixed layer: mean potential temperature and mixing ratio of the lowest 100 mb,
+    // brought back to the surface pressure.
+    float wbar = MISSING, obar = MISSING;
+    const float ps = static_cast<float>(s.p);
+    layer_parcel_mean(sm, n, kPressCoord, ps, static_cast<float>(s.p - kMixedDepth), &wbar, &obar);
+    if (wbar != MISSING && obar != MISSING && wbar > 0.0f) {
+      const float t = temp_on_dryad(obar, ps), td = temp_on_mixrat(wbar, ps);
+      if (t > 0.0f && td > 0.0f)
+        v.ml = SEVERE_lift(env, ps, static_cast<float>(t - kCtoK), static_cast<float>(td - kCtoK));
+    }
+
+    // The most unstable parcel: the level of highest theta-e in the lowest 300 mb.
+    double best = MISSING;
+    const SEVERE_env* mu = nullptr;
+    for (const SEVERE_env& e : env) {
+      if (e.p < s.p - kMuDepth) break;
+      if (e.td == MISSING) continue;
+      const float te = eq_pot_temp(kelvin(e.t), kelvin(e.td), static_cast<float>(e.p));
+      if (te != MISSING && (best == MISSING || te > best)) {
+        best = te;
+        mu = &e;
+      }
+    }
+    if (mu != nullptr)
+      v.mu = SEVERE_lift(env, static_cast<float>(mu->p), static_cast<float>(mu->t),
+                         static_cast<float>(mu->td));
+    v.dcape = SEVERE_dcape(env, &v.dcape_p);
+    SEVERE_effective_layer(env, &v.eff_base, &v.eff_top);
+  }
+
+  // Lapse rates, positive when the temperature falls with height.
+  const auto per_km = [](float x) { return x == MISSING ? MISSING : static_cast<float>(x * 1000.0); };
+  if (snd.sfc.h != MISSING) {
+    const float h = snd.sfc.h;
+    v.lapse03 = per_km(lapse_rate(sm, n, kHeightCoord, h, h + 3000.0f));
+    v.lapse36 = per_km(lapse_rate(sm, n, kHeightCoord, h + 3000.0f, h + 6000.0f));
+  }
+  v.lapse75 = per_km(lapse_rate(sm, n, kPressCoord, 700.0f, 500.0f));
+
+  SEVERE_bunkers(snd, &v.mean6, &v.right, &v.left);
+  v.bwd1 = SEVERE_bulk_diff(snd, 0.0f, 1000.0f);
+  v.bwd6 = SEVERE_bulk_diff(snd, 0.0f, 6000.0f);
+  v.srh1 = SEVERE_helicity(snd, 0.0f, 1000.0f, v.right);
+  v.srh3 = SEVERE_helicity(snd, 0.0f, 3000.0f, v.right);
+  if (v.eff_base != MISSING) {
+    v.esrh = SEVERE_helicity(snd, v.eff_base, v.eff_top, v.right);
+    // To half the height of the most unstable parcel's EL, as the SPC mesoanalysis defines it.
+    if (v.mu.el != MISSING && v.mu.el / 2.0f > v.eff_base)
+      v.ebwd = SEVERE_bulk_diff(snd, v.eff_base, v.mu.el / 2.0f);
+  }
+  v.stp_fixed = SEVERE_stp_fixed(v.sb.cape, v.sb.lcl, v.srh1, v.bwd6);
+  // Without an effective inflow layer both effective-layer composites are 0.
+  const bool layer = v.eff_base != MISSING;
+  v.stp_eff = layer ? SEVERE_stp_effective(v.ml.cape, v.ml.lcl, v.ml.cin, v.esrh, v.ebwd) : 0.0f;
+  v.scp = layer ? SEVERE_scp(v.mu.cape, v.esrh, v.ebwd) : 0.0f;
+  return v;
+}
