@@ -16,12 +16,11 @@
 namespace {
 
 constexpr double kCtoK = 273.15;        // Celsius to kelvin
-constexpr double kGravity = 9.81;       // m/s2
+constexpr double kGravity = 9.8;        // m/s2, as the package's other buoyancy integrals
 constexpr double kKnotToMs = 0.5144;    // knots to m/s
 constexpr double kGridStep = 5.0;       // largest pressure step of a parcel path, mb
 constexpr double kLiLevel = 500.0;      // lifted index level, mb
 constexpr double kCape3Top = 3000.0;    // top of the low-level CAPE layer, m AGL
-constexpr int kHeightCoord = 103;       // the height coordinate of the layer functions
 constexpr int kPressCoord = 100;        // the pressure coordinate of the layer functions
 
 // Source layers of the parcels, mb above the surface.
@@ -64,6 +63,26 @@ bool env_at(const std::vector<SEVERE_env>& env, double p, SEVERE_env* out) {
   out->td = a.td == MISSING || b.td == MISSING ? MISSING : mix(a.td, b.td);
   out->tv = mix(a.tv, b.tv);
   return true;
+}
+
+// The environment's temperature (C) at height z (m AGL), linear in height between the
+// neighbouring levels; MISSING outside the profile.
+double temp_at_height(const std::vector<SEVERE_env>& env, double z) {
+  for (std::size_t i = 1; i < env.size(); ++i) {
+    const SEVERE_env& a = env[i - 1];
+    const SEVERE_env& b = env[i];
+    if (z < a.z || z > b.z) continue;
+    return b.z == a.z ? a.t : a.t + (b.t - a.t) * (z - a.z) / (b.z - a.z);
+  }
+  return MISSING;
+}
+
+// The lapse rate (C/km) between the heights z1 < z2 (m AGL), positive when the
+// temperature falls with height; MISSING when either lies outside the profile.
+float lapse_between(const std::vector<SEVERE_env>& env, double z1, double z2) {
+  const double t1 = temp_at_height(env, z1), t2 = temp_at_height(env, z2);
+  if (t1 == MISSING || t2 == MISSING) return MISSING;
+  return static_cast<float>((t1 - t2) / (z2 - z1) * 1000.0);
 }
 
 // The pressures of a parcel path from p0 up to the top of the profile: p0, every level
@@ -425,22 +444,26 @@ float SEVERE_bulk_diff(const SEVERE_sounding& snd, float bottom, float top) {
 }
 
 // Storm-relative helicity (m2/s2) of the layer bottom..top (m AGL) for the storm motion
-// (m/s), by the sounding's helicity integration (u and v linear in height, 100 m steps).
+// (m/s): the signed area swept by the storm-relative hodograph, with u and v linear in
+// height between the wind levels, so the sum over its straight pieces is exact:
+// sum of (v_k - cv)(u_k+1 - cu) - (v_k+1 - cv)(u_k - cu) (Davies-Jones et al. 1990).
 // 0 for a layer without depth; MISSING when the layer is not covered by winds.
 float SEVERE_helicity(const SEVERE_sounding& snd, float bottom, float top, const SEVERE_wind& storm) {
-  if (bottom == MISSING || top == MISSING || storm.u == MISSING || snd.sfc.h == MISSING)
-    return MISSING;
-  if (top == bottom) return 0.0f;
+  if (bottom == MISSING || top == MISSING || storm.u == MISSING || top < bottom) return MISSING;
   const std::vector<WindLevel> w = wind_levels(snd);
   WindLevel a, b;
   if (!wind_at(w, bottom, &a) || !wind_at(w, top, &b)) return MISSING;
-  WIND sm = {MISSING, MISSING};
-  vect2wind(storm.u, storm.v, &sm.dir, &sm.spd);
-  sm.spd = static_cast<float>(sm.spd / kKnotToMs);
-  HELICITY_params h;
-  const int rc = helicity(snd.wm, snd.wm_num, kHeightCoord, snd.sfc.h + bottom, snd.sfc.h + top,
-                          &sm, &h);
-  return rc == 1 ? h.tot_hel : MISSING;
+  std::vector<WindLevel> pts = {a};
+  for (const WindLevel& l : w)
+    if (l.z > bottom && l.z < top) pts.push_back(l);
+  pts.push_back(b);
+  double hel = 0.0;
+  for (std::size_t k = 1; k < pts.size(); ++k) {
+    const double u1 = pts[k - 1].u - storm.u, v1 = pts[k - 1].v - storm.v;
+    const double u2 = pts[k].u - storm.u, v2 = pts[k].v - storm.v;
+    hel += v1 * u2 - v2 * u1;
+  }
+  return static_cast<float>(hel);
 }
 
 // The effective inflow layer (Thompson et al. 2007): the lowest contiguous run of
@@ -549,14 +572,12 @@ SEVERE_values SEVERE_calc(const SEVERE_sounding& snd) {
     SEVERE_effective_layer(env, &v.eff_base, &v.eff_top);
   }
 
-  // Lapse rates, positive when the temperature falls with height.
-  const auto per_km = [](float x) { return x == MISSING ? MISSING : static_cast<float>(x * 1000.0); };
-  if (snd.sfc.h != MISSING) {
-    const float h = snd.sfc.h;
-    v.lapse03 = per_km(lapse_rate(sm, n, kHeightCoord, h, h + 3000.0f));
-    v.lapse36 = per_km(lapse_rate(sm, n, kHeightCoord, h + 3000.0f, h + 6000.0f));
-  }
-  v.lapse75 = per_km(lapse_rate(sm, n, kPressCoord, 700.0f, 500.0f));
+  // Lapse rates: the fixed layers above ground from the environment's temperatures linear
+  // in height; 700-500 mb as the index table computes it.
+  v.lapse03 = lapse_between(env, 0.0, 3000.0);
+  v.lapse36 = lapse_between(env, 3000.0, 6000.0);
+  const float lapse75 = lapse_rate(sm, n, kPressCoord, 700.0f, 500.0f);
+  v.lapse75 = lapse75 == MISSING ? MISSING : static_cast<float>(lapse75 * 1000.0);
 
   SEVERE_bunkers(snd, &v.mean6, &v.right, &v.left);
   v.bwd1 = SEVERE_bulk_diff(snd, 0.0f, 1000.0f);

@@ -50,6 +50,7 @@ void parcel_row(const char* name, const SEVERE_parcel& pc, bool dash) {
   row += field("%7.0f", 7, pc.lfc, dash);
   row += field("%7.0f", 7, pc.el, dash);
   row += field("%7.1f", 7, pc.li, dash);
+  row.erase(row.find_last_not_of(' ') + 1);  // blank fields at the end leave no trailing blanks
   MESS_print(kParcels, "%s\n", row.c_str());
 }
 

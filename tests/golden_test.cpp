@@ -38,6 +38,13 @@
 //     components linear in height between the rows; ave = tot /
 //     depth, tot = pos + neg; energy-helicity index from the 2000 m helicity and CAPE;
 //     bulk shear and bulk Richardson number;
+//   - severe-weather table: the SB, ML and MU parcels from a virtual-temperature ascent of
+//     the checker's own (1 mb path, areas split at their zero crossings), the MU level as
+//     the row of highest theta-e, downdraft CAPE from its own descent, lapse rates from
+//     the rows, the Bunkers movers, bulk wind differences and helicity from the printed
+//     wind table, the effective inflow layer from ascents of each row (rows within 3 % of
+//     the CAPE bound or 5 J/kg of the CIN bound may fall either way), and the composites
+//     from the printed inputs;
 //   - an output without the wind-level table (default message level) has its remaining
 //     wind lines compared with those of a checked output of the same station.
 // The tolerances are listed in verify.py beside each check.

@@ -1243,6 +1243,7 @@ def check_winds(ck, rep, prof, sfc, cape, body):
     # wind levels at h ft * 0.3048, tropopause and max wind; pressures of the wind
     # levels from the printed level table in ln p (linear in height between rows).
     winds = Winds(rows)
+    ck.winds = winds
     reported = []
     for p, h, t, td, d, s in rep['man']:
         if p is not None and d is not None and p <= sfc['p']:
@@ -1435,6 +1436,384 @@ def check_winds(ck, rep, prof, sfc, cape, body):
         ck.near(jj, 'BRN = CAPE / (shear^2 / 2)', v[0], cape / (0.5 * vb[0] ** 2), 0.01, cape / (0.5 * vb[0] ** 2) * 0.002)
 
 
+# ---- severe-weather parameters ----------------------------------------------------------
+
+class VirtEnv:
+    """The level table above the surface as the environment of a parcel: pressure, height
+    above ground, temperature, dew point and virtual temperature T (1 + 0.609 w) (the
+    temperature itself without a dew point), each linear in ln p between rows."""
+
+    def __init__(self, prof, sfc):
+        self.rows = []
+        h0 = sfc['h']
+        if h0 is None or sfc['t'] is None:
+            return   # a surface without temperature or height lifts no parcel
+        for r in prof.rows:
+            if r['t'] is None or r['h'] is None or r['px'] > sfc['p'] + 1e-3:
+                continue
+            if self.rows and r['px'] >= self.rows[-1][0]:
+                continue
+            tk = r['t'] + C2K
+            tv = tk if r['td'] is None else tk * (1 + VIRT * mixr(r['td'] + C2K, r['px']) / 1000.0)
+            self.rows.append((r['px'], r['h'] - h0, r['t'], r['td'], tv))
+
+    def at(self, p):
+        """(z, t, td, tv) at p, td None unless both neighbours have one; None outside."""
+        rs = self.rows
+        for a, b in zip(rs, rs[1:]):
+            if a[0] >= p >= b[0]:
+                f = math.log(a[0] / p) / math.log(a[0] / b[0])
+                mix = lambda x, y: x + (y - x) * f
+                td = None if a[3] is None or b[3] is None else mix(a[3], b[3])
+                return mix(a[1], b[1]), mix(a[2], b[2]), td, mix(a[4], b[4])
+        if rs and abs(p - rs[-1][0]) < 1e-6:
+            return rs[-1][1], rs[-1][2], rs[-1][3], rs[-1][4]
+        return None
+
+
+def virt_ascent(env, t0, td0, p0, step=1.0):
+    """A parcel lifted from (t0, td0 K, p0) with the virtual-temperature correction (Doswell
+    and Rasmussen 1994), written here on its own: buoyancy g (Tvp - Tve) / Tve on a path of
+    `step` mb through the LCL, areas split at their zero crossings in height. Returns the
+    CAPE (positive area above the LFC), CIN (negative area below it; both 0 without an
+    LFC), 0-3 km CAPE, LCL, LFC and EL heights (EL: top of the highest positive area) and
+    the lifted index Tve - Tvp at 500 mb."""
+    pl, tl = lcl(t0, td0, p0)
+    w = mixr(td0, p0)
+    th = theta(t0, p0)
+    lab = satad_label(tl, pl)
+
+    def ptv(p):
+        if p >= pl:
+            return t_dry(th, p) * (1 + VIRT * w / 1000.0)
+        t = max(t_satad(lab, p), SATAD_FLOOR)
+        return t * (1 + VIRT * mixr(t, p) / 1000.0)
+
+    top = env.rows[-1][0]
+    ps, p = [], p0
+    while p > top:
+        ps.append(p)
+        p -= step
+    ps.append(top)
+    if top < pl < p0:
+        ps.append(pl)
+    ps = sorted(set(ps), reverse=True)
+    pts = []
+    for p in ps:
+        e = env.at(p)
+        pts.append((p, e[0], G * (ptv(p) - e[3]) / e[3]))
+    res = {'lcl': env.at(pl)[0] if pl >= top else None, 'cape': 0.0, 'cin': 0.0, 'cape3': 0.0,
+           'lfc': None, 'el': None, 'li': None}
+    e5 = env.at(500.0)
+    if e5 is not None:
+        res['li'] = e5[3] - ptv(500.0)
+    zero = lambda a, b: a[1] + (b[1] - a[1]) * a[2] / (a[2] - b[2])
+    ilcl = max(i for i, q in enumerate(pts) if q[0] >= pl)
+    if pts[ilcl][2] > 0:
+        res['lfc'], ilfc = pts[ilcl][1], ilcl
+    else:
+        ilfc = next((i for i in range(ilcl, len(pts) - 1) if pts[i + 1][2] > 0), None)
+        if ilfc is None:
+            return res
+        res['lfc'] = zero(pts[ilfc], pts[ilfc + 1])
+    zlfc = res['lfc']
+    for a, b in zip(pts, pts[1:]):
+        # the segment's positive and negative parts as (z_lo, z_hi) pieces
+        if (a[2] > 0) != (b[2] > 0) and a[2] != b[2]:
+            zc = zero(a, b)
+            pieces = [(a[1], zc, a[2], 0.0), (zc, b[1], 0.0, b[2])]
+        else:
+            pieces = [(a[1], b[1], a[2], b[2])]
+        for z1, z2, b1, b2 in pieces:
+            area = (b1 + b2) / 2 * (z2 - z1)
+            if z2 <= zlfc + 1e-6:
+                if area < 0:
+                    res['cin'] += area
+            elif area > 0:
+                res['cape'] += area
+                if z1 < 3000:
+                    zt = min(z2, 3000.0)
+                    bt = b1 + (b2 - b1) * (zt - z1) / (z2 - z1)
+                    res['cape3'] += (b1 + bt) / 2 * (zt - z1)
+        if a[1] >= zlfc - 1e-6 and a[2] > 0 and b[2] <= 0:
+            res['el'] = zero(a, b)
+    if pts[-1][2] > 0:
+        res['el'] = None
+    return res
+
+
+def check_severe(ck, prof, sfc, par, body):
+    L = ck.lines
+    i0, _ = find(L, r'Severe Weather Parameters$')
+    if i0 is None:
+        return
+    ck.claim(i0)
+    for k in (i0 + 2, i0 + 3):
+        ck.claim(k)   # column headings
+    line = lambda pattern: take(ck, pattern, i0)
+    env = VirtEnv(prof, sfc)
+    psfc, h0 = sfc['p'], sfc['h']
+    winds = getattr(ck, 'winds', None)
+    val = lambda s: None if s.strip() in ('', '-') else float(s)
+
+    # Parcel rows: CAPE, CIN, 0-3 km CAPE, LCL, LFC, EL, LI in 7-wide fields.
+    parcels = {}
+    for name in ('SB', 'ML', 'MU'):
+        j, _ = find(L, name + r'(    |$)', i0)
+        ck.claim(j)
+        text = L[j][6:].ljust(49)
+        parcels[name] = (j, [val(text[k:k + 7]) for k in range(0, 49, 7)])
+    jm, vm = line(r'MU parcel level:' + FNUM + ' mb$')
+    starts = {}
+    if sfc['t'] is not None and sfc['td'] is not None and env.rows:
+        starts['SB'] = (sfc['t'] + C2K, sfc['td'] + C2K, psfc)
+    if par is not None and env.rows:
+        starts['ML'] = (par[0], dewpoint_of(par[1], par[2]), par[2])
+    # The most unstable parcel: the row of highest theta-e (its own formula) in the lowest
+    # 300 mb.
+    best = None
+    for p, z, t, td, tv in env.rows:
+        if p >= psfc - 300 and td is not None:
+            te = thetae(t + C2K, td + C2K, p)
+            if best is None or te > best[0]:
+                best = (te, p, t, td)
+    if best is not None and jm is None:
+        ck.expect(i0, 'MU parcel level printed', False)
+    elif best is not None:
+        ck.near(jm, 'MU parcel: the level of highest theta-e in the lowest 300 mb', vm[0], best[1], 0.1)
+        starts['MU'] = (best[2] + C2K, best[3] + C2K, best[1])
+    else:
+        ck.expect(i0, 'no MU parcel level without a moist level', jm is None)
+    results = {}
+    for name, (j, v) in parcels.items():
+        if name not in starts:
+            ck.expect(j, '%s parcel row blank without its parcel' % name, all(x is None for x in v))
+            continue
+        res = virt_ascent(env, *starts[name])
+        results[name] = res
+        cape, cin, cape3, lcl_z, lfc, el, li = v
+        # The program's 5 mb path against this 1 mb path: 2 % + 10 J/kg.
+        ck.near(j, name + ' CAPE (independent virtual-temperature ascent)', cape, res['cape'], 1, 0.02 * res['cape'] + 10)
+        ck.near(j, name + ' CIN', cin, res['cin'], 1, 0.05 * abs(res['cin']) + 5)
+        ck.near(j, name + ' 0-3 km CAPE', cape3, res['cape3'], 1, 0.05 * res['cape3'] + 5)
+        ck.near(j, name + ' LCL height', lcl_z, res['lcl'], 1, 10)
+        ck.expect(j, name + ' LFC exactly when the parcel has one', (lfc is None) == (res['lfc'] is None))
+        if lfc is not None and res['lfc'] is not None:
+            ck.near(j, name + ' LFC height', lfc, res['lfc'], 1, 40)
+        ck.expect(j, name + ' EL exactly when the parcel has one', (el is None) == (res['el'] is None))
+        if el is not None and res['el'] is not None:
+            ck.near(j, name + ' EL height', el, res['el'], 1, 60)
+        ck.expect(j, name + ' LI exactly when 500 mb is in the sounding', (li is None) == (res['li'] is None))
+        if li is not None and res['li'] is not None:
+            ck.near(j, name + ' lifted index (virtual)', li, res['li'], 0.1, 0.1)
+
+    # Downdraft CAPE: the 100 mb layer (base a row of the lowest 400 mb) of lowest mean
+    # theta-e (10 mb samples), its middle's wet bulb lowered along its saturated adiabat
+    # to the surface in 1 mb steps, g (Te - Tp) / Te integrated in height.
+    j, _ = find(L, r'Downdraft CAPE:', i0)
+    ck.claim(j)
+    dcape = val(L[j][27:34])
+    best = None
+    for p, z, t, td, tv in env.rows:
+        if p < psfc - 400:
+            break
+        samples = [env.at(p - 10.0 * k) for k in range(11)]
+        if any(e is None or e[2] is None for e in samples):
+            continue
+        tes = [thetae(e[1] + C2K, e[2] + C2K, p - 10.0 * k) for k, e in enumerate(samples)]
+        mean = (sum(tes) - (tes[0] + tes[-1]) / 2) / 10
+        if best is None or mean < best[0]:
+            best = (mean, p - 50.0)
+    if best is None:
+        ck.expect(j, 'no downdraft CAPE without a moist layer', dcape is None)
+    else:
+        ps = best[1]
+        e = env.at(ps)
+        tp0 = wetbulb(e[1] + C2K, e[2] + C2K, ps)
+        lab = satad_label(tp0, ps)
+        dc, prev, p = 0.0, (e[0], (e[1] + C2K - tp0) / (e[1] + C2K)), ps
+        while p < psfc - 1e-9:
+            p = min(p + 1.0, psfc)
+            e = env.at(p)
+            b = (e[1] + C2K - t_satad(lab, p)) / (e[1] + C2K)
+            dc += G * (prev[1] + b) / 2 * (prev[0] - e[0])
+            prev = (e[0], b)
+        ck.expect(j, 'downdraft CAPE printed with a moist layer', dcape is not None)
+        if dcape is not None:
+            ck.near(j, 'downdraft CAPE (independent descent, 3 % + 10 J/kg)', dcape, dc, 1, 0.03 * abs(dc) + 10)
+
+    # Lapse rates: temperatures linear in height between the rows; 700-500 mb as printed
+    # in the index table.
+    def t_at_z(z):
+        for a, b in zip(env.rows, env.rows[1:]):
+            if a[1] <= z <= b[1]:
+                return a[2] + (b[2] - a[2]) * (z - a[1]) / (b[1] - a[1])
+        return None
+    for label, z1, z2 in (('0-3 km', 0, 3000), ('3-6 km', 3000, 6000)):
+        j, _ = find(L, r'Lapse rate %s:' % label, i0)
+        ck.claim(j)
+        x = val(L[j][27:34])
+        t1, t2 = t_at_z(z1), t_at_z(z2)
+        ck.expect(j, 'lapse rate %s exactly when both heights are in the sounding' % label,
+                  (x is None) == (t1 is None or t2 is None))
+        if x is not None and t1 is not None and t2 is not None:
+            ck.near(j, 'lapse rate ' + label, x, (t1 - t2) / (z2 - z1) * 1000, 0.01, 0.03)
+    j, _ = find(L, r'Lapse rate 700-500 mb:', i0)
+    ck.claim(j)
+    ji, vi = find(L, r'700-500 lapse rate:' + FNUM)
+    x = val(L[j][27:34])
+    ck.expect(j, '700-500 mb lapse rate as in the index table',
+              (x is None and ji is None) or (ji is not None and x == float(vi.group(1))))
+
+    # Winds: height averages and differences of the printed wind table's components.
+    def uv(z):
+        return winds.uv_at(h0 + z) if winds is not None else None
+
+    def mean_uv(z1, z2, dz=1.0):
+        n = int(round((z2 - z1) / dz))
+        pts = [uv(z1 + (z2 - z1) * k / n) for k in range(n + 1)]
+        if any(q is None for q in pts):
+            return None
+        su = sum(q[0] for q in pts) - (pts[0][0] + pts[-1][0]) / 2
+        sv = sum(q[1] for q in pts) - (pts[0][1] + pts[-1][1]) / 2
+        return su / n, sv / n
+
+    def motion_line(label, vec):
+        jj, vv = line(label + FNUM + ' at' + FNUM + ' knts$')
+        ck.expect(jj if jj is not None else i0, label + ' printed exactly with a storm motion', (jj is None) == (vec is None))
+        if jj is None or vec is None:
+            return
+        d, spd = uv_wind(*vec)
+        ck.near(jj, label + ' speed (Bunkers et al. 2000)', vv[1], spd / KT, 0.1, 0.15)
+        if spd > 1:
+            ck.near(jj, label + ' direction', vv[0], vv[0] + angdiff(d, vv[0]), 0.1, 0.5)
+
+    m6, lo, hi = mean_uv(0, 6000), mean_uv(0, 500), mean_uv(5500, 6000)
+    rm = lm = None
+    if m6 is not None and lo is not None and hi is not None:
+        su, sv = hi[0] - lo[0], hi[1] - lo[1]
+        n = math.hypot(su, sv)
+        du, dv = (7.5 * sv / n, -7.5 * su / n) if n > 0 else (0.0, 0.0)
+        rm, lm = (m6[0] + du, m6[1] + dv), (m6[0] - du, m6[1] - dv)
+    else:
+        m6 = None
+    motion_line(r'Mean wind 0-6 km:', m6)
+    motion_line(r'Bunkers right mover:', rm)
+    motion_line(r'Bunkers left mover:', lm)
+    for label, z in (('0-1 km', 1000), ('0-6 km', 6000)):
+        j, _ = find(L, r'Bulk wind diff %s:' % label, i0)
+        ck.claim(j)
+        x = val(L[j][27:34])
+        a, b = uv(0), uv(z)
+        ck.expect(j, 'bulk wind difference %s exactly with winds' % label, (x is None) == (a is None or b is None))
+        if x is not None and a is not None and b is not None:
+            ck.near(j, 'bulk wind difference ' + label, x, math.hypot(b[0] - a[0], b[1] - a[1]) / KT, 0.1, 0.1)
+    storm = None
+    if rm is not None:
+        d, spd = uv_wind(*rm)
+        storm = (d, spd / KT)
+    srh = {}
+    for label, z in (('0-1 km', 1000), ('0-3 km', 3000)):
+        j, _ = find(L, r'Storm rel helicity %s:' % label, i0)
+        ck.claim(j)
+        x = val(L[j][27:34])
+        ck.expect(j, 'helicity %s exactly with a storm motion' % label, (x is None) == (storm is None))
+        if x is not None and storm is not None:
+            kin = kinematics(winds, h0, z, storm)
+            ck.near(j, 'helicity %s (right mover, signed hodograph area)' % label, x, kin['tot_hel'], 0.1,
+                    0.03 * abs(kin['tot_hel']) + 2)
+        srh[label] = x
+
+    # Effective inflow layer: rows of the lowest 300 mb lifted here; a row within 3 % of
+    # the CAPE bound or 5 J/kg of the CIN bound may fall on either side.
+    j, _ = find(L, r'Effective inflow layer:', i0)
+    ck.claim(j)
+    printed = None
+    me = re.match(r'Effective inflow layer:\s+(-?\d+) -\s+(-?\d+) m AGL$', L[j])
+    if me:
+        printed = (float(me.group(1)), float(me.group(2)))
+    else:
+        ck.expect(j, 'effective layer "none"', L[j].endswith('   none'))
+    status = []   # (z, 'yes' | 'no' | 'either'), upward while a layer can still continue
+    for p, z, t, td, tv in env.rows:
+        if td is None:
+            status.append((z, 'no'))
+            continue
+        if p < psfc - 300 and not any(s != 'no' for _, s in status):
+            break
+        if status and status[-1][1] == 'no' and any(s != 'no' for _, s in status):
+            break
+        r = virt_ascent(env, t + C2K, td + C2K, p, 2.0)
+        yes = r['cape'] >= 100 and r['cin'] >= -250
+        edge = abs(r['cape'] - 100) <= 0.03 * 100 + 3 or abs(r['cin'] + 250) <= 5
+        status.append((z, 'either' if edge else 'yes' if yes else 'no'))
+    if printed is None:
+        ck.expect(j, 'no effective layer: no row qualifies', all(s != 'yes' for _, s in status))
+    else:
+        inside = [s for z, s in status if printed[0] - 0.5 <= z <= printed[1] + 0.5]
+        below = [s for z, s in status if z < printed[0] - 0.5]
+        ck.expect(j, 'effective layer rows all qualify', inside and all(s != 'no' for s in inside))
+        ck.expect(j, 'no qualifying row below the effective base', all(s != 'yes' for s in below))
+        ck.count += 1
+    j, _ = find(L, r'Effective helicity:', i0)
+    ck.claim(j)
+    esrh = val(L[j][27:34])
+    if printed is not None and storm is not None and esrh is not None:
+        if printed[1] > printed[0]:
+            kin = kinematics(winds, h0 + printed[0], printed[1] - printed[0], storm)
+            ck.near(j, 'effective helicity', esrh, kin['tot_hel'], 0.1, 0.03 * abs(kin['tot_hel']) + 2)
+    else:
+        ck.expect(j, 'effective helicity blank without the layer', esrh is None)
+    j, _ = find(L, r'Effective bulk wind diff:', i0)
+    ck.claim(j)
+    ebwd = val(L[j][27:34])
+    mu_el = parcels['MU'][1][5]
+    if printed is not None and mu_el is not None and mu_el / 2 > printed[0] and uv(printed[0]) and uv(mu_el / 2):
+        a, b = uv(printed[0]), uv(mu_el / 2)
+        ck.near(j, 'effective bulk wind difference (base to half the MU EL)', ebwd,
+                math.hypot(b[0] - a[0], b[1] - a[1]) / KT, 0.1, 0.15)
+    else:
+        ck.expect(j, 'effective bulk wind difference blank', ebwd is None)
+
+    # Composites from the printed inputs (their rounding spanned).
+    def comp(label, f, *inputs):
+        jj, vv = line(label + FNUM + '$')
+        if any(x is None for x in inputs):
+            ck.expect(jj if jj is not None else i0, label + ' 0 or blank without its inputs', jj is None or vv[0] == 0)
+            return
+        lo_, hi_ = span(f, *[iv(x, st) for x, st in inputs])
+        ck.close(jj, label, vv[0], lo_, hi_, 0.01, 0.002)
+
+    lcl_t = lambda z: 1.0 if z < 1000 else 0.0 if z > 2000 else (2000 - z) / 1000
+    sb, ml, mu = parcels['SB'][1], parcels['ML'][1], parcels['MU'][1]
+    bwd6 = find(L, r'Bulk wind diff 0-6 km:', i0)[0]
+    bwd6 = val(L[bwd6][27:34])
+    kt = lambda x: None if x is None else x * KT
+    shear_t = lambda s: 0 if s < 12.5 else min(s, 30) / 20
+    if sb[0] is None:
+        jj, vv = line(r'Sig tornado \(fixed layer\):' + FNUM + '$')
+        ck.expect(jj, 'fixed-layer STP 0 without a surface parcel', vv[0] == 0)
+    else:
+        comp(r'Sig tornado \(fixed layer\):',
+             lambda c, l, h, s: c / 1500 * lcl_t(l) * h / 150 * shear_t(s * KT),
+             (sb[0], 1), (sb[3], 1), (srh['0-1 km'], 0.1), (bwd6, 0.1))
+    if printed is None or ml[0] is None:
+        jj, vv = line(r'Sig tornado \(effective\):' + FNUM + '$')
+        ck.expect(jj, 'effective STP 0 without the layer or the ML parcel', vv[0] == 0)
+    else:
+        cin_t = lambda c: 1 if c > -50 else 0 if c < -200 else (200 + c) / 150
+        comp(r'Sig tornado \(effective\):',
+             lambda c, l, n, h, s: c / 1500 * lcl_t(l) * h / 150 * shear_t(s * KT) * cin_t(n),
+             (ml[0], 1), (ml[3], 1), (ml[1], 1), (esrh, 0.1), (ebwd, 0.1))
+    if printed is None or mu[0] is None:
+        jj, vv = line(r'Supercell composite:' + FNUM + '$')
+        ck.expect(jj, 'SCP 0 without the layer or the MU parcel', vv[0] == 0)
+    else:
+        comp(r'Supercell composite:',
+             lambda c, h, s: c / 1000 * h / 50 * (0 if s * KT < 10 else min(s * KT / 20, 1)),
+             (mu[0], 1), (esrh, 0.1), (ebwd, 0.1))
+
+
 # ---- driver ---------------------------------------------------------------------------
 
 def verify(path, reports, date, cty):
@@ -1458,6 +1837,7 @@ def verify(path, reports, date, cty):
         par = check_indices(ck, rep, prof, sfc, body)
         cape = check_parcel(ck, prof, sfc, par)
         check_winds(ck, rep, prof, sfc, cape, body)
+        check_severe(ck, prof, sfc, par, body)
     for i, line in enumerate(lines):
         if line == 'Press return to continue':
             ck.claim(i)
