@@ -303,6 +303,7 @@ SEVERE_parcel SEVERE_lift(const std::vector<SEVERE_env>& env, float p, float t, 
     path.push_back({pp, e.z, kGravity * (parcel_tv(pp) - e.tv) / e.tv});
     if (pp == plcl) r.lcl = static_cast<float>(e.z);
   }
+  if (r.lcl == MISSING) r.lcl = static_cast<float>(path.front().z);  // saturated at the start
   SEVERE_env e500;
   if (env_at(env, kLiLevel, &e500)) r.li = static_cast<float>(e500.tv - parcel_tv(kLiLevel));
 

@@ -53,6 +53,7 @@ constexpr M_type kWindMore = 0x80000;     // further wind parameters
 constexpr M_type kWindRows = 0x100000;    // wind-level table, true winds
 constexpr M_type kWindRel = 0x200000;     // wind-level table, storm-relative winds
 constexpr M_type kStorm = 0x400000;       // wind-level table pauses and storm table
+constexpr M_type kSevere = 0xF000000;     // severe-weather table, every sub-level of out4
 
 constexpr const char* kHoldText = "Press return to continue\n";
 
@@ -693,7 +694,7 @@ int THERM_storm_table() {
 // Computes and prints the severe-weather parameters of the sounding when the message
 // level shows any of their table (class out4). Returns 0.
 int THERM_severe_table() {
-  if (!MESS_check(0xF000000)) return 0;
+  if (!MESS_check(kSevere)) return 0;
   const SEVERE_sounding snd = {sm, sm_num, wm, wm_num, sfc};
   return SEVERE_print(SEVERE_calc(snd), UPA_get_miss_dash());
 }
