@@ -258,6 +258,143 @@ float SEVERE_virt_temp(float t, float td, float p) {
   return tv == MISSING ? kelvin(t) : tv;
 }
 
+namespace {
+
+// The energies and levels of a parcel path, integrated point by point upward. Segments
+// below the LFC add their negative parts to the CIN; the LFC is the LCL when the parcel is
+// buoyant there, else the first crossing to positive buoyancy above it; segments from the
+// LFC up add their positive parts to the CAPE (and below 3 km to the 0-3 km CAPE); every
+// crossing from positive to negative above the LFC is an EL, and the last one stands.
+class Ascent {
+ public:
+  // Sets the pressure of the LCL (mb), a point of the path; before the first point.
+  void set_lcl(double plcl) { plcl_ = plcl; }
+
+  // Adds the next point of the path (the first is the parcel's start).
+  void add(const PathPoint& q) {
+    if (!started_) {
+      started_ = true;
+      prev_ = q;
+      if (q.p <= plcl_) reach_lcl(q);
+      return;
+    }
+    const PathPoint a = prev_;
+    prev_ = q;
+    const Areas s = segment_areas(a.z, a.b, q.z, q.b);
+    if (phase_ == kBelowLcl) {
+      cin_ += s.neg;  // below the LCL warmth is no convective energy
+      if (q.p <= plcl_) reach_lcl(q);
+      return;
+    }
+    if (phase_ == kNotFree) {
+      cin_ += s.neg;  // the crossing segment's negative part lies below the LFC
+      if (q.b <= 0.0) return;
+      lfc_ = crossing(a.z, a.b, q.z, q.b);
+      phase_ = kFree;
+    }
+    cape_ += s.pos;
+    if (a.z < kCape3Top) {
+      const double zt = std::min(q.z, kCape3Top);
+      const double bt = q.z <= kCape3Top ? q.b : a.b + (q.b - a.b) * (zt - a.z) / (q.z - a.z);
+      cape3_ += segment_areas(a.z, a.b, zt, bt).pos;
+    }
+    if (a.b > 0.0 && q.b <= 0.0) el_ = crossing(a.z, a.b, q.z, q.b);
+  }
+
+  bool free() const { return phase_ == kFree; }
+  double cape() const { return cape_; }
+  double cin() const { return cin_; }
+
+  // Writes the results into r: CAPE, CIN and 0-3 km CAPE (0 without an LFC), LCL, LFC and
+  // EL (missing while the parcel is still buoyant at the last point).
+  void finish(SEVERE_parcel* r) const {
+    r->lcl = static_cast<float>(lcl_);
+    r->cape = r->cin = r->cape3 = 0.0f;
+    if (phase_ != kFree) return;
+    r->cape = static_cast<float>(cape_);
+    r->cin = static_cast<float>(cin_);
+    r->cape3 = static_cast<float>(cape3_);
+    r->lfc = static_cast<float>(lfc_);
+    r->el = prev_.b > 0.0 || el_ == MISSING ? MISSING : static_cast<float>(el_);
+  }
+
+ private:
+  enum Phase { kBelowLcl, kNotFree, kFree };
+
+  void reach_lcl(const PathPoint& q) {
+    lcl_ = q.z;
+    phase_ = kNotFree;
+    if (q.b > 0.0) {
+      lfc_ = q.z;
+      phase_ = kFree;
+    }
+  }
+
+  double plcl_ = 0.0;           // pressure of the LCL, mb (a point of the path)
+  bool started_ = false;
+  PathPoint prev_{};            // the last point added
+  Phase phase_ = kBelowLcl;
+  double cape_ = 0.0, cin_ = 0.0, cape3_ = 0.0;  // J/kg
+  double lcl_ = MISSING, lfc_ = MISSING, el_ = MISSING;  // m AGL
+};
+
+// Lifts the parcel (see SEVERE_lift) and hands each point of its path to the ascent;
+// stop(ascent) may end the path early. The lifted index goes into r. False when the
+// parcel cannot be lifted.
+template <class Stop>
+bool lift_path(const std::vector<SEVERE_env>& env, SEVERE_parcel* r, Ascent* ascent, Stop stop) {
+  if (env.empty() || r->p == MISSING || r->t == MISSING || r->td == MISSING) return false;
+  const float p = r->p;
+  if (p > env.front().p || p <= env.back().p) return false;
+  const float tk = kelvin(r->t), tdk = kelvin(r->td);
+  float plcl = lcl_pres(tk, tdk, p);
+  if (plcl == MISSING || plcl < env.back().p) return false;
+  plcl = std::min(plcl, p);  // a parcel saturated at its start condenses there
+  const float tlcl = lcl_temp(tk, p, plcl);
+  const float w = mix_ratio(tdk, p);
+  const float theta = pot_temp(tk, p);
+  const float label = thetae_on_satad(tlcl, plcl);
+  if (tlcl <= 0.0f || w == MISSING || theta == MISSING || label <= 0.0f) return false;
+  ascent->set_lcl(plcl);
+
+  // The parcel's virtual temperature (K) at pp: its own mixing ratio below the LCL,
+  // saturated above.
+  const auto parcel_tv = [&](double pp) -> double {
+    const float pf = static_cast<float>(pp);
+    if (pp >= plcl) return virt_temp(temp_on_dryad(theta, pf), w, pf);
+    const float tp = temp_on_satad(label, pf);
+    const float tv = virt_temp(tp, tp, pf);
+    return tv == MISSING ? tp : tv;
+  };
+  SEVERE_env e500;
+  if (env_at(env, kLiLevel, &e500)) r->li = static_cast<float>(e500.tv - parcel_tv(kLiLevel));
+  for (const double pp : path_pressures(env, p, {plcl, kLiLevel})) {
+    SEVERE_env e;
+    if (!env_at(env, pp, &e)) break;
+    ascent->add({pp, e.z, kGravity * (parcel_tv(pp) - e.tv) / e.tv});
+    if (stop(*ascent)) break;
+  }
+  return true;
+}
+
+// True when the air of one level belongs to an effective inflow layer: lifted, it has
+// CAPE of at least 100 J/kg and CIN of at least -250 J/kg. The ascent ends as soon as the
+// answer is known: the CIN only grows below the LFC, and the CAPE only above it.
+bool inflow_level(const std::vector<SEVERE_env>& env, const SEVERE_env& e) {
+  SEVERE_parcel r;
+  r.p = static_cast<float>(e.p);
+  r.t = static_cast<float>(e.t);
+  r.td = static_cast<float>(e.td);
+  Ascent a;
+  const auto stop = [](const Ascent& s) {
+    return s.cin() < kEffCin || (s.free() && s.cape() >= kEffCape);
+  };
+  if (!lift_path(env, &r, &a, stop)) return false;
+  return a.free() && a.cape() >= kEffCape && a.cin() >= kEffCin;
+}
+
+}  // namespace
+
 // Lifts the parcel of t and td (C) at p (mb) through the environment: dry-adiabatically
 // with its own mixing ratio to the condensation level, then along the saturated adiabat,
 // its buoyancy g (Tv,parcel - Tv,env) / Tv,env taken from virtual temperatures (Doswell
@@ -273,85 +410,12 @@ SEVERE_parcel SEVERE_lift(const std::vector<SEVERE_env>& env, float p, float t, 
   r.p = p;
   r.t = t;
   r.td = td;
-  if (env.empty() || p == MISSING || t == MISSING || td == MISSING) return r;
-  if (p > env.front().p || p <= env.back().p) return r;
-  const float tk = kelvin(t), tdk = kelvin(td);
-  const float plcl = lcl_pres(tk, tdk, p);
-  if (plcl == MISSING || plcl < env.back().p) return r;
-  const float tlcl = lcl_temp(tk, p, plcl);
-  const float w = mix_ratio(tdk, p);
-  const float theta = pot_temp(tk, p);
-  const float label = thetae_on_satad(tlcl, plcl);
-  if (tlcl <= 0.0f || w == MISSING || theta == MISSING || label <= 0.0f) return r;
-
-  // The parcel's virtual temperature (K) at pp: its own mixing ratio below the LCL,
-  // saturated above.
-  const auto parcel_tv = [&](double pp) -> double {
-    const float pf = static_cast<float>(pp);
-    if (pp >= plcl) return virt_temp(temp_on_dryad(theta, pf), w, pf);
-    const float tp = temp_on_satad(label, pf);
-    const float tv = virt_temp(tp, tp, pf);
-    return tv == MISSING ? tp : tv;
-  };
-
-  std::vector<PathPoint> path;
-  std::size_t k_lcl = 0;
-  for (const double pp : path_pressures(env, p, {plcl, kLiLevel})) {
-    SEVERE_env e;
-    if (!env_at(env, pp, &e)) break;
-    if (pp >= plcl) k_lcl = path.size();
-    path.push_back({pp, e.z, kGravity * (parcel_tv(pp) - e.tv) / e.tv});
-    if (pp == plcl) r.lcl = static_cast<float>(e.z);
-  }
-  if (r.lcl == MISSING) r.lcl = static_cast<float>(path.front().z);  // saturated at the start
-  SEVERE_env e500;
-  if (env_at(env, kLiLevel, &e500)) r.li = static_cast<float>(e500.tv - parcel_tv(kLiLevel));
-
-  // The LFC: the LCL itself when the parcel is buoyant there, else the first crossing to
-  // positive buoyancy above it. lfc_seg is the first segment whose positive part counts.
-  std::size_t lfc_seg = path.size();
-  const bool lfc_at_lcl = path[k_lcl].b > 0.0;
-  if (lfc_at_lcl) {
-    lfc_seg = k_lcl;
-    r.lfc = r.lcl;
-  } else {
-    for (std::size_t k = k_lcl; k + 1 < path.size(); ++k) {
-      if (path[k + 1].b > 0.0) {
-        lfc_seg = k;
-        r.lfc = static_cast<float>(crossing(path[k].z, path[k].b, path[k + 1].z, path[k + 1].b));
-        break;
-      }
-    }
-  }
-  r.cape = r.cin = r.cape3 = 0.0f;
-  if (lfc_seg == path.size()) {
-    r.lfc = MISSING;
+  Ascent a;
+  if (!lift_path(env, &r, &a, [](const Ascent&) { return false; })) {
+    r.li = MISSING;
     return r;
   }
-  double cape = 0.0, cin = 0.0, cape3 = 0.0;
-  for (std::size_t k = 0; k + 1 < path.size(); ++k) {
-    const PathPoint &a = path[k], &b = path[k + 1];
-    const Areas s = segment_areas(a.z, a.b, b.z, b.b);
-    // The crossing segment's negative part lies below the LFC.
-    if (k < lfc_seg || (k == lfc_seg && !lfc_at_lcl)) cin += s.neg;
-    if (k < lfc_seg) continue;
-    cape += s.pos;
-    if (a.z < kCape3Top) {
-      if (b.z <= kCape3Top) {
-        cape3 += s.pos;
-      } else {
-        const double b3 = a.b + (b.b - a.b) * (kCape3Top - a.z) / (b.z - a.z);
-        cape3 += segment_areas(a.z, a.b, kCape3Top, b3).pos;
-      }
-    }
-    if (a.b > 0.0 && b.b <= 0.0) r.el = static_cast<float>(crossing(a.z, a.b, b.z, b.b));
-  }
-  // The top of the highest positive area: a positive area that reaches the last level
-  // has no equilibrium level inside the sounding.
-  if (path.back().b > 0.0) r.el = MISSING;
-  r.cape = static_cast<float>(cape);
-  r.cin = static_cast<float>(cin);
-  r.cape3 = static_cast<float>(cape3);
+  a.finish(&r);
   return r;
 }
 
@@ -483,10 +547,7 @@ int SEVERE_effective_layer(const std::vector<SEVERE_env>& env, float* base, floa
       continue;
     }
     if (*base == MISSING && e.p < plimit) break;
-    const SEVERE_parcel pc = SEVERE_lift(env, static_cast<float>(e.p), static_cast<float>(e.t),
-                                         static_cast<float>(e.td));
-    const bool inflow = pc.cape != MISSING && pc.cape >= kEffCape && pc.cin >= kEffCin;
-    if (!inflow) {
+    if (!inflow_level(env, e)) {
       if (*base != MISSING) break;
       continue;
     }
@@ -566,7 +627,9 @@ SEVERE_values SEVERE_calc(const SEVERE_sounding& snd) {
         mu = &e;
       }
     }
-    if (mu != nullptr)
+    if (mu != nullptr && mu->p == s.p)
+      v.mu = v.sb;  // the surface air is the most unstable: the same ascent
+    else if (mu != nullptr)
       v.mu = SEVERE_lift(env, static_cast<float>(mu->p), static_cast<float>(mu->t),
                          static_cast<float>(mu->td));
     v.dcape = SEVERE_dcape(env, &v.dcape_p);
