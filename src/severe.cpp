@@ -593,67 +593,78 @@ float SEVERE_scp(float mucape, float esrh, float ebwd) {
   return static_cast<float>(mucape / 1000.0 * (esrh / 50.0) * shear);
 }
 
+namespace {
+
+// The SB, ML and MU parcels, downdraft CAPE and the effective inflow layer into v.
+void thermodynamics(const SEVERE_sounding& snd, const std::vector<SEVERE_env>& env, SEVERE_values* v) {
+  const SEVERE_env& s = env.front();
+  v->sb = SEVERE_lift(env, static_cast<float>(s.p), static_cast<float>(s.t),
+                      s.td == MISSING ? MISSING : static_cast<float>(s.td));
+
+  // The mixed layer: mean potential temperature and mixing ratio of the lowest 100 mb,
+  // brought back to the surface pressure.
+  float wbar = MISSING, obar = MISSING;
+  const float ps = static_cast<float>(s.p);
+  layer_parcel_mean(snd.sm, snd.sm_num, kPressCoord, ps, static_cast<float>(s.p - kMixedDepth),
+                    &wbar, &obar);
+  if (wbar != MISSING && obar != MISSING && wbar > 0.0f) {
+    const float t = temp_on_dryad(obar, ps), td = temp_on_mixrat(wbar, ps);
+    if (t > 0.0f && td > 0.0f)
+      v->ml = SEVERE_lift(env, ps, static_cast<float>(t - kCtoK), static_cast<float>(td - kCtoK));
+  }
+
+  // The most unstable parcel: the level of highest theta-e in the lowest 300 mb.
+  double best = MISSING;
+  const SEVERE_env* mu = nullptr;
+  for (const SEVERE_env& e : env) {
+    if (e.p < s.p - kMuDepth) break;
+    if (e.td == MISSING) continue;
+    const float te = eq_pot_temp(kelvin(e.t), kelvin(e.td), static_cast<float>(e.p));
+    if (te != MISSING && (best == MISSING || te > best)) {
+      best = te;
+      mu = &e;
+    }
+  }
+  if (mu != nullptr && mu->p == s.p)
+    v->mu = v->sb;  // the surface air is the most unstable: the same ascent
+  else if (mu != nullptr)
+    v->mu = SEVERE_lift(env, static_cast<float>(mu->p), static_cast<float>(mu->t),
+                        static_cast<float>(mu->td));
+  v->dcape = SEVERE_dcape(env, &v->dcape_p);
+  SEVERE_effective_layer(env, &v->eff_base, &v->eff_top);
+}
+
+// The storm motions, bulk wind differences and helicities into v (the effective-layer
+// ones need the layer and the MU parcel already in v).
+void kinematics(const SEVERE_sounding& snd, SEVERE_values* v) {
+  SEVERE_bunkers(snd, &v->mean6, &v->right, &v->left);
+  v->bwd1 = SEVERE_bulk_diff(snd, 0.0f, 1000.0f);
+  v->bwd6 = SEVERE_bulk_diff(snd, 0.0f, 6000.0f);
+  v->srh1 = SEVERE_helicity(snd, 0.0f, 1000.0f, v->right);
+  v->srh3 = SEVERE_helicity(snd, 0.0f, 3000.0f, v->right);
+  if (v->eff_base == MISSING) return;
+  v->esrh = SEVERE_helicity(snd, v->eff_base, v->eff_top, v->right);
+  // To half the height of the most unstable parcel's EL, as the SPC mesoanalysis defines it.
+  if (v->mu.el != MISSING && v->mu.el / 2.0f > v->eff_base)
+    v->ebwd = SEVERE_bulk_diff(snd, v->eff_base, v->mu.el / 2.0f);
+}
+
+}  // namespace
+
 // Every severe-weather value of the sounding.
 SEVERE_values SEVERE_calc(const SEVERE_sounding& snd) {
   SEVERE_values v;
   const std::vector<SEVERE_env> env = SEVERE_environment(snd);
-  UPA_level* sm = snd.sm;
-  const int n = snd.sm == nullptr ? 0 : snd.sm_num;
-  if (!env.empty()) {
-    const SEVERE_env& s = env.front();
-    v.sb = SEVERE_lift(env, static_cast<float>(s.p), static_cast<float>(s.t),
-                       s.td == MISSING ? MISSING : static_cast<float>(s.td));
-
-    // The mixed layer: mean potential temperature and mixing ratio of the lowest 100 mb,
-    // brought back to the surface pressure.
-    float wbar = MISSING, obar = MISSING;
-    const float ps = static_cast<float>(s.p);
-    layer_parcel_mean(sm, n, kPressCoord, ps, static_cast<float>(s.p - kMixedDepth), &wbar, &obar);
-    if (wbar != MISSING && obar != MISSING && wbar > 0.0f) {
-      const float t = temp_on_dryad(obar, ps), td = temp_on_mixrat(wbar, ps);
-      if (t > 0.0f && td > 0.0f)
-        v.ml = SEVERE_lift(env, ps, static_cast<float>(t - kCtoK), static_cast<float>(td - kCtoK));
-    }
-
-    // The most unstable parcel: the level of highest theta-e in the lowest 300 mb.
-    double best = MISSING;
-    const SEVERE_env* mu = nullptr;
-    for (const SEVERE_env& e : env) {
-      if (e.p < s.p - kMuDepth) break;
-      if (e.td == MISSING) continue;
-      const float te = eq_pot_temp(kelvin(e.t), kelvin(e.td), static_cast<float>(e.p));
-      if (te != MISSING && (best == MISSING || te > best)) {
-        best = te;
-        mu = &e;
-      }
-    }
-    if (mu != nullptr && mu->p == s.p)
-      v.mu = v.sb;  // the surface air is the most unstable: the same ascent
-    else if (mu != nullptr)
-      v.mu = SEVERE_lift(env, static_cast<float>(mu->p), static_cast<float>(mu->t),
-                         static_cast<float>(mu->td));
-    v.dcape = SEVERE_dcape(env, &v.dcape_p);
-    SEVERE_effective_layer(env, &v.eff_base, &v.eff_top);
-  }
+  if (!env.empty()) thermodynamics(snd, env, &v);
 
   // Lapse rates: the fixed layers above ground from the environment's temperatures linear
   // in height; 700-500 mb as the index table computes it.
   v.lapse03 = lapse_between(env, 0.0, 3000.0);
   v.lapse36 = lapse_between(env, 3000.0, 6000.0);
-  const float lapse75 = lapse_rate(sm, n, kPressCoord, 700.0f, 500.0f);
+  const float lapse75 = lapse_rate(snd.sm, snd.sm == nullptr ? 0 : snd.sm_num, kPressCoord, 700.0f, 500.0f);
   v.lapse75 = lapse75 == MISSING ? MISSING : static_cast<float>(lapse75 * 1000.0);
 
-  SEVERE_bunkers(snd, &v.mean6, &v.right, &v.left);
-  v.bwd1 = SEVERE_bulk_diff(snd, 0.0f, 1000.0f);
-  v.bwd6 = SEVERE_bulk_diff(snd, 0.0f, 6000.0f);
-  v.srh1 = SEVERE_helicity(snd, 0.0f, 1000.0f, v.right);
-  v.srh3 = SEVERE_helicity(snd, 0.0f, 3000.0f, v.right);
-  if (v.eff_base != MISSING) {
-    v.esrh = SEVERE_helicity(snd, v.eff_base, v.eff_top, v.right);
-    // To half the height of the most unstable parcel's EL, as the SPC mesoanalysis defines it.
-    if (v.mu.el != MISSING && v.mu.el / 2.0f > v.eff_base)
-      v.ebwd = SEVERE_bulk_diff(snd, v.eff_base, v.mu.el / 2.0f);
-  }
+  kinematics(snd, &v);
   v.stp_fixed = SEVERE_stp_fixed(v.sb.cape, v.sb.lcl, v.srh1, v.bwd6);
   // Without an effective inflow layer both effective-layer composites are 0.
   const bool layer = v.eff_base != MISSING;
