@@ -266,3 +266,38 @@ TEST(Severe, MissingData) {
   EXPECT_NE(l.lapse03, MISSING);
   EXPECT_NE(l.sb.lcl, MISSING);
 }
+
+// The lapse rates of the 7.5 C/km profile (below its isothermal top near 8 km) are
+// 7.5 C/km in every layer, whether taken in height (0-3, 3-6 km) or between the 700 and
+// 500 mb levels.
+TEST(Severe, LapseRates) {
+  std::vector<UPA_level> snd;
+  for (const SEVERE_env& e : layered_env([](double p) { return p >= 900.0; }))
+    snd.push_back({static_cast<float>(e.p), static_cast<float>(e.z + 300.0), static_cast<float>(e.t),
+                   static_cast<float>(e.td), MISSING, MISSING});
+  const SEVERE_values v = SEVERE_calc({snd.data(), static_cast<int>(snd.size()), nullptr, 0, snd[0]});
+  EXPECT_NEAR(v.lapse03, 7.5, 0.01);
+  EXPECT_NEAR(v.lapse36, 7.5, 0.01);
+  EXPECT_NEAR(v.lapse75, 7.5, 0.01);
+}
+
+// Downdraft CAPE of saturated air that follows one saturated adiabat from the ground up:
+// the downdraft parcel (whose wet bulb is the temperature itself) descends along the
+// environment's own curve and gains no energy, so DCAPE is 0 (within the 0.03 K steps
+// of the adiabat's search: a few J/kg). Every layer has the same theta-e, so the start
+// may be the middle of any 100 mb layer based in the lowest 400 mb: 950 to 550 mb.
+TEST(Severe, DowndraftCapeAlongTheAdiabat) {
+  const float label = thetae_on_satad(295.0f, 1000.0f);
+  std::vector<SEVERE_env> env;
+  double z = 0.0;
+  for (double p = 1000.0; p >= 300.0; p -= 25.0) {
+    const double t = temp_on_satad(label, static_cast<float>(p)) - 273.15;
+    if (!env.empty()) z += 29.27 * (env.back().t + t + 2 * 273.15) / 2 * std::log(env.back().p / p);
+    env.push_back({p, z, t, t, SEVERE_virt_temp(static_cast<float>(t), static_cast<float>(t),
+                                                 static_cast<float>(p))});
+  }
+  float start = MISSING;
+  EXPECT_NEAR(SEVERE_dcape(env, &start), 0.0, 5.0);
+  EXPECT_GE(start, 550.0f);  // a layer based in the lowest 400 mb: its middle 50 mb up
+  EXPECT_LE(start, 950.0f);
+}
