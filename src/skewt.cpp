@@ -43,7 +43,9 @@ constexpr double kBarbMinGap = 25;     // mb between two drawn barbs at least
 // Pixels between two drawn barbs at least: more than a staff, so that two barbs never
 // overlap whichever way they point (near the ground 25 mb is only some 10 pixels).
 constexpr double kBarbMinRise = kBarbLength + 4;
-constexpr double kInsetX = 80, kInsetY = 80, kInsetSize = 290;  // hodograph inset
+// The hodograph inset sits in a top corner that the curves never reach: the cold upper
+// left of the skew-T, the warm upper right of the Stüve diagram.
+constexpr double kInsetMargin = 10, kInsetSize = 290;
 constexpr double kBoxTop = 1048;       // top of the values box
 
 // Colours.
@@ -81,28 +83,34 @@ double height_fraction(const SKEWT_frame& f, double p) {
 }
 
 // A curve through (t, p) points: the pen is lifted at every missing point, so missing
-// data shows as a gap, never as a line to -9999.
+// data shows as a gap, never as a line to -9999; a point alone between gaps is drawn as
+// a dot so that it is not lost. end() closes the last run before the stroke.
 class Curve {
  public:
   Curve(DRAW_pen& pen, const SKEWT_frame& f) : pen_(pen), f_(f) {}
   void add(double t, double p) {
     if (t == MISSING || !(p > 0.0)) {
-      down_ = false;
+      end();
       return;
     }
     const SKEWT_xy q = SKEWT_transform(f_, t, p);
-    if (down_)
+    if (run_ > 0)
       pen_.line(q.x, q.y);
     else
       pen_.move(q.x, q.y);
-    down_ = true;
+    if (run_++ == 0) first_ = q;
   }
-  void gap() { down_ = false; }
+  void end() {
+    if (run_ == 1) pen_.circle(first_.x, first_.y, kDot);
+    run_ = 0;
+  }
 
  private:
+  static constexpr double kDot = 1.5;  // radius of the dot of a lone point, pixels
   DRAW_pen& pen_;
   const SKEWT_frame& f_;
-  bool down_ = false;
+  int run_ = 0;           // points of the current run
+  SKEWT_xy first_{};      // its first point
 };
 
 // Pressures from p1 down to p2 (mb) in n equal steps of ln p, both ends included.
@@ -243,6 +251,7 @@ void draw_parcel(DRAW_pen& pen, const SKEWT_frame& f, const THERM_sounding& s,
     for (const double p : log_steps(s.par.p, pc.plcl, 12)) c.add(parcel_temp(pc, p), p);
   if (pc.plcl > top)
     for (const double p : log_steps(pc.plcl, top, 60)) c.add(parcel_temp(pc, p), p);
+  c.end();
   pen.stroke();
   pen.solid();
 
@@ -286,6 +295,7 @@ void draw_profiles(DRAW_pen& pen, const SKEWT_frame& f, const THERM_sounding& s,
       }
       c.add(tw, l.p);
     }
+    c.end();
   }
   pen.stroke();
 
@@ -296,6 +306,7 @@ void draw_profiles(DRAW_pen& pen, const SKEWT_frame& f, const THERM_sounding& s,
   {
     Curve c(pen, f);
     for (int i = 0; i < s.sm_num; ++i) c.add(s.sm[i].td, s.sm[i].p);
+    c.end();
   }
   pen.stroke();
 
@@ -304,6 +315,7 @@ void draw_profiles(DRAW_pen& pen, const SKEWT_frame& f, const THERM_sounding& s,
   {
     Curve c(pen, f);
     for (int i = 0; i < s.sm_num; ++i) c.add(s.sm[i].t, s.sm[i].p);
+    c.end();
   }
   pen.stroke();
 
@@ -508,7 +520,8 @@ void draw(DRAW_pen& pen, int plot_type, const SKEWT_input& in) {
     draw_background(pen, f);
     draw_profiles(pen, f, in.snd, in.values);
     draw_barbs(pen, f, in.snd);
-    HODO_draw(pen, in.snd, kInsetX, kInsetY, kInsetSize);
+    const double x = f.skew > 0 ? f.left + kInsetMargin : f.right - kInsetMargin - kInsetSize;
+    HODO_draw(pen, in.snd, x, f.top + kInsetMargin, kInsetSize);
   }
   draw_values(pen, in);
 }
