@@ -39,12 +39,11 @@ e2e::Run draw(const std::string& cwd, const std::string& id, const std::string& 
               const std::string& type, const std::string& level = "out1") {
   e2e::Options opt = e2e::clean_options();
   opt.cwd = cwd;
-  return e2e::run({"-ba", "-me", level, "-id", id, "-pl", type, "-de", "p," + file,
-                   id == "OAX" && cwd == ZUD_SAMPLE_DATA ? "sample.upa"
-                   : id == "OAX"                         ? "oax20140616.upa"
-                   : id == "OUN"                         ? "oun20181222.upa"
-                                                         : "nil.upa"},
-                  opt);
+  const std::string input = cwd == ZUD_SAMPLE_DATA ? "sample.upa"
+                            : id == "OAX"           ? "oax20140616.upa"
+                            : id == "OUN"           ? "oun20181222.upa"
+                                                    : "nil.upa";
+  return e2e::run({"-ba", "-me", level, "-id", id, "-pl", type, "-de", "p," + file, input}, opt);
 }
 
 // Every format of every plot type for the sample and the two observed soundings: the
@@ -57,7 +56,9 @@ TEST(DiagramFiles, EachFormatForEachSounding) {
   const std::vector<Case> cases = {
       {ZUD_SAMPLE_DATA, "OAX", "skewt", "png"}, {ZUD_SAMPLE_DATA, "OAX", "skewt", "svg"},
       {ZUD_SAMPLE_DATA, "OAX", "skewt", "pdf"}, {ZUD_SAMPLE_DATA, "OAX", "stuve", "png"},
-      {ZUD_SAMPLE_DATA, "OAX", "hodo", "png"},  {kFixtures, "OAX", "skewt", "png"},
+      {ZUD_SAMPLE_DATA, "OAX", "hodo", "png"},  {ZUD_SAMPLE_DATA, "GRB", "skewt", "png"},
+      {ZUD_SAMPLE_DATA, "LXA", "skewt", "svg"}, {ZUD_SAMPLE_DATA, "DNR", "stuve", "pdf"},
+      {ZUD_SAMPLE_DATA, "MFL", "skewt", "png"}, {kFixtures, "OAX", "skewt", "png"},
       {kFixtures, "OAX", "skewt", "svg"},       {kFixtures, "OAX", "skewt", "pdf"},
       {kFixtures, "OUN", "skewt", "png"},       {kFixtures, "OUN", "skewt", "svg"},
       {kFixtures, "OUN", "stuve", "pdf"},       {kFixtures, "OUN", "hodo", "svg"},

@@ -75,8 +75,8 @@ def count(found, colour, dashed=None):
 def main():
     binary, sample, fixtures, scratch = sys.argv[1:5]
     os.makedirs(scratch, exist_ok=True)
-    cases = [(sample, "OAX", "sample.upa"),
-             (fixtures, "OAX", "oax20140616.upa"),
+    cases = [(sample, ident, "sample.upa") for ident in ("OAX", "GRB", "LXA", "DNR", "MFL")]
+    cases += [(fixtures, "OAX", "oax20140616.upa"),
              (fixtures, "OUN", "oun20181222.upa")]
     env = {k: v for k, v in os.environ.items() if not k.startswith("zud")}
     failed = 0
@@ -86,7 +86,7 @@ def main():
                               "-de", "p," + svg, name], cwd=cwd, env=env,
                              capture_output=True, text=True, timeout=60)
         if run.returncode != 0:
-            print(f"{name}: status {run.returncode}: {run.stderr}")
+            print(f"{ident} {name}: status {run.returncode}: {run.stderr}")
             failed += 1
             continue
         t_runs, td_runs, wb_runs = table_runs(run.stdout)
@@ -98,7 +98,7 @@ def main():
         for what, got, want in checks:
             ok = got == want
             failed += not ok
-            print(f"{name}: {what}: {got} curves, expected {want}: {'ok' if ok else 'FAILED'}")
+            print(f"{ident} {name}: {what}: {got} curves, expected {want}: {'ok' if ok else 'FAILED'}")
     return 1 if failed else 0
 
 
