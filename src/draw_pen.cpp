@@ -12,6 +12,7 @@
 #include <cairo-svg.h>
 
 #include <cstring>
+#include <numbers>
 #include <type_traits>
 
 #include "zuddraw.h"
@@ -100,7 +101,7 @@ void DRAW_pen::rect(double x, double y, double w, double h) {
 }
 void DRAW_pen::circle(double x, double y, double r) {
   lib().cairo_new_sub_path(cr_);
-  lib().cairo_arc(cr_, x, y, r, 0.0, 6.283185307179586);
+  lib().cairo_arc(cr_, x, y, r, 0.0, 2.0 * std::numbers::pi);
 }
 void DRAW_pen::stroke() { lib().cairo_stroke(cr_); }
 void DRAW_pen::fill() { lib().cairo_fill(cr_); }

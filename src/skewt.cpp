@@ -16,6 +16,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <numbers>
 #include <vector>
 
 #include "zudcty.h"
@@ -30,7 +31,6 @@ constexpr M_type kQuiet = 0xFC0;  // warn and mess: silenced during the name loo
 
 constexpr double kCtoK = 273.15;      // kelvin of 0 C
 constexpr double kKappa = 0.286;      // R/cp of dry air, the exponent of the Stüve ordinate
-constexpr double kKnotToMs = 0.5144;  // knots to m/s
 
 // Layout of the picture, pixels.
 constexpr double kFrameLeft = 70, kFrameTop = 70, kFrameRight = 950, kFrameBottom = 1010;
@@ -345,7 +345,7 @@ void barb(DRAW_pen& pen, double x, double y, double dir, double spd) {
     pen.stroke();
     return;
   }
-  const double a = dir * M_PI / 180.0;
+  const double a = dir * std::numbers::pi / 180.0;
   const double ux = std::sin(a), uy = -std::cos(a);  // from the foot towards the tip
   const double px = -uy, py = ux;                     // the feathers' side
   const double tx = x + kBarbLength * ux, ty = y + kBarbLength * uy;
@@ -434,7 +434,7 @@ void draw_header(DRAW_pen& pen, const SKEWT_input& in, int plot_type) {
   pen.text(SKEWT_SIZE - 20, 32, date_text(in.date), 22, DRAW_align::right, true);
 
   const char* kind = plot_type == SKEWT_PLOT_HODO    ? "Hodograph"
-                     : plot_type == SKEWT_PLOT_STUVE ? "Stuve diagram"
+                     : plot_type == SKEWT_PLOT_STUVE ? "Stüve diagram"
                                                      : "Skew-T log-p";
   pen.text(20, 56, kind, 13);
   // The legend of the curves.
