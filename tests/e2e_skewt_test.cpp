@@ -15,7 +15,9 @@
 
 namespace {
 
-const std::string kFixtures = std::string(ZUD_TEST_DATA) + "/skewt";
+const std::string kFixtures = std::string(ZUD_TEST_DATA) + "/skewt";  // a station without levels
+const std::string kOax = std::string(ZUD_TEST_DATA) + "/observed/oax20140616";
+const std::string kOun = std::string(ZUD_TEST_DATA) + "/observed/oun20181222";
 
 // Big-endian 32-bit number at byte `at`.
 std::uint32_t be32(const std::string& s, std::size_t at) {
@@ -40,8 +42,8 @@ e2e::Run draw(const std::string& cwd, const std::string& id, const std::string& 
   e2e::Options opt = e2e::clean_options();
   opt.cwd = cwd;
   const std::string input = cwd == ZUD_SAMPLE_DATA ? "sample.upa"
-                            : id == "OAX"           ? "oax20140616.upa"
-                            : id == "OUN"           ? "oun20181222.upa"
+                            : cwd == kOax           ? "oax20140616.upa"
+                            : cwd == kOun           ? "oun20181222.upa"
                                                     : "nil.upa";
   return e2e::run({"-ba", "-me", level, "-id", id, "-pl", type, "-de", "p," + file, input}, opt);
 }
@@ -58,10 +60,10 @@ TEST(DiagramFiles, EachFormatForEachSounding) {
       {ZUD_SAMPLE_DATA, "OAX", "skewt", "pdf"}, {ZUD_SAMPLE_DATA, "OAX", "stuve", "png"},
       {ZUD_SAMPLE_DATA, "OAX", "hodo", "png"},  {ZUD_SAMPLE_DATA, "GRB", "skewt", "png"},
       {ZUD_SAMPLE_DATA, "LXA", "skewt", "svg"}, {ZUD_SAMPLE_DATA, "DNR", "stuve", "pdf"},
-      {ZUD_SAMPLE_DATA, "MFL", "skewt", "png"}, {kFixtures, "OAX", "skewt", "png"},
-      {kFixtures, "OAX", "skewt", "svg"},       {kFixtures, "OAX", "skewt", "pdf"},
-      {kFixtures, "OUN", "skewt", "png"},       {kFixtures, "OUN", "skewt", "svg"},
-      {kFixtures, "OUN", "stuve", "pdf"},       {kFixtures, "OUN", "hodo", "svg"},
+      {ZUD_SAMPLE_DATA, "MFL", "skewt", "png"}, {kOax, "OAX", "skewt", "png"},
+      {kOax, "OAX", "skewt", "svg"},            {kOax, "OAX", "skewt", "pdf"},
+      {kOun, "OUN", "skewt", "png"},            {kOun, "OUN", "skewt", "svg"},
+      {kOun, "OUN", "stuve", "pdf"},            {kOun, "OUN", "hodo", "svg"},
   };
   const std::string dir = e2e::scratch("skewt_files");
   for (const Case& c : cases) {
@@ -69,7 +71,8 @@ TEST(DiagramFiles, EachFormatForEachSounding) {
     const std::string file = dir + c.id + "_" + c.type + "." + c.ext;
     const e2e::Run r = draw(c.cwd, c.id, file, c.type);
     EXPECT_EQ(r.status, 0) << what << r.err;
-    EXPECT_EQ(r.err, "") << what;
+    // (The observed soundings' folders have no naming-convention file: a warning.)
+    EXPECT_FALSE(e2e::has(r.err, "Diagram")) << what << r.err;
     EXPECT_TRUE(e2e::has(r.out, "Diagram written to " + file + "\n")) << what;
     const std::string bytes = e2e::slurp(file);
     ASSERT_GT(bytes.size(), 1000u) << what;

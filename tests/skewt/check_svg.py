@@ -7,7 +7,7 @@ one the diagram draws. A curve is broken wherever a level lacks its value, so th
 of sub-paths stroked in a curve's colour is the number of runs of consecutive levels that
 have the value (plus one for the legend's sample line). The parcel is one dashed curve.
 
-Usage: check_svg.py UA_PARSE SAMPLE_DIR FIXTURE_DIR SCRATCH_DIR
+Usage: check_svg.py UA_PARSE SAMPLE_DIR OBSERVED_DIR SCRATCH_DIR
 """
 import os
 import re
@@ -73,11 +73,11 @@ def count(found, colour, dashed=None):
 
 
 def main():
-    binary, sample, fixtures, scratch = sys.argv[1:5]
+    binary, sample, observed, scratch = sys.argv[1:5]
     os.makedirs(scratch, exist_ok=True)
     cases = [(sample, ident, "sample.upa") for ident in ("OAX", "GRB", "LXA", "DNR", "MFL")]
-    cases += [(fixtures, "OAX", "oax20140616.upa"),
-             (fixtures, "OUN", "oun20181222.upa")]
+    cases += [(os.path.join(observed, "oax20140616"), "OAX", "oax20140616.upa"),
+              (os.path.join(observed, "oun20181222"), "OUN", "oun20181222.upa")]
     env = {k: v for k, v in os.environ.items() if not k.startswith("zud")}
     failed = 0
     for cwd, ident, name in cases:
