@@ -43,8 +43,9 @@ constexpr double kBarbMinGap = 25;     // mb between two drawn barbs at least
 // Pixels between two drawn barbs at least: more than a staff, so that two barbs never
 // overlap whichever way they point (near the ground 25 mb is only some 10 pixels).
 constexpr double kBarbMinRise = kBarbLength + 4;
-// The hodograph inset sits in a top corner that the curves never reach: the cold upper
-// left of the skew-T, the warm upper right of the Stüve diagram.
+// The hodograph inset sits in the top corner the curves seldom reach: the cold upper left
+// of the skew-T (only a very dry stratospheric dew point gets there), the warm upper right
+// of the Stüve diagram.
 constexpr double kInsetMargin = 10, kInsetSize = 290;
 constexpr double kBoxTop = 1048;       // top of the values box
 
