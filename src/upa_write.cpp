@@ -51,7 +51,7 @@ constexpr StdLevel kAbove[] = {{7, "-7"}, {5, "-5"}, {3, "-3"}, {2, "-2"}, {1, "
 bool missing(float v) { return v == MISSING; }
 
 std::string fmt(const char* format, double a) {
-  char buf[64];
+  char buf[256];
   std::snprintf(buf, sizeof buf, format, a);
   return buf;
 }
