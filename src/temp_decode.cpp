@@ -205,17 +205,23 @@ void TempReader::line_end() {
     ends.push_back(false);
   }
   line_.clear();
-  // An abbreviated heading starts a bulletin.
+  std::size_t first = 0;  // first token of the line that is not the heading
+  // An abbreviated heading starts a bulletin; reports may follow on its line.
   if (toks.size() >= 3 && toks[0].size() == 6 && is_upper(toks[0], 0, 4) && is_digits(toks[0], 4, 2) &&
       toks[1].size() == 4 && is_upper(toks[1], 0, 4) && toks[2].size() == 6 && is_digits(toks[2], 0, 6)) {
     bulletin_end();
     ++counts.bulletins;
     file_headed_ = true;
-    if (toks.size() >= 4)
-      correction_ = toks[3] == "COR" || (toks[3].size() == 3 && toks[3].compare(0, 2, "CC") == 0);
-    return;
+    first = 3;
+    // BBB: RRx delayed, CCx (or COR) corrected, AAx amended, Pxx segmented.
+    if (toks.size() >= 4 && toks[3].size() == 3 && is_upper(toks[3], 0, 3) &&
+        (toks[3] == "COR" || toks[3][0] == 'R' || toks[3][0] == 'C' || toks[3][0] == 'A' ||
+         toks[3][0] == 'P')) {
+      correction_ = toks[3] == "COR" || toks[3].compare(0, 2, "CC") == 0;
+      first = 4;
+    }
   }
-  for (std::size_t i = 0; i < toks.size(); ++i) {
+  for (std::size_t i = first; i < toks.size(); ++i) {
     if (toks[i] == "NNNN") {
       report_end(false);
       continue;
