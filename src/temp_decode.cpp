@@ -8,7 +8,7 @@
 // the next part letters or the end of the bulletin. A report without part letters in a
 // collective takes those of the report before it. Reports are kept per station, time and
 // part until every file has been read: a correction (BBB CCx, COR) replaces the report it
-// corrects, a repeated report is kept once. Only then are the parts decoded and joined
+// corrects, a repeated report is kept once (the fuller of two different sendings). Only then are the parts decoded and joined
 // into one sounding per station and time.
 //
 // Code forms: WMO-No. 306, Manual on Codes, FM 35 and FM 32; the dew-point depression
@@ -96,6 +96,11 @@ float level_pressure(int ppp, bool upper) {
   return static_cast<float>(ppp < 100 ? 1000 + ppp : ppp);
 }
 
+// Groups of five digits or solidi in a report.
+std::size_t well_formed(const std::vector<std::string>& groups) {
+  return static_cast<std::size_t>(std::count_if(groups.begin(), groups.end(), is_group));
+}
+
 // One report as received.
 struct Received {
   std::vector<std::string> groups;  // from the identification group on
@@ -112,6 +117,7 @@ struct Fault {
   std::string group;
   std::string why;
   bool truncated = false;  // the groups ran out: what came before is sound
+  int levels = 0;          // level entries decoded, whether or not new to the sounding
 };
 
 class TempReader final : public ING_reader {
@@ -276,11 +282,14 @@ void TempReader::report_end(bool /*terminated*/) {
 // Files one report under its station, time and part.
 void TempReader::keep(std::vector<std::string> toks) {
   const std::string part = toks[0];
-  for (std::size_t i = 1; i < toks.size() && i <= 3; ++i)
+  for (std::size_t i = 1; i < toks.size() && i <= 3 && part_of(part) >= 0; ++i)
     if (toks[i] == "NIL" || toks[i] == "NILL") {
       // The same NIL report comes under several headings: counted once.
-      if (nils_.insert(part + " " + (i > 1 ? toks[i - 1] : "") + " " + (i > 2 ? toks[1] : "")).second)
+      const std::string key = part + " " + (i > 1 ? toks[i - 1] : "") + " " + (i > 2 ? toks[1] : "");
+      if (nils_.insert(key).second) {
         ++counts.nil;
+        MESS_print(kDebug, "NIL %s\n", key.c_str());
+      }
       return;
     }
   int p = part_of(part);
@@ -322,7 +331,11 @@ void TempReader::keep(std::vector<std::string> toks) {
     it->second = std::move(r);
     ++counts.corrected;
   } else {
-    ++counts.duplicates;  // a second, different sending: the first stands
+    // A second, different sending without a correction heading: the fuller one stands
+    // (a report first sent empty or cut short is often sent again complete), counted in
+    // well-formed groups, since a copy whose lines were broken inside groups is longer.
+    if (well_formed(r.groups) > well_formed(it->second.groups)) it->second = std::move(r);
+    ++counts.duplicates;
   }
 }
 
@@ -376,19 +389,25 @@ bool TempReader::decode(int part, const Received& r, ING_report* rep, Fault* f) 
   std::size_t i = 0;
   auto need = [&](std::string* out) {
     if (i >= g.size()) {
-      *f = {static_cast<int>(i + 4), "", "missing: the report ends inside a level"};
+      f->index = static_cast<int>(i + 4);
+      f->group.clear();
+      f->why = "missing: the report ends inside a level";
       f->truncated = true;
       return false;
     }
     if (!is_group(g[i])) {
-      *f = {static_cast<int>(i + 4), g[i], "is not a group of five digits or solidi"};
+      f->index = static_cast<int>(i + 4);
+      f->group = g[i];
+      f->why = "is not a group of five digits or solidi";
       return false;
     }
     *out = g[i++];
     return true;
   };
   auto fail = [&](const std::string& grp, const char* why) {
-    *f = {static_cast<int>(i + 3), grp, why};
+    f->index = static_cast<int>(i + 3);
+    f->group = grp;
+    f->why = why;
     return false;
   };
   std::string a, b, c;
@@ -412,6 +431,7 @@ bool TempReader::decode(int part, const Received& r, ING_report* rep, Fault* f) 
         TEMP_decode_wind(c.c_str(), r.knots, &l.dir, &l.spd);
         l.h = rep->sfc.h;
         rep->sfc = l;
+        ++f->levels;
       } else if (pp == "88") {  // tropopause
         if (a == "88999") continue;
         if (!is_digits(a, 2, 3)) return fail(a, "tropopause pressure unreadable");
@@ -420,6 +440,7 @@ bool TempReader::decode(int part, const Received& r, ING_report* rep, Fault* f) 
         TEMP_decode_td(b.c_str(), &l.t, &l.td);
         TEMP_decode_wind(c.c_str(), r.knots, &l.dir, &l.spd);
         rep->trop.push_back(l);
+        ++f->levels;
       } else if (pp == "77" || pp == "66") {  // maximum wind, then its vertical shear
         if (a.compare(2, 3, "999") == 0) continue;
         if (!is_digits(a, 2, 3)) return fail(a, "maximum-wind pressure unreadable");
@@ -427,6 +448,7 @@ bool TempReader::decode(int part, const Received& r, ING_report* rep, Fault* f) 
         if (!need(&c)) return false;
         TEMP_decode_wind(c.c_str(), r.knots, &l.dir, &l.spd);
         rep->mwnd.push_back(l);
+        ++f->levels;
         if (i < g.size() && g[i].size() == 5 && g[i][0] == '4' && !ends_levels(g[i])) ++i;
       } else {
         if (TEMP_decode_std(a.c_str(), upper, &l.p, &l.h) != 0 && l.p == MISSING)
@@ -446,6 +468,7 @@ bool TempReader::decode(int part, const Received& r, ING_report* rep, Fault* f) 
           TEMP_decode_wind(c.c_str(), r.knots, &l.dir, &l.spd);
         }
         add_man(rep, l);
+        ++f->levels;
       }
     }
     return true;
@@ -470,17 +493,20 @@ bool TempReader::decode(int part, const Received& r, ING_report* rep, Fault* f) 
         w.p = p;
         TEMP_decode_wind(b.c_str(), r.knots, &w.dir, &w.spd);
         if (a[0] == '0' && !upper) {  // the surface
+          ++f->levels;
           if (rep->sfc.dir == MISSING) {
             rep->sfc.dir = w.dir;
             rep->sfc.spd = w.spd;
           }
         } else {
           rep->wind.push_back(w);
+          ++f->levels;
         }
       } else {
         UPA_sig_level s{p, MISSING, MISSING};
         TEMP_decode_td(b.c_str(), &s.t, &s.td);
         rep->sig.push_back(s);
+        ++f->levels;
         if (a[0] == '0' && !upper && rep->sfc.p == MISSING) rep->sfc.p = p;
       }
     }
@@ -504,6 +530,7 @@ bool TempReader::decode(int part, const Received& r, ING_report* rep, Fault* f) 
       ING_wind w;
       TEMP_decode_wind(b.c_str(), r.knots, &w.dir, &w.spd);
       if (surface) {
+        ++f->levels;
         if (rep->sfc.dir == MISSING) {
           rep->sfc.dir = w.dir;
           rep->sfc.spd = w.spd;
@@ -516,6 +543,7 @@ bool TempReader::decode(int part, const Received& r, ING_report* rep, Fault* f) 
       else
         w.h = static_cast<float>(level * (feet ? 1000.0 * kFeetToM : 300.0));
       if (level == 0) {
+        ++f->levels;
         if (rep->sfc.dir == MISSING) {
           rep->sfc.dir = w.dir;
           rep->sfc.spd = w.spd;
@@ -523,6 +551,7 @@ bool TempReader::decode(int part, const Received& r, ING_report* rep, Fault* f) 
         continue;
       }
       rep->wind.push_back(w);
+      ++f->levels;
     }
   }
   return true;
@@ -562,15 +591,13 @@ void TempReader::finish(std::int64_t now, std::vector<ING_report>* out) {
       // Winds of section 21212 only where no PILOT part gives them at fixed heights.
       if ((part == kTTBB && pilot[kPPBB]) || (part == kTTDD && pilot[kPPDD]))
         trial.wind = rep.wind;
-      bool some = trial.man.size() != rep.man.size() || trial.sig.size() != rep.sig.size() ||
-                  trial.wind.size() != rep.wind.size() || trial.trop.size() != rep.trop.size() ||
-                  trial.mwnd.size() != rep.mwnd.size() || trial.sfc.p != rep.sfc.p ||
-                  trial.sfc.dir != rep.sfc.dir;
-      if (!some) {
+      if (f.levels == 0) {
         ++counts.nil;  // e.g. only regional groups: no sounding
+        MESS_print(kDebug, "No level in %s %05d %02d%02d\n", kPartName[part], wmo, day, hour);
         continue;
       }
       ++counts.reports;
+      MESS_print(kDebug, "Kept %s %05d %02d%02d\n", kPartName[part], wmo, day, hour);
       levels = true;
       rep = std::move(trial);
     }
