@@ -488,6 +488,7 @@ bool TempReader::decode(int part, const Received& r, ING_report* rep, Fault* f) 
       if (!need(&b)) return false;
       if (!is_digits(a, 2, 3)) continue;  // a level of unknown pressure holds nothing usable
       float p = level_pressure(num(a, 2, 3), upper);
+      if (p <= 0) continue;  // "000" in part D: no such level
       if (winds) {
         ING_wind w;
         w.p = p;
