@@ -58,11 +58,19 @@ std::string one_word(const std::string& name, std::size_t width) {
 }  // namespace
 
 int ING_read_station_list(const char* path, std::vector<ING_station>* list) {
-  FILE* f = path ? std::fopen(path, "r") : nullptr;
+  FILE* f = path ? std::fopen(path, "rb") : nullptr;
   if (!f) return -1;
+  std::string text;
+  char buf[1 << 16];
+  std::size_t n = 0;
+  while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) text.append(buf, n);
+  std::fclose(f);
   std::vector<std::pair<int, ING_station>> found;  // last year of data, station
-  std::string line;
-  while (fget_bounded_line(f, &line, kMaxLine)) {
+  for (std::size_t pos = 0; pos < text.size();) {
+    std::size_t end = text.find('\n', pos);
+    if (end == std::string::npos) end = text.size();
+    const std::string line = text.substr(pos, std::min(end - pos, kMaxLine));
+    pos = end + 1;
     if (line.size() < 41 || line[kListNetwork] != 'M') continue;
     std::string num = column(line, 7, 11);
     if (num.size() != 5 || num.find_first_not_of("0123456789") != std::string::npos) continue;
@@ -80,7 +88,6 @@ int ING_read_station_list(const char* path, std::vector<ING_station>* list) {
     int last = std::atoi(column(line, 78, 81).c_str());
     found.emplace_back(last, s);
   }
-  std::fclose(f);
   // A number listed twice (a station moved or renamed) is the one with the latest data.
   std::stable_sort(found.begin(), found.end(), [](const auto& a, const auto& b) {
     return a.second.wmo != b.second.wmo ? a.second.wmo < b.second.wmo : a.first > b.first;
