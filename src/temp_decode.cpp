@@ -156,6 +156,7 @@ class TempReader final : public ING_reader {
   bool file_reports_ = false;        // a report was seen in this file
   std::map<Key, Received> parts_;    // every report kept, by station, time and part
   std::set<std::string> nils_;       // NIL reports met (part, station, YYGG)
+  std::set<std::string> others_;     // ship and drop reports met
 };
 
 bool TempReader::recognises(const char* head, std::size_t len) const {
@@ -321,8 +322,20 @@ void TempReader::keep(const std::vector<std::string>& all, std::size_t from) {
     }
   int p = part_of(part);
   if (p < 0) {
-    MESS_print(kDebug, "Skipped %s %s: part not ingested\n", part.c_str(),
-               toks.size() > 2 ? toks[2].c_str() : "");
+    const std::string who = toks.size() > 1 ? toks[1] : "";
+    if (part[0] == 'U' || part[0] == 'X') {
+      // Ship and dropsonde soundings: told to the user, once per report.
+      bool nil = false;
+      for (std::size_t i = 1; i < toks.size() && i <= 3; ++i) nil = nil || toks[i] == "NIL";
+      if (!nil && others_.insert(part + " " + who + " " + (toks.size() > 2 ? toks[2] : "")).second) {
+        ++counts.rejected;
+        MESS_print(kWarn, "Rejected %s %s: ship and dropsonde reports are not ingested (no station number)\n",
+                   part.c_str(), who.c_str());
+      }
+      return;
+    }
+    // PILOT parts A and C repeat the standard-level winds of TEMP parts A and C.
+    MESS_print(kDebug, "Skipped %s %s: part not ingested\n", part.c_str(), who.c_str());
     return;
   }
   const std::string ident = toks.size() > 1 ? toks[1] : "";
