@@ -15,6 +15,7 @@
 // table is WMO code table 0777, the temperature sign by parity WMO code table 3931.
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstring>
 #include <map>
@@ -63,7 +64,7 @@ bool is_upper(std::string_view s, std::size_t from, std::size_t n) {
 }
 
 // A group of the code: five digits or solidi.
-bool is_group(const std::string& g) {
+bool is_group(std::string_view g) {
   if (g.size() != 5) return false;
   for (char c : g)
     if (!((c >= '0' && c <= '9') || c == '/')) return false;
@@ -73,7 +74,7 @@ bool is_group(const std::string& g) {
 // Section indicators after which a part holds only groups this ingest does not keep:
 // 31313 (instrument, launch time), 41414 (clouds), 51515-59595 regional and 61616-69696
 // national groups.
-bool ends_levels(const std::string& g) {
+bool ends_levels(std::string_view g) {
   if (g == "31313" || g == "41414") return true;
   return g.size() == 5 && (g[0] == '5' || g[0] == '6') && g[2] == g[0] && g[4] == g[0] &&
          g[1] >= '1' && g[1] <= '9' && g[3] == g[1];
@@ -98,14 +99,35 @@ float level_pressure(int ppp, bool upper) {
   return static_cast<float>(ppp < 100 ? 1000 + ppp : ppp);
 }
 
+// One group of a report as received, kept without a heap allocation: at most
+// kGroupCap - 1 characters (a longer token, never a group of the code, is cut), always
+// NUL-terminated, so data() serves as a C string.
+constexpr std::size_t kGroupCap = 12;
+struct Group {
+  std::array<char, kGroupCap> c{};
+  unsigned char n = 0;
+  Group() = default;
+  explicit Group(std::string_view v) : n(static_cast<unsigned char>(std::min(v.size(), kGroupCap - 1))) {
+    std::copy_n(v.data(), n, c.data());
+  }
+  std::string_view view() const { return {c.data(), n}; }
+  operator std::string_view() const { return view(); }
+  const char* data() const { return c.data(); }
+  std::size_t size() const { return n; }
+  char operator[](std::size_t i) const { return c[i]; }
+  bool operator==(const Group&) const = default;
+  bool operator==(std::string_view v) const { return view() == v; }
+};
+
 // Groups of five digits or solidi in a report.
-std::size_t well_formed(const std::vector<std::string>& groups) {
-  return static_cast<std::size_t>(std::count_if(groups.begin(), groups.end(), is_group));
+std::size_t well_formed(const std::vector<Group>& groups) {
+  return static_cast<std::size_t>(std::count_if(groups.begin(), groups.end(),
+                                                [](const Group& g) { return is_group(g); }));
 }
 
 // One report as received.
 struct Received {
-  std::vector<std::string> groups;  // from the identification group on
+  std::vector<Group> groups;        // the groups after the station number
   bool knots = true;                // YY + 50
   char id = '/';                    // Id (parts A, C) or a4
   bool correction = false;          // sent under a CCx/COR heading
@@ -141,12 +163,12 @@ class TempReader final : public ING_reader {
   void bulletin_end();
   void add_token(std::string_view tok);
   void report_end(bool terminated);
-  void keep(const std::vector<std::string>& all, std::size_t from);
+  void keep(const std::vector<Group>& all, std::size_t from);
   bool decode(int part, const Received& r, ING_report* rep, Fault* f) const;
 
   std::string line_;                 // the line being collected
   std::vector<LineTok> toks_;        // its tokens, storage kept between lines
-  std::vector<std::string> seg_;     // groups of the report being collected
+  std::vector<Group> seg_;           // groups of the report being collected
   bool seg_overflow_ = false;        // the report was longer than kMaxGroups
   bool seg_has_part_ = false;        // the report being collected has its part letters
   std::string last_part_;            // part letters of the bulletin's last report
@@ -284,36 +306,37 @@ void TempReader::report_end(bool /*terminated*/) {
       r->seg_has_part_ = false;
     }
   } clear{this};
-  std::vector<std::string>& toks = seg_;
+  std::vector<Group>& toks = seg_;
   if (toks.empty()) return;
   std::size_t k = 0;
   while (k < toks.size() && part_of(toks[k]) == -1) ++k;
   if (k == toks.size()) {
     // A collective may leave out the part letters and YYGGI after its first report.
-    if (last_part_.empty() || !is_digits(toks[0], 0, 5) || toks[0].size() != 5) return;
-    toks.insert(toks.begin(), {last_part_, last_ident_});
+    if (last_part_.empty() || !is_digits(toks[0], 0, 5) || toks[0].n != 5) return;
+    toks.insert(toks.begin(), {Group(last_part_), Group(last_ident_)});
     k = 0;
   }
-  last_part_ = toks[k];
-  if (toks.size() > k + 1 && toks[k + 1].size() == 5 && toks[k + 1] != "NIL") last_ident_ = toks[k + 1];
+  last_part_ = toks[k].view();
+  if (toks.size() > k + 1 && toks[k + 1].n == 5) last_ident_ = toks[k + 1].view();
   file_reports_ = true;
   if (seg_overflow_) {
     ++counts.rejected;
-    MESS_print(kWarn, "Rejected %s %s: more than %zu groups\n", toks[k].c_str(),
-               toks.size() > k + 2 ? toks[k + 2].c_str() : "", kMaxGroups);
+    MESS_print(kWarn, "Rejected %s %s: more than %zu groups\n", toks[k].data(),
+               toks.size() > k + 2 ? toks[k + 2].data() : "", kMaxGroups);
     return;
   }
   keep(toks, k);
 }
 
 // Files one report under its station, time and part.
-void TempReader::keep(const std::vector<std::string>& all, std::size_t from) {
-  const std::span<const std::string> toks(all.data() + from, all.size() - from);
-  const std::string& part = toks[0];
+void TempReader::keep(const std::vector<Group>& all, std::size_t from) {
+  const std::span<const Group> toks(all.data() + from, all.size() - from);
+  const std::string part(toks[0].view());
+  auto text = [&toks](std::size_t i) { return i < toks.size() ? std::string(toks[i].view()) : std::string(); };
   for (std::size_t i = 1; i < toks.size() && i <= 3 && part_of(part) >= 0; ++i)
-    if (toks[i] == "NIL" || toks[i] == "NILL") {
+    if (toks[i].view() == "NIL" || toks[i].view() == "NILL") {
       // The same NIL report comes under several headings: counted once.
-      const std::string key = part + " " + (i > 1 ? toks[i - 1] : "") + " " + (i > 2 ? toks[1] : "");
+      const std::string key = part + " " + (i > 1 ? text(i - 1) : "") + " " + (i > 2 ? text(1) : "");
       if (nils_.insert(key).second) {
         ++counts.nil;
         MESS_print(kDebug, "NIL %s\n", key.c_str());
@@ -322,12 +345,12 @@ void TempReader::keep(const std::vector<std::string>& all, std::size_t from) {
     }
   int p = part_of(part);
   if (p < 0) {
-    const std::string who = toks.size() > 1 ? toks[1] : "";
+    const std::string who = text(1);
     if (part[0] == 'U' || part[0] == 'X') {
       // Ship and dropsonde soundings: told to the user, once per report.
       bool nil = false;
-      for (std::size_t i = 1; i < toks.size() && i <= 3; ++i) nil = nil || toks[i] == "NIL";
-      if (!nil && others_.insert(part + " " + who + " " + (toks.size() > 2 ? toks[2] : "")).second) {
+      for (std::size_t i = 1; i < toks.size() && i <= 3; ++i) nil = nil || toks[i].view() == "NIL";
+      if (!nil && others_.insert(part + " " + who + " " + text(2)).second) {
         ++counts.rejected;
         MESS_print(kWarn, "Rejected %s %s: ship and dropsonde reports are not ingested (no station number)\n",
                    part.c_str(), who.c_str());
@@ -338,8 +361,8 @@ void TempReader::keep(const std::vector<std::string>& all, std::size_t from) {
     MESS_print(kDebug, "Skipped %s %s: part not ingested\n", part.c_str(), who.c_str());
     return;
   }
-  const std::string ident = toks.size() > 1 ? toks[1] : "";
-  const std::string station = toks.size() > 2 ? toks[2] : "";
+  const std::string ident = text(1);
+  const std::string station = text(2);
   if (ident.size() != 5 || !is_digits(ident, 0, 4) || !is_group(ident) || station.size() != 5 ||
       !is_digits(station, 0, 5)) {
     ++counts.rejected;
@@ -354,7 +377,7 @@ void TempReader::keep(const std::vector<std::string>& all, std::size_t from) {
   int day = r.knots ? yy - kKnotsDay : yy;
   if (day < 1 || day > 31 || gg > 23) {
     ++counts.rejected;
-    MESS_print(kWarn, "Rejected %s %s: group 1 \"%s\": no such day or hour\n", part.c_str(),
+    MESS_print(kWarn, "Rejected %s %s: group 2 \"%s\": no such day or hour\n", part.c_str(),
                station.c_str(), ident.c_str());
     return;
   }
@@ -393,7 +416,7 @@ float wind_limit(char id, bool upper) {
 
 // A group that can be a wind: all solidi, or a direction to 360 degrees with a speed
 // under 300.
-bool wind_like(const std::string& g) {
+bool wind_like(std::string_view g) {
   if (g == "/////") return true;
   if (!is_group(g) || !is_digits(g, 0, 3)) return false;
   int ddd = num(g, 0, 3);
@@ -402,16 +425,16 @@ bool wind_like(const std::string& g) {
 
 // A group that can begin the next entry of part A (`upper` false) or C: a standard level,
 // tropopause, maximum wind, a closing section, or nothing at all.
-bool entry_like(const std::vector<std::string>& g, std::size_t i, bool upper) {
+bool entry_like(const std::vector<Group>& g, std::size_t i, bool upper) {
   if (i >= g.size()) return true;
-  const std::string& s = g[i];
+  const std::string_view s = g[i];
   if (ends_levels(s)) return true;
   if (!is_group(s) || !is_digits(s, 0, 2)) return false;
   static const char* const kLower[] = {"00", "92", "85", "70", "50", "40", "30",
                                        "25", "20", "15", "10", "88", "77", "66"};
   static const char* const kUpper[] = {"70", "50", "30", "20", "10", "07", "05",
                                        "03", "02", "01", "88", "77", "66"};
-  const std::string pp = s.substr(0, 2);
+  const std::string_view pp = s.substr(0, 2);
   if (upper) return std::find(std::begin(kUpper), std::end(kUpper), pp) != std::end(kUpper);
   return std::find(std::begin(kLower), std::end(kLower), pp) != std::end(kLower);
 }
@@ -424,7 +447,7 @@ void add_man(ING_report* rep, const UPA_level& l) {
 }
 
 bool TempReader::decode(int part, const Received& r, ING_report* rep, Fault* f) const {
-  const std::vector<std::string>& g = r.groups;
+  const std::vector<Group>& g = r.groups;
   const bool upper = part == kTTCC || part == kTTDD || part == kPPDD;
   std::size_t i = 0;
   // Views into the kept groups, which end in a NUL: data() serves as a C string.
