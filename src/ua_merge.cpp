@@ -5,7 +5,7 @@
 //
 // The thermodynamic profile holds every level with a temperature, ordered by decreasing
 // pressure; the wind profile every level with a wind, ordered by increasing height. Both
-// live here for the life of the process and are lent to the analysis module.
+// are written into the caller's UPA_sounding; this module keeps no sounding of its own.
 //
 // Capacity of the profiles (UPA_MAX_LEVELS = 300). The report's counts are clamped to
 // their arrays first (numsig <= UPA_MAX_SIG = 200, numwnd <= UPA_MAX_WND = 100), so:
@@ -24,17 +24,13 @@
 #include <cmath>
 
 #include "zudcty.h"
-#include "zudupa.h"
+#include "zudsnd.h"
 
 namespace {
 
-// The two merged profiles, reused by every merge, and their report-slot index maps.
-std::array<UPA_level, UPA_MAX_LEVELS> sm_store;  // thermodynamic profile
-std::array<UPA_level, UPA_MAX_LEVELS> wm_store;  // wind profile
-int sm_count = 0;                                // levels in sm_store
-int wm_count = 0;                                // levels in wm_store
-std::array<int, UPA_MAN_INDEX> sm_man;           // report slot -> position in sm_store
-std::array<int, UPA_MAN_INDEX> wm_man;           // report slot -> position in wm_store
+// The surface that the coordinate code 1 stands for in UPA_interp and UPA_interp_levels:
+// set by whoever installs a sounding (the analysis module), all missing until then.
+UPA_level sfc_in_force = {MISSING, MISSING, MISSING, MISSING, MISSING, 0.0f};
 
 // Hydrostatic constants.
 constexpr double kRd = 287.05;            // gas constant of dry air, J/(kg K)
@@ -322,16 +318,16 @@ float UPA_sfc_pres(const UPA_level* lev, const int* ind) {
 
 // Fills result[0..num_result-1] with the profile interpolated at each coordinate value
 // (mb, m or K by the code); each field comes from the nearest levels that have it, and
-// levels out of reach are all missing. Code 1 copies the analysis surface level instead.
-// A theta request first fills the profile's missing temperatures in place. Returns the
-// position of the last value processed: its first level at or above it, 0 below the
-// profile, the level count above it.
-int UPA_interp_levels(UPA_level* levels, int num_level, int coord, const float* values,
-                      UPA_level* result, int num_result) {
+// levels out of reach are all missing. Code 1 copies the surface level sfc instead (all
+// missing when sfc is null). A theta request first fills the profile's missing
+// temperatures in place. Returns the position of the last value processed: its first
+// level at or above it, 0 below the profile, the level count above it.
+int UPA_interp_levels_sfc(UPA_level* levels, int num_level, int coord, const float* values,
+                          UPA_level* result, int num_result, const UPA_level* sfc) {
   if (result == nullptr || num_result <= 0) return 0;
   const int avail = levels == nullptr ? 0 : std::clamp(num_level, 0, UPA_MAX_LEVELS);
   if (coord == 1) {
-    result[0] = *THERM_get_sfc();
+    result[0] = sfc == nullptr ? UPA_level{MISSING, MISSING, MISSING, MISSING, MISSING, 0.0f} : *sfc;
     for (int k = 0; k < avail; ++k)
       if (levels[k].p == result[0].p) return k;
     return 0;
@@ -383,9 +379,28 @@ int UPA_interp_levels(UPA_level* levels, int num_level, int coord, const float* 
   return pos;
 }
 
-// The profile interpolated at one coordinate value; see UPA_interp_levels.
+// The profile interpolated at one coordinate value; see UPA_interp_levels_sfc.
+int UPA_interp_sfc(UPA_level* levels, int num_level, int coord, float value, UPA_level* result,
+                   const UPA_level* sfc) {
+  return UPA_interp_levels_sfc(levels, num_level, coord, &value, result, 1, sfc);
+}
+
+// UPA_interp_levels_sfc with the surface in force (see UPA_set_surface) for code 1.
+int UPA_interp_levels(UPA_level* levels, int num_level, int coord, const float* values,
+                      UPA_level* result, int num_result) {
+  return UPA_interp_levels_sfc(levels, num_level, coord, values, result, num_result, &sfc_in_force);
+}
+
+// UPA_interp_sfc with the surface in force for code 1.
 int UPA_interp(UPA_level* levels, int num_level, int coord, float value, UPA_level* result) {
-  return UPA_interp_levels(levels, num_level, coord, &value, result, 1);
+  return UPA_interp_levels_sfc(levels, num_level, coord, &value, result, 1, &sfc_in_force);
+}
+
+// Keeps a copy of the surface level that code 1 stands for in UPA_interp and
+// UPA_interp_levels; null sets it back to all missing. Returns 0.
+int UPA_set_surface(const UPA_level* sfc) {
+  sfc_in_force = sfc == nullptr ? UPA_level{MISSING, MISSING, MISSING, MISSING, MISSING, 0.0f} : *sfc;
+  return 0;
 }
 
 // ---- hydrostatic filling ----------------------------------------------------------------
@@ -712,13 +727,10 @@ int UPA_calc_wind(UPA_level* sm, int sm_num, UPA_level* wm, int wm_num) {
   return 0;
 }
 
-// Completes the report's location from the station database when its elevation is
-// missing, builds the thermodynamic and wind profiles, writes the derived surface,
-// tropopause and maximum-wind values back into the report and installs everything in
-// the analysis state. Returns 1, or 0 when the thermodynamic profile is empty (nothing
-// is installed then).
-int UPA_merge_report(UPA_report* report) {
-  if (report == nullptr) return 0;
+// Merges a report into an explicit sounding; see zudsnd.h. Returns 1, or 0 when the
+// thermodynamic profile is empty (snd's profiles are then empty, the rest unchanged).
+int UPA_merge_sounding(UPA_report* report, UPA_sounding* snd) {
+  if (report == nullptr || snd == nullptr) return 0;
   if (report->elev == MISSING) {
     CTY_data data;
     if (CTY_get("upa.cty", report->id, &data)) {
@@ -732,26 +744,33 @@ int UPA_merge_report(UPA_report* report) {
   UPA_level* man = report->man;
   man[UPA_SLOT_SFC].h = report->elev;
 
-  sm_count = UPA_sm_merge(report, sm_store.data(), sm_man.data());
-  if (sm_count == 0) return 0;
-  UPA_calc_height(sm_store.data(), sm_count);
-  if (sm_man[UPA_SLOT_SFC] >= 0) man[UPA_SLOT_SFC].h = sm_store[sm_man[UPA_SLOT_SFC]].h;
-  if (sm_man[UPA_SLOT_TROP] >= 0) man[UPA_SLOT_TROP].h = sm_store[sm_man[UPA_SLOT_TROP]].h;
+  std::array<int, UPA_MAN_INDEX> sm_man;  // report slot -> position in the profile
+  std::array<int, UPA_MAN_INDEX> wm_man;
+  std::vector<UPA_level>& sm = snd->sm;
+  sm.assign(UPA_MAX_LEVELS, kMissingLevel);
+  sm.resize(static_cast<std::size_t>(UPA_sm_merge(report, sm.data(), sm_man.data())));
+  snd->wm.clear();
+  if (sm.empty()) return 0;
+  UPA_calc_height(sm.data(), snd->sm_num());
+  if (sm_man[UPA_SLOT_SFC] >= 0) man[UPA_SLOT_SFC].h = sm[sm_man[UPA_SLOT_SFC]].h;
+  if (sm_man[UPA_SLOT_TROP] >= 0) man[UPA_SLOT_TROP].h = sm[sm_man[UPA_SLOT_TROP]].h;
   if (sm_man[UPA_SLOT_MWND] >= 0) {
-    const UPA_level& lev = sm_store[sm_man[UPA_SLOT_MWND]];
+    const UPA_level& lev = sm[sm_man[UPA_SLOT_MWND]];
     man[UPA_SLOT_MWND].h = lev.h;
     man[UPA_SLOT_MWND].t = lev.t;
     man[UPA_SLOT_MWND].td = lev.td;
   }
 
-  wm_count = UPA_wm_merge(report, wm_store.data(), wm_man.data());
-  UPA_calc_press(wm_store.data(), wm_count);
-  UPA_calc_wind(sm_store.data(), sm_count, wm_store.data(), wm_count);
+  std::vector<UPA_level>& wm = snd->wm;
+  wm.assign(UPA_MAX_LEVELS, kMissingLevel);
+  wm.resize(static_cast<std::size_t>(UPA_wm_merge(report, wm.data(), wm_man.data())));
+  UPA_calc_press(wm.data(), snd->wm_num());
+  UPA_calc_wind(sm.data(), snd->sm_num(), wm.data(), snd->wm_num());
   UPA_print_report(kDiag, report);
 
-  THERM_set_trop(&man[UPA_SLOT_TROP]);
-  THERM_set_mwnd(&man[UPA_SLOT_MWND]);
-  THERM_set_data(UPA_sfc_pres(sm_store.data(), &sm_man[UPA_SLOT_SFC]), sm_store.data(), sm_count,
-                 wm_store.data(), wm_count);
+  snd->trop = man[UPA_SLOT_TROP];
+  snd->mwnd = man[UPA_SLOT_MWND];
+  snd->sfc = UPA_UNSET_LEVEL;
+  snd->sfc.p = UPA_sfc_pres(sm.data(), &sm_man[UPA_SLOT_SFC]);
   return 1;
 }

@@ -4,6 +4,7 @@
 
 #include "zudresrc.h"
 #include "zudupa.h"
+#include "zudunits.h"
 
 namespace {
 
@@ -32,9 +33,9 @@ void apply_in_file() {
   if (RES_getvals("in_file", &paramc, &paramv)) {
     for (int i = 0; i < paramc; ++i) {
       if (!strnicmp(paramv[i], "zud", 3))
-        FLAG_set(17, 3);
+        FLAG_set(FLAG_FILE_TYPE, UPA_KIND_ZUDUPA);
       else if (!strnicmp(paramv[i], "cdf", 3))
-        FLAG_set(17, 12);
+        FLAG_set(FLAG_FILE_TYPE, UPA_KIND_CDF_REP);
       else
         FILE_set_name(paramv[i]);
     }
@@ -61,9 +62,9 @@ int main(int argc, char** argv) {
   if (FLAG_help()) {
     char temp_str[kProgNameLen] = "";
     RES_get_progname(temp_str);
-    MESS_print(0xF, "%s: This program reads data for an individual station,\n", temp_str);
-    MESS_print(0xF, "   displays results of standard sounding variables and plots\n");
-    MESS_print(0xF, "   upper air data on a thermodynamic diagram\n");
+    MESS_print(MESS_PRINT, "%s: This program reads data for an individual station,\n", temp_str);
+    MESS_print(MESS_PRINT, "   displays results of standard sounding variables and plots\n");
+    MESS_print(MESS_PRINT, "   upper air data on a thermodynamic diagram\n");
     RES_help_print(temp_str, res_key, res_pos);
     ZUD_exit(0);
   }
@@ -82,18 +83,10 @@ int main(int argc, char** argv) {
   THERM_set_date(nullptr);
 
   if (!UPA_prompt_station(&report)) {
-    MESS_print(0xC0, "No data found!\n");
+    MESS_print(MESS_WARN, "No data found!\n");
     ZUD_exit(30);
   }
 
-  UPA_merge_report(&report);
-  UPA_print_locate(0x1000, &report);
-
-  THERM_sig_table();
-  THERM_calc();
-  THERM_indices();
-  THERM_wind_table();
-  THERM_wind();
-  THERM_storm_table();
+  THERM_report(&report);
   return 0;
 }

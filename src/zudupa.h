@@ -147,6 +147,13 @@ float UPA_sfc_pres(const UPA_level* lev, const int* ind);
 int UPA_interp_levels(UPA_level* levels, int num_level, int coord, const float* values,
                       UPA_level* result, int num_result);
 int UPA_interp(UPA_level* levels, int num_level, int coord, float value, UPA_level* result);
+// The same with the surface level that code 1 stands for passed by hand (null: missing).
+int UPA_interp_levels_sfc(UPA_level* levels, int num_level, int coord, const float* values,
+                          UPA_level* result, int num_result, const UPA_level* sfc);
+int UPA_interp_sfc(UPA_level* levels, int num_level, int coord, float value, UPA_level* result,
+                   const UPA_level* sfc);
+// The surface that code 1 stands for in UPA_interp and UPA_interp_levels (null: missing).
+int UPA_set_surface(const UPA_level* sfc);
 int UPA_calc_temp(UPA_level* levels, int num);
 int UPA_calc_height(UPA_level* level, int num);
 int UPA_calc_press(UPA_level* level, int num);
@@ -324,5 +331,8 @@ int THERM_indices();
 int THERM_wind_table();
 int THERM_wind();
 int THERM_storm_table();
+
+// The explicit sounding, the analysis record and their functions.
+#include "zudsnd.h"
 
 #endif  // ZUDUPA_H
