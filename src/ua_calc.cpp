@@ -68,9 +68,12 @@ bool starts_low(const UPA_level* lev, int num) {
 int top_coord(int coord) { return coord == kSurfCoord ? kPressCoord : coord; }
 
 // The sounding interpolated at value in coordinate coord; returns the interpolation index.
-int level_at(UPA_level* lev, int num, int coord, float value, UPA_level* out) {
+// sfc: the surface that code 1 stands for; null takes the one lent by UPA_set_surface.
+int level_at(UPA_level* lev, int num, int coord, float value, UPA_level* out,
+             const UPA_level* sfc = nullptr) {
   *out = {MISSING, MISSING, MISSING, MISSING, MISSING, MISSING};
-  return UPA_interp(lev, std::max(num, 0), coord, value, out);
+  if (sfc == nullptr) return UPA_interp(lev, std::max(num, 0), coord, value, out);
+  return UPA_interp_sfc(lev, std::max(num, 0), coord, value, out, sfc);
 }
 
 // The names mean_value accepts, in the order they are tried, and their variable codes.
@@ -110,9 +113,9 @@ double walk_sum(UPA_level* lev, int num, const UPA_level& b, int lb, const UPA_l
 // bottom..thick above it: its mean potential temperature and mixing ratio brought to pb.
 // Either is missing when its mean could not be formed.
 void layer_parcel(UPA_level* lev, int num, int coord, float bottom, float thick, float pb,
-                  float* tk, float* tdk) {
+                  float* tk, float* tdk, const UPA_level* sfc) {
   float wbar = MISSING, obar = MISSING;
-  layer_parcel_mean(lev, num, coord, bottom, UPA_thick_top(coord, bottom, thick), &wbar, &obar);
+  layer_parcel_mean(lev, num, coord, bottom, UPA_thick_top(coord, bottom, thick), &wbar, &obar, sfc);
   const float t = obar == MISSING ? 0.0f : temp_on_dryad(obar, pb);
   const float td = wbar == MISSING ? 0.0f : temp_on_mixrat(wbar, pb);
   *tk = t > 0.0f ? t : MISSING;
@@ -226,7 +229,7 @@ float variable_calc(int type, const UPA_level* lev) {
 // the variable; the value at bottom when top is missing or equals bottom. -9999.0 for an
 // unknown name, an empty sounding or one starting above 500 mb, a missing bottom, a top
 // on a one-level sounding, or a layer without two neighbouring values.
-float mean_value(const char* val, UPA_level* lev, int num, int coord, float bottom, float top) {
+float mean_value(const char* val, UPA_level* lev, int num, int coord, float bottom, float top, const UPA_level* sfc) {
   int code = 0;
   if (val != nullptr) {
     for (const auto& v : kVarNames) {
@@ -238,7 +241,7 @@ float mean_value(const char* val, UPA_level* lev, int num, int coord, float bott
   }
   if (!starts_low(lev, num) || bottom == MISSING) return MISSING;
   UPA_level b;
-  const int lb = level_at(lev, num, coord, bottom, &b);
+  const int lb = level_at(lev, num, coord, bottom, &b, sfc);
   if (num == 1) return top == MISSING ? variable_calc(code, &b) : MISSING;
   if (top == MISSING || top == bottom) return variable_calc(code, &b);
   UPA_level t;
@@ -259,7 +262,7 @@ float mean_value(const char* val, UPA_level* lev, int num, int coord, float bott
 // mean that no pair of neighbouring values supports, or a layer without depth, is
 // -9999.0. A one-level sounding gives that level's values. Returns 0.
 int layer_parcel_mean(UPA_level* lev, int num, int coord, float bottom, float top, float* Wbar,
-                      float* Obar) {
+                      float* Obar, const UPA_level* sfc) {
   float wdummy = MISSING, odummy = MISSING;
   if (Wbar == nullptr) Wbar = &wdummy;
   if (Obar == nullptr) Obar = &odummy;
@@ -270,7 +273,7 @@ int layer_parcel_mean(UPA_level* lev, int num, int coord, float bottom, float to
   }
   *Wbar = *Obar = MISSING;
   UPA_level b, t;
-  const int lb = level_at(lev, num, coord, bottom, &b);
+  const int lb = level_at(lev, num, coord, bottom, &b, sfc);
   const int lt = level_at(lev, num, top_coord(coord), top, &t);
   const double depth = valid_pres(b.p) && valid_pres(t.p) ? std::log(static_cast<double>(b.p) / t.p) : 0.0;
   MESS_print(kTrace, "%2d-%2d  %5.1f %5.1f  %5.1f %5.1f\n", lb, lt, b.t, b.td, t.t, t.td);
@@ -290,9 +293,9 @@ int layer_parcel_mean(UPA_level* lev, int num, int coord, float bottom, float to
 
 // Depth (m) of the layer bottom..top: the height difference of its bounds; -9999.0 when
 // either height is unknown.
-float thickness(UPA_level* lev, int num, int coord, float bottom, float top) {
+float thickness(UPA_level* lev, int num, int coord, float bottom, float top, const UPA_level* sfc) {
   UPA_level b, t;
-  level_at(lev, num, coord, bottom, &b);
+  level_at(lev, num, coord, bottom, &b, sfc);
   level_at(lev, num, top_coord(coord), top, &t);
   if (b.h == MISSING || t.h == MISSING) return MISSING;
   return std::fabs(t.h - b.h);
@@ -301,9 +304,9 @@ float thickness(UPA_level* lev, int num, int coord, float bottom, float top) {
 // Temperature lapse rate (C per m) of the layer bottom..top, positive when temperature
 // falls with height; -9999.0 when a bound's temperature or height is missing or both
 // bounds have the same height.
-float lapse_rate(UPA_level* lev, int num, int coord, float bottom, float top) {
+float lapse_rate(UPA_level* lev, int num, int coord, float bottom, float top, const UPA_level* sfc) {
   UPA_level b, t;
-  level_at(lev, num, coord, bottom, &b);
+  level_at(lev, num, coord, bottom, &b, sfc);
   level_at(lev, num, top_coord(coord), top, &t);
   if (b.t == MISSING || t.t == MISSING) return MISSING;
   if (b.h == MISSING || t.h == MISSING || b.h == t.h) return MISSING;
@@ -384,10 +387,10 @@ float wet_bulb_zero(const UPA_level* lev, int num) {
 // Estimated maximum surface temperature (K): the air at the top of the layer thick above
 // bottom brought dry-adiabatically down to bottom. -9999.0 when bottom, the bottom
 // pressure or the temperature at the top is missing.
-float max_temperature(UPA_level* lev, int num, int coord, float bottom, float thick) {
+float max_temperature(UPA_level* lev, int num, int coord, float bottom, float thick, const UPA_level* sfc) {
   if (bottom == MISSING) return MISSING;
   UPA_level b, t;
-  level_at(lev, num, coord, bottom, &b);
+  level_at(lev, num, coord, bottom, &b, sfc);
   level_at(lev, num, top_coord(coord), UPA_thick_top(coord, bottom, thick), &t);
   if (t.t == MISSING || !valid_pres(b.p)) return MISSING;
   const float theta = pot_temp(kelvin(t.t), t.p);
@@ -499,7 +502,7 @@ float energy_calc(const UPA_level* par1, const UPA_level* par2, const UPA_level*
 // ascent: energies, cap, lfc and every level -9999.0) for an empty sounding, a missing
 // bottom, or a parcel whose condensation level cannot be computed.
 int parcel_calc(UPA_level* lev, int num, UPA_level* blev, int coord, float bottom, float thick,
-                PARCEL_params* params) {
+                PARCEL_params* params, const UPA_level* sfc) {
   if (params == nullptr) return 0;
   PARCEL_params& r = *params;
   r = PARCEL_params{};
@@ -517,11 +520,11 @@ int parcel_calc(UPA_level* lev, int num, UPA_level* blev, int coord, float botto
     l1 = level_at(lev, num, kPressCoord, blev->p, &env1);
     par1 = *blev;
   } else {
-    l1 = level_at(lev, num, coord, bottom, &env1);
+    l1 = level_at(lev, num, coord, bottom, &env1, sfc);
     par1 = env1;
     if (thick > 0.0f) {
       float tk, tdk;
-      layer_parcel(lev, num, coord, bottom, thick, par1.p, &tk, &tdk);
+      layer_parcel(lev, num, coord, bottom, thick, par1.p, &tk, &tdk, sfc);
       par1.t = celsius(tk);
       par1.td = celsius(tdk);
     }
@@ -634,12 +637,12 @@ int parcel_calc(UPA_level* lev, int num, UPA_level* blev, int coord, float botto
 // mean of the layer thick above it. Negative when the parcel is warmer throughout;
 // -9999.0 for an empty sounding, a missing bottom, or a parcel whose condensation level
 // cannot be computed.
-float cap_strength(UPA_level* lev, int num, int coord, float bottom, float thick) {
+float cap_strength(UPA_level* lev, int num, int coord, float bottom, float thick, const UPA_level* sfc) {
   if (lev == nullptr || num <= 0 || bottom == MISSING) return MISSING;
   UPA_level b;
-  level_at(lev, num, coord, bottom, &b);
+  level_at(lev, num, coord, bottom, &b, sfc);
   float tk = kelvin(b.t), tdk = kelvin(b.td);
-  if (thick > 0.0f) layer_parcel(lev, num, coord, bottom, thick, b.p, &tk, &tdk);
+  if (thick > 0.0f) layer_parcel(lev, num, coord, bottom, thick, b.p, &tk, &tdk, sfc);
   const float plcl = lcl_pres(tk, tdk, b.p);
   if (plcl == MISSING) return MISSING;
   const float tlcl = lcl_temp(tk, b.p, plcl);
@@ -671,13 +674,13 @@ float cap_strength(UPA_level* lev, int num, int coord, float bottom, float thick
 // profile; the mixing ratio (g/kg) goes into *Wbar. -1 when the line never meets it;
 // -9999.0 (and *Wbar -9999.0) for an empty sounding or a bottom above 500 mb; 0 for a
 // one-level sounding (with its mixing ratio).
-float pr_ccl(UPA_level* lev, int num, int coord, float bottom, float thick, float* Wbar) {
+float pr_ccl(UPA_level* lev, int num, int coord, float bottom, float thick, float* Wbar, const UPA_level* sfc) {
   float wdummy = MISSING;
   if (Wbar == nullptr) Wbar = &wdummy;
   *Wbar = MISSING;
   if (lev == nullptr || num <= 0) return MISSING;
   UPA_level b;
-  const int lb = level_at(lev, num, coord, bottom, &b);
+  const int lb = level_at(lev, num, coord, bottom, &b, sfc);
   if (b.p == MISSING || b.p < kLowSounding) return MISSING;
   if (num == 1) {
     *Wbar = mix_ratio(kelvin(b.td), b.p);
@@ -685,7 +688,7 @@ float pr_ccl(UPA_level* lev, int num, int coord, float bottom, float thick, floa
   }
   if (thick > 0.0f) {
     float obar = MISSING;
-    layer_parcel_mean(lev, num, coord, bottom, UPA_thick_top(coord, bottom, thick), Wbar, &obar);
+    layer_parcel_mean(lev, num, coord, bottom, UPA_thick_top(coord, bottom, thick), Wbar, &obar, sfc);
   } else {
     *Wbar = mix_ratio(kelvin(b.td), b.p);
   }
@@ -745,15 +748,15 @@ float energy_index(UPA_level* lev, int num) {
 // bottom 850 mb and no layer it is the Showalter index. -9999.0 for an empty sounding or
 // one starting above 500 mb, a missing temperature at either bound, a parcel whose
 // condensation level cannot be computed, or a parcel temperature that cannot be.
-float lifted_index(UPA_level* lev, int num, int coord, float bottom, float thick, float top) {
+float lifted_index(UPA_level* lev, int num, int coord, float bottom, float thick, float top, const UPA_level* sfc) {
   if (!starts_low(lev, num)) return MISSING;
   UPA_level b, t;
-  level_at(lev, num, coord, bottom, &b);
+  level_at(lev, num, coord, bottom, &b, sfc);
   if (b.t == MISSING) return MISSING;
   level_at(lev, num, top_coord(coord), top, &t);
   if (t.t == MISSING) return MISSING;
   float tk = kelvin(b.t), tdk = kelvin(b.td);
-  if (thick > 0.0f) layer_parcel(lev, num, coord, bottom, thick, b.p, &tk, &tdk);
+  if (thick > 0.0f) layer_parcel(lev, num, coord, bottom, thick, b.p, &tk, &tdk, sfc);
   const float plcl = lcl_pres(tk, tdk, b.p);
   if (plcl == MISSING) return MISSING;
   const float tlcl = lcl_temp(tk, b.p, plcl);
@@ -952,9 +955,9 @@ struct HeightLayer {
 // to the height of the last level (result 0). Without a top height, a height coordinate
 // gives the bottom height plus the asked depth (result 0); otherwise, or without a bottom
 // height, the result is -1.
-HeightLayer height_layer(UPA_level* lev, int num, int coord, float bottom, float top) {
+HeightLayer height_layer(UPA_level* lev, int num, int coord, float bottom, float top, const UPA_level* sfc) {
   HeightLayer L;
-  level_at(lev, num, coord, bottom, &L.b);
+  level_at(lev, num, coord, bottom, &L.b, sfc);
   const int lt = level_at(lev, num, top_coord(coord), top, &L.t);
   if (L.t.dir == MISSING && lt == num) {
     L.result = 0;
@@ -995,7 +998,7 @@ void climb(UPA_level* lev, int num, double base, double top, double dh, Step ste
 // mean (or a present point value) and the top wind present; 0 with the top wind missing,
 // for one level, or without a mean (wind -9999.0); -1 for an empty sounding, a missing
 // bottom, or a top below the bottom (wind -9999.0).
-int layer_wind_mean(UPA_level* lev, int num, int coord, float bottom, float top, WIND* wind) {
+int layer_wind_mean(UPA_level* lev, int num, int coord, float bottom, float top, WIND* wind, const UPA_level* sfc) {
   WIND dummy;
   if (wind == nullptr) wind = &dummy;
   *wind = {MISSING, MISSING};
@@ -1007,7 +1010,7 @@ int layer_wind_mean(UPA_level* lev, int num, int coord, float bottom, float top,
     return 0;
   }
   UPA_level b, t;
-  const int lb = level_at(lev, num, coord, bottom, &b);
+  const int lb = level_at(lev, num, coord, bottom, &b, sfc);
   if (top == MISSING || top == bottom) {
     *wind = {b.dir, b.spd};
     return b.dir != MISSING && b.spd != MISSING ? 1 : 0;
@@ -1049,7 +1052,7 @@ int layer_wind_mean(UPA_level* lev, int num, int coord, float bottom, float top,
 // no storm motion, or a layer without two neighbouring winds; -1 without a bottom height
 // or a usable top. A bottom without a wind starts the hodograph at the first wind above.
 int helicity(UPA_level* lev, int num, int coord, float bottom, float top, const WIND* storm,
-             HELICITY_params* windp) {
+             HELICITY_params* windp, const UPA_level* sfc) {
   if (windp == nullptr) return 0;
   HELICITY_params& r = *windp;
   r = HELICITY_params{};
@@ -1057,7 +1060,7 @@ int helicity(UPA_level* lev, int num, int coord, float bottom, float top, const 
   const VECT c = vect_of(storm->dir, to_ms(storm->spd));
   MESS_print(kTrace, "%f,%f\n", c.x, c.y);
 
-  const HeightLayer L = height_layer(lev, num, coord, bottom, top);
+  const HeightLayer L = height_layer(lev, num, coord, bottom, top, sfc);
   VECT v1 = relative(step_vect(lev, num, L.b), c);
   WIND w1 = wind_of(v1);
   const WIND wb = wind_of(relative(level_vect(L.b), c));
@@ -1114,7 +1117,7 @@ int helicity(UPA_level* lev, int num, int coord, float bottom, float top, const 
 // sounding, one starting above 5000 m, or a layer without two neighbouring winds; -1
 // without a bottom height or a usable top.
 int shear_layer(UPA_level* lev, int num, int coord, float bottom, float top, const WIND* storm,
-                SHEAR_params* windp) {
+                SHEAR_params* windp, const UPA_level* sfc) {
   if (windp == nullptr) return 0;
   SHEAR_params& r = *windp;
   r = SHEAR_params{};
@@ -1122,7 +1125,7 @@ int shear_layer(UPA_level* lev, int num, int coord, float bottom, float top, con
   const VECT c = storm_present(storm) ? vect_of(storm->dir, to_ms(storm->spd)) : VECT{0.0f, 0.0f, 0.0f};
   MESS_print(kTrace, "%f,%f\n", c.x, c.y);
 
-  const HeightLayer L = height_layer(lev, num, coord, bottom, top);
+  const HeightLayer L = height_layer(lev, num, coord, bottom, top, sfc);
   if (L.result < 0) return -1;
   VECT v1 = step_vect(lev, num, L.b);
   float last_dir = wind_of(v1).dir;          // the wind direction of the previous step
@@ -1163,14 +1166,14 @@ int shear_layer(UPA_level* lev, int num, int coord, float bottom, float top, con
 // negative (or missing) cape or no shear. Returns 0, or -1 (both -9999.0) for an empty
 // sounding, no height at bottom, or a mean wind that could not be formed.
 int bulk_richardson(UPA_level* lev, int num, int coord, float bottom, float cape, float* brn,
-                    float* shear) {
+                    float* shear, const UPA_level* sfc) {
   float bdummy, sdummy;
   if (brn == nullptr) brn = &bdummy;
   if (shear == nullptr) shear = &sdummy;
   *brn = *shear = MISSING;
   if (lev == nullptr || num <= 0) return -1;
   UPA_level b;
-  level_at(lev, num, coord, bottom, &b);
+  level_at(lev, num, coord, bottom, &b, sfc);
   if (b.h == MISSING) return -1;
   WIND m1, m2;
   const int r1 = layer_wind_mean(lev, num, kHeightCoord, b.h, b.h + kBrnShallow, &m1);
@@ -1189,10 +1192,10 @@ int bulk_richardson(UPA_level* lev, int num, int coord, float bottom, float cape
 // sounding, a missing bottom or bottom height, a missing cape, or no helicity (no storm
 // motion among them).
 float energy_helicity(UPA_level* lev, int num, int coord, float bottom, const WIND* storm,
-                      float cape) {
+                      float cape, const UPA_level* sfc) {
   if (lev == nullptr || num <= 0 || bottom == MISSING) return MISSING;
   UPA_level b;
-  level_at(lev, num, coord, bottom, &b);
+  level_at(lev, num, coord, bottom, &b, sfc);
   if (b.h == MISSING) return MISSING;
   HELICITY_params hel;
   helicity(lev, num, kHeightCoord, b.h, b.h + kEhiDepth, storm, &hel);

@@ -148,6 +148,14 @@ TEST(ThermAnalyse, SurfaceByHand) {
   EXPECT_EQ(r.p, MISSING);
   UPA_interp(s.sm.data(), s.sm_num(), UNIT_COORD_SFC, 0.0f, &r);  // nothing kept after reset
   EXPECT_EQ(r.p, MISSING);
+  // A layer analysis from the surface passed by hand equals the same layer bottomed at the
+  // surface pressure (the surface is the fixture's first level, 1004 mb); without a
+  // surface, lent or passed, the layer has no bottom.
+  const float by_hand = thickness(s.sm.data(), s.sm_num(), UNIT_COORD_SFC, 0.0f, 500.0f, &s.sfc);
+  const float by_p = thickness(s.sm.data(), s.sm_num(), UNIT_COORD_PRESS, 1004.0f, 500.0f);
+  EXPECT_NE(by_p, MISSING);
+  EXPECT_EQ(by_hand, by_p);
+  EXPECT_EQ(thickness(s.sm.data(), s.sm_num(), UNIT_COORD_SFC, 0.0f, 500.0f), MISSING);
 }
 
 // ---- three stations in one process ------------------------------------------------------
