@@ -51,13 +51,13 @@ constexpr long kMaxOffsetNumber = 1000000;  // bound for each number of a time o
 constexpr int kListWidth = 80;     // line width of the file listing
 constexpr int kListGap = 2;        // blanks between listed names
 
-constexpr M_type kLevelPrint = 0xF;         // prompts and the listing header
-constexpr M_type kLevelWarn = 0xC0;         // missing files and conventions
-constexpr M_type kLevelMess = 0xF00;        // the chosen current file
-constexpr M_type kTraceConv = 0x10000000;   // convention-file matching
-constexpr M_type kTracePath = 0x40000000;   // extracted directories
-constexpr M_type kTraceMatch = 0x80000000;  // name matching and key settings
-constexpr M_type kTraceDebug = 0xF0000000;  // time specifications and dates
+constexpr M_type kLevelPrint = MESS_PRINT;         // prompts and the listing header
+constexpr M_type kLevelWarn = MESS_WARN;         // missing files and conventions
+constexpr M_type kLevelMess = MESS_MESS;        // the chosen current file
+constexpr M_type kTraceConv = mess_sub(MESS_DEBUG, MESS_SUB_A);   // convention-file matching
+constexpr M_type kTracePath = mess_sub(MESS_DEBUG, MESS_SUB_C);   // extracted directories
+constexpr M_type kTraceMatch = mess_sub(MESS_DEBUG, MESS_SUB_D);  // name matching and key settings
+constexpr M_type kTraceDebug = MESS_DEBUG;  // time specifications and dates
 
 constexpr int kExitOk = 0;      // "exit" typed or "list" given
 constexpr int kExitNoFile = 10; // no input file found

@@ -16,13 +16,8 @@
 namespace {
 
 // Flag indices the conversions set.
-constexpr int kFlagDevice = 2;      // output device code
-constexpr int kFlagPlotType = 11;   // plot type code
-constexpr int kFlagFileParam = 15;  // use, calculate or append output files
-constexpr int kFlagBatch = 19;      // batch mode
-constexpr int kFlagHelp = 20;       // help requested
 
-constexpr M_type kBatchLevel = 0xFF;  // print, error and warn: what a batch run shows
+constexpr M_type kBatchLevel = MESS_PRINT | MESS_ERROR | MESS_WARN;  // print, error and warn: what a batch run shows
 constexpr int kAllSwitches = 12;      // plot switch kind that sets every switch
 constexpr int kDefaultDevice = 1;     // device code of the screen
 
@@ -108,7 +103,7 @@ int convert_device(const char* data, void* out) {
   int n = 0;
   char** items = nullptr;
   parse_string(data, ',', &n, &items);
-  FLAG_set(kFlagDevice, n > 0 ? RES_set_device(items[0]) : kDefaultDevice);
+  FLAG_set(FLAG_DEVICE, n > 0 ? RES_set_device(items[0]) : kDefaultDevice);
   if (n >= 2) *static_cast<const char**>(out) = std::strchr(data, ',') + 1;
   free_parsed_array(n, items);
   return 1;
@@ -192,11 +187,11 @@ int RES_conv_data(const char* data, void* out, DEF_convert cvt) {
   if (!data && cvt != CV_batch && cvt != CV_help && cvt != CV_bool) return 0;
   switch (cvt) {
     case CV_batch:
-      FLAG_set(kFlagBatch, 1);
-      if (MESS_check_set() == 0) MESS_set(0, kBatchLevel);
+      FLAG_set(FLAG_BATCH, 1);
+      if (MESS_check_set() == 0) MESS_set(MESS_OP_SET, kBatchLevel);
       return 1;
     case CV_help:
-      FLAG_set(kFlagHelp, 1);
+      FLAG_set(FLAG_HELP, 1);
       return 1;
     case CV_mess:
       MESS_set_str(data);
@@ -209,12 +204,12 @@ int RES_conv_data(const char* data, void* out, DEF_convert cvt) {
     }
     case CV_file_param: {
       int code = keyword_code(kFileParams, data);
-      if (code >= 0) FLAG_set(kFlagFileParam, code);
+      if (code >= 0) FLAG_set(FLAG_FILE_PARAM, code);
       return 1;
     }
     case CV_plot_type: {
       int code = keyword_code(kPlotTypes, data);
-      if (code >= 0) FLAG_set(kFlagPlotType, code);
+      if (code >= 0) FLAG_set(FLAG_PLOT_TYPE, code);
       return 1;
     }
     case CV_draw:

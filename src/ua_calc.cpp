@@ -18,12 +18,11 @@
 
 namespace {
 
-constexpr double kCtoK = 273.15;  // Celsius to kelvin
 
-constexpr M_type kTrace = 0x40000000;  // walk and ascent traces, debug sub-level c
+constexpr M_type kTrace = mess_sub(MESS_DEBUG, MESS_SUB_C);  // walk and ascent traces, debug sub-level c
 
-constexpr int kPressCoord = 100;  // the pressure coordinate code
-constexpr int kSurfCoord = 1;     // the surface coordinate code
+constexpr int kPressCoord = UNIT_COORD_PRESS;
+constexpr int kSurfCoord = UNIT_COORD_SFC;
 
 constexpr float kLowSounding = 500.0f;  // a sounding must start at or below this (mb)
 constexpr float kCapLimit = 500.0f;     // cap searches count only pressures above this (mb)
@@ -48,12 +47,10 @@ constexpr float kSweatMinSpd = 15.0f;    // knots at both levels for the shear t
 constexpr float kSweatDir850Lo = 135.0f, kSweatDir850Hi = 250.0f;
 constexpr float kSweatDir500Lo = 210.0f, kSweatDir500Hi = 310.0f;
 
-// Kelvin of a Celsius value; missing stays missing.
-float kelvin(float c) { return c == MISSING ? MISSING : static_cast<float>(c + kCtoK); }
-
-// Celsius of a kelvin value; missing (or the 0.0 "nothing to report" of the adiabat and
-// mixing-ratio functions) gives missing.
-float celsius(float k) { return k == MISSING || k <= 0.0f ? MISSING : static_cast<float>(k - kCtoK); }
+// Conversions keep the one missing rule of zudunits.h: a missing value (or the 0.0
+// "nothing to report" of the adiabat and mixing-ratio functions, as kelvin) stays missing.
+constexpr auto kelvin = unit_kelvin;
+constexpr auto celsius = unit_celsius;
 
 bool valid_pres(float p) { return p != MISSING && p > 0.0f; }
 
@@ -488,7 +485,7 @@ float energy_calc(const UPA_level* par1, const UPA_level* par2, const UPA_level*
     return MISSING;
   const double tp = (static_cast<double>(par1->t) + par2->t) / 2.0;
   const double te = (static_cast<double>(env1->t) + env2->t) / 2.0;
-  return static_cast<float>(kGravity * (tp - te) / (te + kCtoK) *
+  return static_cast<float>(kGravity * (tp - te) / (te + UNIT_C_TO_K) *
                             (static_cast<double>(env2->h) - env1->h));
 }
 
@@ -655,7 +652,7 @@ float cap_strength(UPA_level* lev, int num, int coord, float bottom, float thick
   bool found = false;
   double max_dt = 0.0;
   if (l.t != MISSING) {
-    max_dt = static_cast<double>(l.t) - (tlcl - kCtoK);
+    max_dt = static_cast<double>(l.t) - (tlcl - UNIT_C_TO_K);
     found = true;
   }
   for (int k = ll; k < num && lev[k].p != MISSING && lev[k].p > kCapLimit; ++k) {
@@ -698,7 +695,7 @@ float pr_ccl(UPA_level* lev, int num, int coord, float bottom, float thick, floa
   int j = -1, i = -1;  // last level below the crossing, first level above it
   for (int k = lb; k < num; ++k) {
     if (lev[k].t == MISSING || !valid_pres(lev[k].p)) continue;
-    if (temp_on_mixrat(w, lev[k].p) > lev[k].t + kCtoK) {
+    if (temp_on_mixrat(w, lev[k].p) > lev[k].t + UNIT_C_TO_K) {
       i = k;
       break;
     }
@@ -714,7 +711,7 @@ float pr_ccl(UPA_level* lev, int num, int coord, float bottom, float thick, floa
     const float pcf = static_cast<float>(pc);
     const float te = interp_temp(lev[j].t, lev[i].t, pj, pi, pcf);
     if (te == MISSING) break;
-    const double x = static_cast<double>(temp_on_mixrat(w, pcf)) - (te + kCtoK);
+    const double x = static_cast<double>(temp_on_mixrat(w, pcf)) - (te + UNIT_C_TO_K);
     if (x * x < kCclTol) break;
     pc = x > 0.0 ? pc + d : pc - d;
     d /= 2.0;
@@ -733,7 +730,7 @@ float energy_index(UPA_level* lev, int num) {
     if (l.t == MISSING || l.td == MISSING || l.h == MISSING) return static_cast<double>(MISSING);
     const float w = mix_ratio(kelvin(l.td), l.p);
     if (w == MISSING) return static_cast<double>(MISSING);
-    return kCpCal * (l.t + kCtoK) + l.h * kGravCgs * 100.0 / kErgPerCal + kLatentCal * w;
+    return kCpCal * (l.t + UNIT_C_TO_K) + l.h * kGravCgs * 100.0 / kErgPerCal + kLatentCal * w;
   };
   const double e850 = energy(l850), e500 = energy(l500);
   if (e850 == MISSING || e500 == MISSING) return MISSING;
@@ -850,7 +847,6 @@ float sweat_index(UPA_level* lev, int num) {
 
 namespace {
 
-constexpr double kKnotToMs = 0.5144;        // knots to m/s
 constexpr double kHelStep = 100.0;          // helicity integration step, m
 constexpr double kShearStep = 500.0;        // shear integration step, m
 constexpr double kTopMargin = 10.0;         // lets the last step reach a top that is a level, m
@@ -858,10 +854,10 @@ constexpr float kHighSounding = 5000.0f;    // a wind sounding starting above th
 constexpr float kBrnShallow = 500.0f;       // low-level mean wind layer of the bulk shear, m
 constexpr float kBrnDeep = 6000.0f;         // deep mean wind layer of the bulk shear, m
 constexpr float kEhiDepth = 2000.0f;        // helicity layer of the energy-helicity index, m
-constexpr double kEhiDivisor = 160000.0;    // scales CAPE times helicity to an index near 1
-constexpr int kHeightCoord = 103;           // the height coordinate code
+constexpr double kEhiDivisor = UNIT_EHI_DIVISOR;
+constexpr int kHeightCoord = UNIT_COORD_HEIGHT;
 constexpr long kMaxSteps = 100000;          // ceiling on integration steps (10000 km at 100 m)
-constexpr M_type kTraceBounds = 0x80000000; // bound levels of the layer mean wind, debug sub-level d
+constexpr M_type kTraceBounds = mess_sub(MESS_DEBUG, MESS_SUB_D); // bound levels of the layer mean wind, debug sub-level d
 
 constexpr VECT kNoVect = {MISSING, MISSING, 0.0f};  // a vector without a wind
 
@@ -872,7 +868,7 @@ bool pressure_coord(int coord) {
 }
 
 // Knots to m/s; missing stays missing.
-float to_ms(float kt) { return kt == MISSING ? MISSING : static_cast<float>(kt * kKnotToMs); }
+constexpr auto to_ms = unit_knot_to_ms;
 
 // The vector of a wind (direction, speed); missing components when either is missing.
 VECT vect_of(float dir, float spd) {

@@ -711,10 +711,10 @@ int read_whole(UPA_report* r, FirstTokens* first) {
   }
   finish_block();
   if (scan.incomplete)
-    MESS_print(0x000000C0, "UPA_read: Station block %d (%s) is incomplete\n", stat_num, r->id);
+    MESS_print(MESS_WARN, "UPA_read: Station block %d (%s) is incomplete\n", stat_num, r->id);
   // A report holds 200 significant and 100 wind levels; a longer ascent loses its top.
   if (sig_dropped > 0 || wnd_dropped > 0)
-    MESS_print(0x000000C0,
+    MESS_print(MESS_WARN,
                "UPA_read: Station %s: %d significant and %d wind levels beyond the report's "
                "200 and 100 dropped\n",
                r->id, sig_dropped, wnd_dropped);
@@ -876,8 +876,6 @@ void close_current() {
 
 namespace {
 
-constexpr double kKnotsPerMs = 1.944;    // kind 12 stores speeds in m/s
-constexpr double kFeetPerMetre = 3.2808; // kind 12 stores wind-level heights in m
 constexpr float kOldVersion = 1.0f;      // files without a "version" attribute
 constexpr float kVersion = 1.1f;         // files that carry one
 constexpr float kNo925Mark = 850.0f;     // pressure at level 2 of a file without 925 mb
@@ -900,8 +898,8 @@ bool metric_kind() { return file_type == UPA_KIND_CDF_REP; }
 float convert(float v, double factor) {
   return v == MISSING ? MISSING : static_cast<float>(static_cast<double>(v) * factor);
 }
-float speed_knots(float v) { return metric_kind() ? convert(v, kKnotsPerMs) : v; }
-float height_feet(float v) { return metric_kind() ? convert(v, kFeetPerMetre) : v; }
+float speed_knots(float v) { return metric_kind() ? convert(v, UNIT_MS_TO_KNOT) : v; }
+float height_feet(float v) { return metric_kind() ? convert(v, UNIT_M_TO_FT) : v; }
 
 // Kind of a file that begins like netCDF: 11 with a "station" dimension, 12 with a
 // "report" one instead; -1 when the netCDF library cannot open it or it has neither
