@@ -119,6 +119,31 @@ void layer_parcel(UPA_level* lev, int num, int coord, float bottom, float thick,
   *tdk = td > 0.0f ? td : MISSING;
 }
 
+// The start of a lifted parcel: its temperature and dew point (K) at pressure p (mb), its
+// lifting condensation level (mb) and the temperature there (K).
+struct ParcelStart {
+  float tk = MISSING, tdk = MISSING, p = MISSING, plcl = MISSING, tlcl = MISSING;
+};
+
+// Lifts air of tk and tdk (K) at p (mb) dry-adiabatically to its condensation level.
+// Returns false when that level cannot be computed.
+bool lift_to_lcl(float tk, float tdk, float p, ParcelStart* s) {
+  *s = {tk, tdk, p, lcl_pres(tk, tdk, p), MISSING};
+  if (s->plcl == MISSING) return false;
+  s->tlcl = lcl_temp(tk, p, s->plcl);
+  return true;
+}
+
+// The parcel of the sounding at the interpolated bottom b, or of the mean of the layer
+// thick above bottom when thick > 0, lifted to its condensation level. Returns false
+// when that level cannot be computed.
+bool source_parcel(UPA_level* lev, int num, int coord, float bottom, float thick,
+                   const UPA_level& b, const UPA_level* sfc, ParcelStart* s) {
+  float tk = kelvin(b.t), tdk = kelvin(b.td);
+  if (thick > 0.0f) layer_parcel(lev, num, coord, bottom, thick, b.p, &tk, &tdk, sfc);
+  return lift_to_lcl(tk, tdk, b.p, s);
+}
+
 }  // namespace
 
 // ---- the layer walk --------------------------------------------------------------------
@@ -489,6 +514,128 @@ float energy_calc(const UPA_level* par1, const UPA_level* par2, const UPA_level*
                             (static_cast<double>(env2->h) - env1->h));
 }
 
+namespace {
+
+// One parcel ascent in progress: the parcel and environment at the lower (1) and upper
+// (2) end of the current step, and the energies summed so far.
+struct Ascent {
+  UPA_level* lev;
+  int num;
+  PARCEL_params& r;
+  UPA_level par1{}, env1{}, par2{}, env2{};
+  double bplus = 0.0, bminus = 0.0, babove = 0.0;  // positive, inhibiting, above-LFC negative
+  double cap = 0.0;       // largest environment-minus-parcel temperature below 500 mb, C
+  int state = 0;          // 0 below the LFC, 1 above it, 2 above the EL
+  bool positive = false;  // the last segment had positive energy
+
+  // Chooses the parcel: blev when it carries a pressure; else the mean of the layer thick
+  // above bottom (thick > 0), else the sounding at bottom; copies the choice into blev.
+  // Returns the interpolation index of the start.
+  int start(UPA_level* blev, int coord, float bottom, float thick, const UPA_level* sfc) {
+    if (blev != nullptr && blev->p != MISSING) {
+      const int l1 = level_at(lev, num, kPressCoord, blev->p, &env1);
+      par1 = *blev;
+      return l1;
+    }
+    const int l1 = level_at(lev, num, coord, bottom, &env1, sfc);
+    par1 = env1;
+    if (thick > 0.0f) {
+      float tk, tdk;
+      layer_parcel(lev, num, coord, bottom, thick, par1.p, &tk, &tdk, sfc);
+      par1.t = celsius(tk);
+      par1.td = celsius(tdk);
+    }
+    if (blev != nullptr) *blev = par1;
+    return l1;
+  }
+
+  void update_cap(const UPA_level& env, const UPA_level& par) {
+    if (env.p != MISSING && env.p > kCapLimit && env.t != MISSING && par.t != MISSING)
+      cap = std::max(cap, static_cast<double>(env.t) - par.t);
+  }
+
+  // Dry ascent from the start (index l1) to the condensation level along the sounding's
+  // own levels, on the dry adiabat theta_d (K).
+  void dry(int l1, float theta_d) {
+    UPA_level lcl;
+    const int lt = level_at(lev, num, kPressCoord, r.plcl, &lcl);
+    const UPA_level from = env1;
+    par2 = par1;
+    env2 = env1;
+    layer_walk(lev, num, from, l1, lcl, lt, &UPA_level::t,
+               [&](WalkSeg kind, int j, int i, const UPA_level&, const UPA_level& hi, double) {
+                 level_at(lev, num, kPressCoord, hi.p, &env2);
+                 par2 = env2;
+                 par2.t = celsius(temp_on_dryad(theta_d, hi.p));
+                 update_cap(env2, par2);
+                 const float e = energy_calc(&par1, &par2, &env1, &env2);
+                 MESS_print(kTrace, "%s  %5.1f,%5.1f %5.1f,%5.1f %5.1f,%5.1f = %5.1f\n",
+                            walk_label(kind, j, i).c_str(), env1.t, env2.t, env1.p, env2.p,
+                            par1.t, par2.t, e);
+                 // Below the condensation level the parcel is not free: warmth there is no
+                 // convective energy, a cold parcel there is inhibition.
+                 if (e != MISSING && e < 0.0f) bminus -= e;
+                 par1 = par2;
+                 env1 = env2;
+               });
+  }
+
+  // Books the energy e (J/kg) of one moist step whose mid-pressure is pm (mb).
+  void book(float e, float pm) {
+    if (e >= 0.0f && state == 0) {
+      r.lfc = pm;
+      state = 1;
+    }
+    if (e < 0.0f && state == 0) bminus -= e;
+    if (e > 0.0f) {
+      bplus += e;
+      positive = true;
+    }
+    if (e < 0.0f && state != 0) {
+      babove -= e;
+      // Every top of a positive area is an equilibrium level; the last one, the top of
+      // the highest positive area, stands, and the maximum parcel level is sought above it.
+      if (positive) {
+        r.el = pm;
+        r.mpl = MISSING;
+        r.Bel = static_cast<float>(bplus - babove);
+        state = 2;
+      }
+      positive = false;
+    }
+    if (babove >= bplus && state == 2 && r.mpl == MISSING) {
+      r.mpl = pm;
+      r.Bmpl = static_cast<float>(bplus - babove);
+    }
+  }
+
+  // Moist ascent from the condensation level along the saturated adiabat r.Satad in
+  // fixed pressure steps, to the top of the sounding or its last temperature.
+  void moist() {
+    const float ptop = valid_pres(lev[num - 1].p) ? lev[num - 1].p : 0.0f;
+    for (int step = 1;; ++step) {
+      const float p = static_cast<float>(r.plcl - kMoistStep * step);
+      if (!(p > ptop)) break;
+      par1 = par2;
+      env1 = env2;
+      level_at(lev, num, kPressCoord, p, &env2);
+      if (env2.t == MISSING) break;
+      par2 = env2;
+      par2.t = celsius(temp_on_satad(r.Satad, p));
+      update_cap(env2, par2);
+      const float e = energy_calc(&par1, &par2, &env1, &env2);
+      MESS_print(kTrace, "%5.1f,%5.1f %5.1f,%5.1f %5.1f,%5.1f = %5.1f\n", env1.t, env2.t,
+                 env1.p, env2.p, par1.t, par2.t, e);
+      if (e != MISSING)
+        book(e, static_cast<float>((static_cast<double>(par1.p) + par2.p) / 2.0));
+      MESS_print(kTrace, "   %5.1f-%5.1f-%5.1f %5.1f,%5.1f,%5.1f %5.1f-%5.1f\n", bplus, bminus,
+                 babove, r.lfc, r.el, r.mpl, r.Bel, r.Bmpl);
+    }
+  }
+};
+
+}  // namespace
+
 // Lifts a parcel through the sounding and fills *params with its condensation level,
 // level of free convection, equilibrium and maximum parcel levels, positive and negative
 // energy, cap strength and maximum updraft. CAPE is the positive energy above the LFC;
@@ -511,121 +658,29 @@ int parcel_calc(UPA_level* lev, int num, UPA_level* blev, int coord, float botto
   };
   if (lev == nullptr || num <= 0 || bottom == MISSING) return no_ascent();
 
-  UPA_level par1, env1;
-  int l1;
-  if (blev != nullptr && blev->p != MISSING) {
-    l1 = level_at(lev, num, kPressCoord, blev->p, &env1);
-    par1 = *blev;
-  } else {
-    l1 = level_at(lev, num, coord, bottom, &env1, sfc);
-    par1 = env1;
-    if (thick > 0.0f) {
-      float tk, tdk;
-      layer_parcel(lev, num, coord, bottom, thick, par1.p, &tk, &tdk, sfc);
-      par1.t = celsius(tk);
-      par1.td = celsius(tdk);
-    }
-    if (blev != nullptr) *blev = par1;
-  }
-  MESS_print(kTrace, "P:%6.1f H:%7.0f T:%7.1f Td:%7.1f Dir:%6.0f Spd:%6.0f\n", par1.p, par1.h,
-             par1.t, par1.td, par1.dir, par1.spd);
+  Ascent a{lev, num, r};
+  const int l1 = a.start(blev, coord, bottom, thick, sfc);
+  MESS_print(kTrace, "P:%6.1f H:%7.0f T:%7.1f Td:%7.1f Dir:%6.0f Spd:%6.0f\n", a.par1.p, a.par1.h,
+             a.par1.t, a.par1.td, a.par1.dir, a.par1.spd);
 
-  const float tk = kelvin(par1.t);
-  const float plcl = lcl_pres(tk, kelvin(par1.td), par1.p);
-  if (plcl == MISSING) return no_ascent();
-  const float tlcl = lcl_temp(tk, par1.p, plcl);
-  if (tlcl <= 0.0f) return no_ascent();
-  r.plcl = plcl;
-  r.tlcl = tlcl;
-  const float theta_d = pot_temp(tlcl, plcl);
-
-  double bplus = 0.0, bminus = 0.0, babove = 0.0;  // positive, inhibiting, above-LFC negative
-  double cap = 0.0;
-  const auto update_cap = [&cap](const UPA_level& env, const UPA_level& par) {
-    if (env.p != MISSING && env.p > kCapLimit && env.t != MISSING && par.t != MISSING)
-      cap = std::max(cap, static_cast<double>(env.t) - par.t);
-  };
-  if (env1.t != MISSING && par1.t != MISSING) cap = std::max(cap, static_cast<double>(env1.t) - par1.t);
-
-  // Dry ascent to the condensation level along the sounding's own levels.
-  UPA_level lcl;
-  const int lt = level_at(lev, num, kPressCoord, plcl, &lcl);
-  const UPA_level start = env1;
-  UPA_level par2 = par1, env2 = env1;
-  layer_walk(lev, num, start, l1, lcl, lt, &UPA_level::t,
-             [&](WalkSeg kind, int j, int i, const UPA_level&, const UPA_level& hi, double) {
-               level_at(lev, num, kPressCoord, hi.p, &env2);
-               par2 = env2;
-               par2.t = celsius(temp_on_dryad(theta_d, hi.p));
-               update_cap(env2, par2);
-               const float e = energy_calc(&par1, &par2, &env1, &env2);
-               MESS_print(kTrace, "%s  %5.1f,%5.1f %5.1f,%5.1f %5.1f,%5.1f = %5.1f\n",
-                          walk_label(kind, j, i).c_str(), env1.t, env2.t, env1.p, env2.p, par1.t,
-                          par2.t, e);
-               // Below the condensation level the parcel is not free: warmth there is no
-               // convective energy, a cold parcel there is inhibition.
-               if (e != MISSING && e < 0.0f) bminus -= e;
-               par1 = par2;
-               env1 = env2;
-             });
-
-  // Moist ascent along the saturated adiabat in fixed pressure steps.
-  r.Satad = thetae_on_satad(tlcl, plcl);
-  const float ptop = valid_pres(lev[num - 1].p) ? lev[num - 1].p : 0.0f;
-  int state = 0;          // 0 below the LFC, 1 above it, 2 above the EL
-  bool positive = false;  // the last segment had positive energy
-  for (int step = 1;; ++step) {
-    const float p = static_cast<float>(plcl - kMoistStep * step);
-    if (!(p > ptop)) break;
-    par1 = par2;
-    env1 = env2;
-    level_at(lev, num, kPressCoord, p, &env2);
-    if (env2.t == MISSING) break;
-    par2 = env2;
-    par2.t = celsius(temp_on_satad(r.Satad, p));
-    update_cap(env2, par2);
-    const float e = energy_calc(&par1, &par2, &env1, &env2);
-    MESS_print(kTrace, "%5.1f,%5.1f %5.1f,%5.1f %5.1f,%5.1f = %5.1f\n", env1.t, env2.t, env1.p,
-               env2.p, par1.t, par2.t, e);
-    if (e != MISSING) {
-      const float pm = static_cast<float>((static_cast<double>(par1.p) + par2.p) / 2.0);
-      if (e >= 0.0f && state == 0) {
-        r.lfc = pm;
-        state = 1;
-      }
-      if (e < 0.0f && state == 0) bminus -= e;
-      if (e > 0.0f) {
-        bplus += e;
-        positive = true;
-      }
-      if (e < 0.0f && state != 0) {
-        babove -= e;
-        // Every top of a positive area is an equilibrium level; the last one, the top of
-        // the highest positive area, stands, and the maximum parcel level is sought above it.
-        if (positive) {
-          r.el = pm;
-          r.mpl = MISSING;
-          r.Bel = static_cast<float>(bplus - babove);
-          state = 2;
-        }
-        positive = false;
-      }
-      if (babove >= bplus && state == 2 && r.mpl == MISSING) {
-        r.mpl = pm;
-        r.Bmpl = static_cast<float>(bplus - babove);
-      }
-    }
-    MESS_print(kTrace, "   %5.1f-%5.1f-%5.1f %5.1f,%5.1f,%5.1f %5.1f-%5.1f\n", bplus, bminus,
-               babove, r.lfc, r.el, r.mpl, r.Bel, r.Bmpl);
-  }
+  ParcelStart ps;
+  if (!lift_to_lcl(kelvin(a.par1.t), kelvin(a.par1.td), a.par1.p, &ps) || ps.tlcl <= 0.0f)
+    return no_ascent();
+  r.plcl = ps.plcl;
+  r.tlcl = ps.tlcl;
+  if (a.env1.t != MISSING && a.par1.t != MISSING)
+    a.cap = std::max(a.cap, static_cast<double>(a.env1.t) - a.par1.t);
+  a.dry(l1, pot_temp(ps.tlcl, ps.plcl));
+  r.Satad = thetae_on_satad(ps.tlcl, ps.plcl);
+  a.moist();
 
   // An ascent that never becomes free has no inhibition to overcome: the negative area of
   // the whole column is no convective inhibition.
-  if (state == 0) bminus = 0.0;
-  r.Bplus = static_cast<float>(bplus);
-  r.Bminus = static_cast<float>(bminus);
-  r.cap = static_cast<float>(cap);
-  if (bplus > 0.0) r.wmax = static_cast<float>(std::sqrt(2.0 * bplus));
+  if (a.state == 0) a.bminus = 0.0;
+  r.Bplus = static_cast<float>(a.bplus);
+  r.Bminus = static_cast<float>(a.bminus);
+  r.cap = static_cast<float>(a.cap);
+  if (a.bplus > 0.0) r.wmax = static_cast<float>(std::sqrt(2.0 * a.bplus));
   return 1;
 }
 
@@ -638,12 +693,10 @@ float cap_strength(UPA_level* lev, int num, int coord, float bottom, float thick
   if (lev == nullptr || num <= 0 || bottom == MISSING) return MISSING;
   UPA_level b;
   level_at(lev, num, coord, bottom, &b, sfc);
-  float tk = kelvin(b.t), tdk = kelvin(b.td);
-  if (thick > 0.0f) layer_parcel(lev, num, coord, bottom, thick, b.p, &tk, &tdk, sfc);
-  const float plcl = lcl_pres(tk, tdk, b.p);
-  if (plcl == MISSING) return MISSING;
-  const float tlcl = lcl_temp(tk, b.p, plcl);
-  if (tlcl <= 0.0f) return MISSING;
+  ParcelStart ps;
+  if (!source_parcel(lev, num, coord, bottom, thick, b, sfc, &ps) || ps.tlcl <= 0.0f)
+    return MISSING;
+  const float tk = ps.tk, plcl = ps.plcl, tlcl = ps.tlcl;
   const bool dry = plcl < kCapLimit;
   const float label = dry ? pot_temp(tk, b.p) : thetae_on_satad(tlcl, plcl);
 
@@ -752,11 +805,9 @@ float lifted_index(UPA_level* lev, int num, int coord, float bottom, float thick
   if (b.t == MISSING) return MISSING;
   level_at(lev, num, top_coord(coord), top, &t);
   if (t.t == MISSING) return MISSING;
-  float tk = kelvin(b.t), tdk = kelvin(b.td);
-  if (thick > 0.0f) layer_parcel(lev, num, coord, bottom, thick, b.p, &tk, &tdk, sfc);
-  const float plcl = lcl_pres(tk, tdk, b.p);
-  if (plcl == MISSING) return MISSING;
-  const float tlcl = lcl_temp(tk, b.p, plcl);
+  ParcelStart ps;
+  if (!source_parcel(lev, num, coord, bottom, thick, b, sfc, &ps)) return MISSING;
+  const float tk = ps.tk, plcl = ps.plcl, tlcl = ps.tlcl;
   float tp;
   if (t.p != MISSING && t.p > plcl)
     tp = celsius(temp_on_dryad(pot_temp(tk, b.p), t.p));
