@@ -271,6 +271,61 @@ bool interp_field(const UPA_level* levels, const float* data, int n, int i, Coor
   return give(flo + (static_cast<double>(fhi) - flo) * w);
 }
 
+// Places the report's tropopause and maximum wind (slots 22, 23) into the thermodynamic
+// profile merge of n levels by pressure: a coinciding level takes the tropopause but keeps
+// its height, and keeps its observed temperature and dew point for the maximum wind, whose
+// missing values come from the neighbouring levels. man_index receives their positions.
+void place_trop_mwnd(const UPA_level* man, UPA_level* merge, int& j, int* man_index) {
+  man_index[UPA_SLOT_TROP] = IMISSING;
+  man_index[UPA_SLOT_MWND] = IMISSING;
+  const UPA_level& trop = man[UPA_SLOT_TROP];
+  if (trop.p != MISSING) {
+    bool same = false;
+    const int pos = place_level(merge, j, man_index, &UPA_level::p, trop.p, false, &same);
+    if (pos >= 0) {
+      const float h = merge[pos].h;  // a coinciding level keeps its height
+      merge[pos] = trop;
+      merge[pos].h = same ? h : MISSING;
+      man_index[UPA_SLOT_TROP] = pos;
+    }
+  }
+  const UPA_level& mwnd = man[UPA_SLOT_MWND];
+  if (mwnd.p != MISSING) {
+    bool same = false;
+    const int pos = place_level(merge, j, man_index, &UPA_level::p, mwnd.p, false, &same);
+    if (pos >= 0) {
+      UPA_level& lev = merge[pos];
+      lev.p = mwnd.p;
+      lev.dir = mwnd.dir;
+      lev.spd = mwnd.spd;
+      // Observed values of a coinciding level stay; the rest comes from the neighbours
+      // (an absent neighbour counts as missing and leaves the value missing).
+      const UPA_level& below = pos > 0 ? merge[pos - 1] : kMissingLevel;
+      const UPA_level& above = pos + 1 < j ? merge[pos + 1] : kMissingLevel;
+      if (lev.t == MISSING) lev.t = interp_temp(below.t, above.t, below.p, above.p, lev.p);
+      if (lev.td == MISSING) lev.td = interp_temp(below.td, above.td, below.p, above.p, lev.p);
+      man_index[UPA_SLOT_MWND] = pos;
+    }
+  }
+
+}
+
+// Removes the levels that are colder in potential temperature than the last kept level
+// below them by more than 3 K (an error of the report), and those without a temperature.
+void screen_superadiabatic(UPA_level* merge, int& j, int* man_index) {
+  double theta_prev = j > 0 ? level_theta(merge[0]) : MISSING;
+  for (int pos = 0; pos < j;) {
+    const double theta = level_theta(merge[pos]);
+    if (theta - theta_prev < kSuperadiabatic) {
+      MESS_print(kTrace, "BAD: %d = %1.0f\n", pos, merge[pos].p);
+      remove_level(merge, j, pos, man_index);
+      continue;
+    }
+    theta_prev = theta;
+    ++pos;
+  }
+}
+
 }  // namespace
 
 // ---- coordinates and layer offsets ------------------------------------------------------
@@ -592,51 +647,8 @@ int UPA_sm_merge(UPA_report* report, UPA_level* merge, int* man_index) {
     MESS_print(kTrace, "PS: %d = %1.0f\n", j, merge[j].p);
   }
 
-  man_index[UPA_SLOT_TROP] = IMISSING;
-  man_index[UPA_SLOT_MWND] = IMISSING;
-  const UPA_level& trop = man[UPA_SLOT_TROP];
-  if (trop.p != MISSING) {
-    bool same = false;
-    const int pos = place_level(merge, j, man_index, &UPA_level::p, trop.p, false, &same);
-    if (pos >= 0) {
-      const float h = merge[pos].h;  // a coinciding level keeps its height
-      merge[pos] = trop;
-      merge[pos].h = same ? h : MISSING;
-      man_index[UPA_SLOT_TROP] = pos;
-    }
-  }
-  const UPA_level& mwnd = man[UPA_SLOT_MWND];
-  if (mwnd.p != MISSING) {
-    bool same = false;
-    const int pos = place_level(merge, j, man_index, &UPA_level::p, mwnd.p, false, &same);
-    if (pos >= 0) {
-      UPA_level& lev = merge[pos];
-      lev.p = mwnd.p;
-      lev.dir = mwnd.dir;
-      lev.spd = mwnd.spd;
-      // Observed values of a coinciding level stay; the rest comes from the neighbours
-      // (an absent neighbour counts as missing and leaves the value missing).
-      const UPA_level& below = pos > 0 ? merge[pos - 1] : kMissingLevel;
-      const UPA_level& above = pos + 1 < j ? merge[pos + 1] : kMissingLevel;
-      if (lev.t == MISSING) lev.t = interp_temp(below.t, above.t, below.p, above.p, lev.p);
-      if (lev.td == MISSING) lev.td = interp_temp(below.td, above.td, below.p, above.p, lev.p);
-      man_index[UPA_SLOT_MWND] = pos;
-    }
-  }
-
-  // Superadiabatic screening: a level colder in potential temperature than the last kept
-  // level below it by more than 3 K is an error of the report, as is a missing temperature.
-  double theta_prev = j > 0 ? level_theta(merge[0]) : MISSING;
-  for (int pos = 0; pos < j;) {
-    const double theta = level_theta(merge[pos]);
-    if (theta - theta_prev < kSuperadiabatic) {
-      MESS_print(kTrace, "BAD: %d = %1.0f\n", pos, merge[pos].p);
-      remove_level(merge, j, pos, man_index);
-      continue;
-    }
-    theta_prev = theta;
-    ++pos;
-  }
+  place_trop_mwnd(man, merge, j, man_index);
+  screen_superadiabatic(merge, j, man_index);
   return j;
 }
 
