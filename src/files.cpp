@@ -674,6 +674,195 @@ int FILE_set_name(const char* type) {
   return 0;
 }
 
+namespace {
+
+// Matching of a typed name against the file-name template: the name is copied element by
+// element while it agrees with the template; from the first disagreement on the rest of
+// the name is copied unchanged.
+struct TemplateMatch {
+  const std::string& name;  // the typed name
+  const std::string& tmpl;  // the template
+  std::string out;          // the resolved name so far
+  std::size_t s = 0;        // position in the name
+  std::size_t t = 0;        // position in the template
+  int w = 0;                // 0 nothing matched, 1 directory, 2 date digits, 3 name used up
+  bool local = false;       // the name has no directory part
+  bool in_group = false;    // inside a "{...}" group of literal text
+  bool done = false;        // the rest of the name has been copied
+
+  void copy_rest() {
+    out += name.substr(s);
+    s = name.size();
+    done = true;
+  }
+
+  void dir(const Element& e) {
+    t = e.next;
+    if (FILE_fullpath(name.c_str())) {
+      std::size_t point = walk_back(name, count_separators(tmpl, t, "/\\:"));
+      if (point > s) {
+        out += name.substr(s, point - s);
+        s = point;
+      }
+    } else {
+      std::string d = dir_value(e);
+      put_dir(d, tmpl, &t, &out);
+      if (t < tmpl.size() && tmpl[t] == '/') {
+        out += '/';
+        ++t;
+      }
+    }
+    w = 1;
+  }
+
+  void date(const Element& e) {
+    std::size_t width = date_width(e.code);
+    if (name.size() - s < width || !read_name_field(e.code, name.substr(s, width))) {
+      copy_rest();
+      return;
+    }
+    out += name.substr(s, width);
+    s += width;
+    w = 2;
+    if (e.code == 'd' || e.code == 'j') match_interval(set.day, 86400, e.count);
+    if (e.code == 'h') match_interval(set.hour, 3600, e.count);
+    if (e.code == 'n') match_interval(set.min, 60, e.count);
+    t = e.next;
+  }
+
+  void extension(const Element& e) {
+    std::string run = literal_run(tmpl, e.next);
+    std::size_t at = run.empty() ? name.size() : name.find(run, s);
+    if (!ext.empty()) {
+      out += ext;
+      if (at != std::string::npos) s = at;
+    } else if (at == std::string::npos) {
+      copy_rest();
+      return;
+    } else {
+      std::string piece = name.substr(s, at - s);
+      ext = piece.substr(0, kMaxExt);
+      out += piece;
+      s = at;
+    }
+    t = e.next;
+  }
+
+  void key(const Element& e) {
+    const std::string& k = keys[static_cast<unsigned char>(e.code)];
+    if (k.empty()) {
+      copy_rest();
+      return;
+    }
+    std::string v = e.has_count ? k.substr(0, e.count) : k;
+    out += v;
+    s = std::min(name.size(), s + v.size());
+    t = e.next;
+  }
+
+  void literal(const Element& e) {
+    char c = e.code;
+    bool more = s < name.size();
+    if (w > 0 && more && name[s] == c) {
+      out += c;
+      t = e.next;
+      if (++s == name.size()) w = 3;
+    } else if (w > 1 && more) {
+      copy_rest();
+    } else if (w != 0 || (more && name[s] == c)) {
+      out += c;
+      t = e.next;
+      if ((w > 1 || local) && more) ++s;
+    } else {
+      copy_rest();
+    }
+  }
+
+  // One step: a character of a literal group, or one template element.
+  void step() {
+    if (in_group && tmpl[t] != '%') {
+      if (tmpl[t] == '}') {
+        in_group = false;
+        w = 1;
+      } else {
+        out += tmpl[t];
+      }
+      ++t;
+      return;
+    }
+    Element e = parse_element(tmpl, t);
+    switch (e.kind) {
+      case Kind::kStar: copy_rest(); break;
+      case Kind::kOpen:
+        in_group = true;
+        t = e.next;
+        break;
+      case Kind::kDir:
+      case Kind::kResDir: dir(e); break;
+      case Kind::kDate: date(e); break;
+      case Kind::kExt: extension(e); break;
+      case Kind::kKey: key(e); break;
+      case Kind::kChar:
+      case Kind::kClose: literal(e); break;
+    }
+  }
+
+  void run() {
+    while (!done && t < tmpl.size()) {
+      MESS_print(kTraceMatch, "FILES:%s:%s:%s:%s:%s:%d\n", tmpl.c_str() + t, name.c_str() + s,
+                 out.c_str(), name.c_str(), out.c_str(), w);
+      step();
+    }
+  }
+};
+
+// Cuts a "#yyyy[mm[dd[hh[nn]]]]" suffix (after the first character) off the name and
+// makes it the requested time.
+void take_time_suffix(std::string& name) {
+  std::size_t hash = is_time_spec(name) ? std::string::npos : name.find('#', 1);
+  if (hash == std::string::npos) return;
+  int f[5];
+  int nf = 0;
+  read_date_digits(name.c_str() + hash + 1, f, &nf);
+  int* fields[5] = {&set.year, &set.month, &set.day, &set.hour, &set.min};
+  for (int i = 0; i < nf; ++i) *fields[i] = f[i];
+  name.resize(hash);
+}
+
+// Resolves the names that bypass template matching: "@name", stream names, any name
+// without a template, time specifications, "none" and a full path against a full-path
+// template. Returns true when `out_file` has been set.
+bool resolve_special(const std::string& name, const std::string& tmpl, char* out_file) {
+  if (!name.empty() && name[0] == '@') {
+    put_name(name.substr(1), out_file);
+    filename_type = 1;
+    return true;
+  }
+  if (FILE_is_stdio(name.c_str()) || (!tmpl.empty() && FILE_is_stdio(tmpl.c_str()))) {
+    put_name("-", out_file);
+    return true;
+  }
+  if (tmpl.empty()) {
+    put_name(name, filename);
+    put_name(name, out_file);
+    filename_type = 1;
+    return true;
+  }
+  if (is_time_spec(name)) {
+    bool cu = !strnicmp(name.c_str(), "cu", 2);
+    FILE_set_current(name.c_str() + (cu ? 2 : 0), out_file);
+    MESS_print(kLevelMess, "Current filename: %s\n", out_file);
+    return true;
+  }
+  if (!stricmp(name.c_str(), "none") || (FILE_fullpath(tmpl.c_str()) && FILE_fullpath(name.c_str()))) {
+    put_name(name, out_file);
+    return true;
+  }
+  return false;
+}
+
+}  // namespace
+
 // Resolves a typed name into `out_file` (kMaxName characters) and sets the file date:
 // "@name" as it stands, stream names as "-", time specifications ("#...", "la...",
 // "cu...") through FILE_set_current, and other names matched against the template, from
@@ -683,166 +872,18 @@ int FILE_set_name(const char* type) {
 int FILE_set_file(const char* file, char* out_file) {
   std::string name = file ? file : "";
   file_date.year = file_date.month = file_date.day = file_date.hour = file_date.min = IMISSING;
-  std::size_t hash = is_time_spec(name) ? std::string::npos : name.find('#', 1);
-  if (hash != std::string::npos) {
-    int f[5];
-    int nf = 0;
-    read_date_digits(name.c_str() + hash + 1, f, &nf);
-    int* fields[5] = {&set.year, &set.month, &set.day, &set.hour, &set.min};
-    for (int i = 0; i < nf; ++i) *fields[i] = f[i];
-    name.resize(hash);
-  }
+  take_time_suffix(name);
   file_date = set;
   if (!stricmp(name.c_str(), "exit")) ZUD_exit(kExitOk);
-  if (!name.empty() && name[0] == '@') {
-    put_name(name.substr(1), out_file);
-    filename_type = 1;
-    return 0;
-  }
   const std::string& tmpl = active_template();
-  if (FILE_is_stdio(name.c_str()) || (!tmpl.empty() && FILE_is_stdio(tmpl.c_str()))) {
-    put_name("-", out_file);
-    return 0;
-  }
-  if (tmpl.empty()) {
-    put_name(name, filename);
-    put_name(name, out_file);
-    filename_type = 1;
-    return 0;
-  }
-  if (is_time_spec(name)) {
-    bool cu = !strnicmp(name.c_str(), "cu", 2);
-    FILE_set_current(name.c_str() + (cu ? 2 : 0), out_file);
-    MESS_print(kLevelMess, "Current filename: %s\n", out_file);
-    return 0;
-  }
-  if (!stricmp(name.c_str(), "none") || (FILE_fullpath(tmpl.c_str()) && FILE_fullpath(name.c_str()))) {
-    put_name(name, out_file);
-    return 0;
-  }
+  if (resolve_special(name, tmpl, out_file)) return 0;
 
-  std::string out;
   late_off = IMISSING;
-  int w = 0;  // 0 nothing matched, 1 directory, 2 date digits, 3 name used up
-  bool local = name.find('/') == std::string::npos;
-  std::size_t s = 0;
-  std::size_t t = 0;
-  bool in_group = false;
-  bool done = false;
-  auto copy_rest = [&]() {
-    out += name.substr(s);
-    s = name.size();
-    done = true;
-  };
-  while (!done && t < tmpl.size()) {
-    MESS_print(kTraceMatch, "FILES:%s:%s:%s:%s:%s:%d\n", tmpl.c_str() + t, name.c_str() + s,
-               out.c_str(), name.c_str(), out.c_str(), w);
-    if (in_group && tmpl[t] != '%') {
-      if (tmpl[t] == '}') {
-        in_group = false;
-        w = 1;
-      } else {
-        out += tmpl[t];
-      }
-      ++t;
-      continue;
-    }
-    Element e = parse_element(tmpl, t);
-    switch (e.kind) {
-      case Kind::kStar:
-        copy_rest();
-        break;
-      case Kind::kOpen:
-        in_group = true;
-        t = e.next;
-        break;
-      case Kind::kDir:
-      case Kind::kResDir:
-        t = e.next;
-        if (FILE_fullpath(name.c_str())) {
-          std::size_t point = walk_back(name, count_separators(tmpl, t, "/\\:"));
-          if (point > s) {
-            out += name.substr(s, point - s);
-            s = point;
-          }
-        } else {
-          std::string dir = dir_value(e);
-          put_dir(dir, tmpl, &t, &out);
-          if (t < tmpl.size() && tmpl[t] == '/') {
-            out += '/';
-            ++t;
-          }
-        }
-        w = 1;
-        break;
-      case Kind::kDate: {
-        std::size_t width = date_width(e.code);
-        if (name.size() - s < width || !read_name_field(e.code, name.substr(s, width))) {
-          copy_rest();
-          break;
-        }
-        out += name.substr(s, width);
-        s += width;
-        w = 2;
-        if (e.code == 'd' || e.code == 'j') match_interval(set.day, 86400, e.count);
-        if (e.code == 'h') match_interval(set.hour, 3600, e.count);
-        if (e.code == 'n') match_interval(set.min, 60, e.count);
-        t = e.next;
-        break;
-      }
-      case Kind::kExt: {
-        std::string run = literal_run(tmpl, e.next);
-        std::size_t at = run.empty() ? name.size() : name.find(run, s);
-        if (!ext.empty()) {
-          out += ext;
-          if (at != std::string::npos) s = at;
-        } else if (at == std::string::npos) {
-          copy_rest();
-          break;
-        } else {
-          std::string piece = name.substr(s, at - s);
-          ext = piece.substr(0, kMaxExt);
-          out += piece;
-          s = at;
-        }
-        t = e.next;
-        break;
-      }
-      case Kind::kKey: {
-        const std::string& k = keys[static_cast<unsigned char>(e.code)];
-        if (k.empty()) {
-          copy_rest();
-          break;
-        }
-        std::string v = e.has_count ? k.substr(0, e.count) : k;
-        out += v;
-        s = std::min(name.size(), s + v.size());
-        t = e.next;
-        break;
-      }
-      case Kind::kChar:
-      case Kind::kClose: {
-        char c = e.code;
-        bool more = s < name.size();
-        if (w > 0 && more && name[s] == c) {
-          out += c;
-          t = e.next;
-          if (++s == name.size()) w = 3;
-        } else if (w > 1 && more) {
-          copy_rest();
-        } else if (w != 0 || (more && name[s] == c)) {
-          out += c;
-          t = e.next;
-          if ((w > 1 || local) && more) ++s;
-        } else {
-          copy_rest();
-        }
-        break;
-      }
-    }
-  }
-  put_name(out, out_file);
-  MESS_print(kTraceMatch, "FILES:%s:%s:%d\n", name.c_str(), out_file, w);
+  TemplateMatch m{name, tmpl, std::string()};
+  m.local = name.find('/') == std::string::npos;
+  m.run();
+  put_name(m.out, out_file);
+  MESS_print(kTraceMatch, "FILES:%s:%s:%d\n", name.c_str(), out_file, m.w);
   DATE_print(kTraceDebug, &file_date);
   return 0;
 }
