@@ -905,6 +905,88 @@ int FILE_get_late_off() { return late_off; }
 
 // ---- dated file selection -------------------------------------------------------
 
+namespace {
+
+// Keeps the smaller interval of the time codes, or the one a negative request fixes.
+void code_interval(long v, bool fixed) {
+  if (fixed || late_off == IMISSING || late_off > v)
+    late_off = static_cast<int>(std::min<long>(v, INT_MAX));
+}
+
+// Field chosen for a day, hour or minute code: the requested value when 0 or more (hours
+// and minutes rounded down to n); the date's own rounded down to n when none is
+// requested; for a negative request -(100 o + s) the date's own rounded down to s, plus
+// o. -1 for a negative date field.
+int choose_field(int requested, int own, int n, bool with_offset, int* step) {
+  *step = 0;
+  if (requested != IMISSING && requested >= 0) return with_offset ? requested / n * n : requested;
+  if (own < 0) return -1;
+  if (requested == IMISSING) return own / n * n;
+  int a = -requested;
+  int s = with_offset ? a % 100 : a;
+  if (s <= 0) s = 1;
+  *step = s;
+  return own / s * s + (with_offset ? a / 100 : 0);
+}
+
+// The text of one date code of the template for the date d (year and month already
+// chosen), with the file date and the file interval it implies recorded.
+std::string date_code(const Element& e, const Date& d, int year, int month) {
+  char buf[32] = "";
+  const int n = e.count;
+  int step = 0;
+  int v = 0;
+  switch (e.code) {
+    case 'Y':
+    case 'y':
+      v = set.year != IMISSING ? set.year : (d.year < 0 ? -1 : d.year / n * n);
+      std::snprintf(buf, sizeof buf, e.code == 'Y' ? "%4.4d" : "%2.2d",
+                    v < 0 ? 0 : (e.code == 'Y' ? v : v % 100));
+      file_date.year = v < 0 ? d.year : v;
+      break;
+    case 'm':
+      v = (set.month != IMISSING && set.month >= 0) ? set.month
+                                                     : (d.month < 0 ? -1 : d.month / n * n);
+      std::snprintf(buf, sizeof buf, "%2.2d", v < 0 ? 0 : v);
+      file_date.month = v < 0 ? d.month : v;
+      break;
+    case 'b':
+      std::snprintf(buf, sizeof buf, "%3.3s", month < 0 ? "xxx" : DATE_month_lower(month));
+      file_date.month = month;
+      break;
+    case 'd':
+    case 'j':
+      v = choose_field(set.day, d.day, n, false, &step);
+      code_interval(step > 0 ? step * 86400L : n * 86400L, step > 0);
+      file_date.day = v < 0 ? d.day : v;
+      if (e.code == 'd') {
+        std::snprintf(buf, sizeof buf, "%2.2d", v < 0 ? 0 : v);
+      } else {
+        int julian = 0;
+        if (v >= 0) DATE_monday_julian(year, month, v, &julian);
+        std::snprintf(buf, sizeof buf, "%3.3d", julian);
+        file_date.jday = julian;
+        file_date.month = month;
+      }
+      break;
+    case 'h':
+    case 'n': {
+      bool hour = e.code == 'h';
+      long unit = hour ? 3600 : 60;
+      v = choose_field(hour ? set.hour : set.min, hour ? d.hour : d.min, n, true, &step);
+      code_interval(step > 0 ? step * unit : n * unit, step > 0);
+      std::snprintf(buf, sizeof buf, "%2.2d", v < 0 ? 0 : v);
+      (hour ? file_date.hour : file_date.min) = v < 0 ? (hour ? d.hour : d.min) : v;
+      break;
+    }
+    default:
+      break;
+  }
+  return buf;
+}
+
+}  // namespace
+
 // Generates into `out_file` (kMaxName characters) the name of the file for `datim` (null:
 // the current file date) from the template; the requested fields of FILE_set_time take
 // the place of the date's own, and the file interval follows from the time codes.
@@ -939,35 +1021,13 @@ int FILE_set_date(Date* datim, char* out_file) {
     return 1;
   }
 
-  // Keeps the smaller interval of the time codes, or the one a negative request fixes.
-  auto code_interval = [](long v, bool fixed) {
-    if (fixed || late_off == IMISSING || late_off > v)
-      late_off = static_cast<int>(std::min<long>(v, INT_MAX));
-  };
-  // Field chosen for a day, hour or minute code: the requested value when 0 or more (hours
-  // and minutes rounded down to n); the date's own rounded down to n when none is
-  // requested; for a negative request -(100 o + s) the date's own rounded down to s, plus
-  // o. -1 for a negative date field.
-  auto choose = [](int requested, int own, int n, bool with_offset, int* step) {
-    *step = 0;
-    if (requested != IMISSING && requested >= 0) return with_offset ? requested / n * n : requested;
-    if (own < 0) return -1;
-    if (requested == IMISSING) return own / n * n;
-    int a = -requested;
-    int s = with_offset ? a % 100 : a;
-    if (s <= 0) s = 1;
-    *step = s;
-    return own / s * s + (with_offset ? a / 100 : 0);
-  };
   int year = set.year != IMISSING ? set.year : (d.year < 0 ? -1 : d.year);
   int month = (set.month != IMISSING && set.month >= 0) ? set.month : d.month;
 
   std::string out;
-  char buf[32];
   for (std::size_t t = 0; t < tmpl.size();) {
     Element e = parse_element(tmpl, t);
     t = e.next;
-    int n = e.count;
     switch (e.kind) {
       case Kind::kChar:
         out += e.code == ' ' ? '_' : e.code;
@@ -987,62 +1047,12 @@ int FILE_set_date(Date* datim, char* out_file) {
         break;
       case Kind::kKey: {
         const std::string& k = keys[static_cast<unsigned char>(e.code)];
-        out += k.empty() ? "0" : (e.has_count ? k.substr(0, n) : k);
+        out += k.empty() ? "0" : (e.has_count ? k.substr(0, e.count) : k);
         break;
       }
-      case Kind::kDate: {
-        int step = 0;
-        int v = 0;
-        switch (e.code) {
-          case 'Y':
-          case 'y':
-            v = set.year != IMISSING ? set.year : (d.year < 0 ? -1 : d.year / n * n);
-            std::snprintf(buf, sizeof buf, e.code == 'Y' ? "%4.4d" : "%2.2d",
-                          v < 0 ? 0 : (e.code == 'Y' ? v : v % 100));
-            file_date.year = v < 0 ? d.year : v;
-            break;
-          case 'm':
-            v = (set.month != IMISSING && set.month >= 0) ? set.month
-                                                           : (d.month < 0 ? -1 : d.month / n * n);
-            std::snprintf(buf, sizeof buf, "%2.2d", v < 0 ? 0 : v);
-            file_date.month = v < 0 ? d.month : v;
-            break;
-          case 'b':
-            std::snprintf(buf, sizeof buf, "%3.3s", month < 0 ? "xxx" : DATE_month_lower(month));
-            file_date.month = month;
-            break;
-          case 'd':
-          case 'j':
-            v = choose(set.day, d.day, n, false, &step);
-            code_interval(step > 0 ? step * 86400L : n * 86400L, step > 0);
-            file_date.day = v < 0 ? d.day : v;
-            if (e.code == 'd') {
-              std::snprintf(buf, sizeof buf, "%2.2d", v < 0 ? 0 : v);
-            } else {
-              int julian = 0;
-              if (v >= 0) DATE_monday_julian(year, month, v, &julian);
-              std::snprintf(buf, sizeof buf, "%3.3d", julian);
-              file_date.jday = julian;
-              file_date.month = month;
-            }
-            break;
-          case 'h':
-          case 'n': {
-            bool hour = e.code == 'h';
-            long unit = hour ? 3600 : 60;
-            v = choose(hour ? set.hour : set.min, hour ? d.hour : d.min, n, true, &step);
-            code_interval(step > 0 ? step * unit : n * unit, step > 0);
-            std::snprintf(buf, sizeof buf, "%2.2d", v < 0 ? 0 : v);
-            (hour ? file_date.hour : file_date.min) = v < 0 ? (hour ? d.hour : d.min) : v;
-            break;
-          }
-          default:
-            buf[0] = '\0';
-            break;
-        }
-        out += buf;
+      case Kind::kDate:
+        out += date_code(e, d, year, month);
         break;
-      }
     }
   }
   put_name(out, filename);
