@@ -180,11 +180,12 @@ int RES_conv_time(const char* text, Date* date) {
   return 0;
 }
 
-// Converts resource text `data` by kind `cvt`, storing into `out` for the kinds with a
-// destination. Returns 0 when nothing could be done (no text, or no destination for a
-// kind that needs one); 1 otherwise, also when the text was not understood.
-int RES_conv_data(const char* data, void* out, DEF_convert cvt) {
-  if (!data && cvt != CV_batch && cvt != CV_help && cvt != CV_bool) return 0;
+namespace {
+
+// The kinds that act on process state rather than on a destination. Returns 1 when cvt
+// is one of them (with the result in *rc), 0 otherwise.
+int convert_action(const char* data, void* out, DEF_convert cvt, int* rc) {
+  *rc = 1;
   switch (cvt) {
     case CV_batch:
       FLAG_set(FLAG_BATCH, 1);
@@ -216,7 +217,8 @@ int RES_conv_data(const char* data, void* out, DEF_convert cvt) {
       apply_draw(data);
       return 1;
     case CV_device:
-      return out ? convert_device(data, out) : 0;
+      *rc = out ? convert_device(data, out) : 0;
+      return 1;
     case CV_none:
     case CV_current:
     case CV_name:
@@ -224,10 +226,12 @@ int RES_conv_data(const char* data, void* out, DEF_convert cvt) {
     case CV_strings:
       return 1;  // read as text by the modules that use them
     default:
-      break;
+      return 0;
   }
+}
 
-  if (!out) return 0;
+// The kinds that store into a destination `out` (not null).
+int convert_value(const char* data, void* out, DEF_convert cvt) {
   long v = 0;
   switch (cvt) {
     case CV_bool:
@@ -278,4 +282,17 @@ int RES_conv_data(const char* data, void* out, DEF_convert cvt) {
     default:
       return 1;  // an unknown kind changes nothing
   }
+}
+
+}  // namespace
+
+// Converts resource text `data` by kind `cvt`, storing into `out` for the kinds with a
+// destination. Returns 0 when nothing could be done (no text, or no destination for a
+// kind that needs one); 1 otherwise, also when the text was not understood.
+int RES_conv_data(const char* data, void* out, DEF_convert cvt) {
+  if (!data && cvt != CV_batch && cvt != CV_help && cvt != CV_bool) return 0;
+  int rc = 0;
+  if (convert_action(data, out, cvt, &rc)) return rc;
+  if (!out) return 0;
+  return convert_value(data, out, cvt);
 }
