@@ -1060,29 +1060,10 @@ int FILE_set_date(Date* datim, char* out_file) {
   return 0;
 }
 
-// Chooses the file for a time specification and writes its name into `out_name`: a start
-// time ("#yyyy[mm[dd[hh[nn]]]]", else "zudcurtime", else now), moved to the requested
-// fields, an offset ("-12", "+1d6", "-0:30"), a latest-file search ("la", "la#48": back
-// one file interval at a time until a file larger than the minimum size exists) and a
-// second offset. Null means "la". Returns the chosen time in seconds since 1970, rounded
-// down to a multiple of the file interval.
-long FILE_set_current(const char* cur, char* out_name) {
-  if (!cur) cur = "la";
-  filename_type = 0;
-  const char* p = cur;
-  std::int64_t t = 0;
-  int used = 0;
-  if (*p == '#' && time_from_digits(p + 1, &t, &used)) {
-    p += 1 + used;
-  } else {
-    if (*p == '#') {  // no four-digit year: the "#" and its digits are passed over
-      ++p;
-      while (is_digit(*p)) ++p;
-    }
-    t = start_time();
-  }
+namespace {
 
-  // Requested fields move the time back to their latest occurrence.
+// Moves the time t (s since 1970) back to the latest occurrence of the requested fields.
+std::int64_t to_requested_fields(std::int64_t t) {
   Date d = date_of(t);
   if (set.month != IMISSING && set.month >= 0) {
     if (d.month < set.month) --d.year;
@@ -1110,6 +1091,64 @@ long FILE_set_current(const char* cur, char* out_name) {
     d.min = set.min;
     t = DATE_num_sec(&d);
   }
+  return t;
+}
+
+// The latest-file search of a time specification at *pp ("la", "la#48"): back (or on, by
+// direction) one file interval at a time from t until a file larger than the minimum
+// size exists, at most the given number of tries; the last name tried stays in out_name.
+// Returns the tries made and moves t and *pp on.
+int find_latest(const char** pp, std::int64_t* tp, int direction, char* out_name) {
+  const char*& p = *pp;
+  std::int64_t& t = *tp;
+  ++p;
+  if (*p == 'a' || *p == 'A') ++p;
+  int limit = kLatestLimit;
+  if (*p == '#' && is_digit(p[1])) {
+    ++p;
+    int v = 0;
+    for (int k = 0; k < kMaxLatestDigits && is_digit(*p); ++k) v = v * 10 + (*p++ - '0');
+    limit = std::max(v, 1);
+  }
+  int tries = 0;
+  while (true) {
+    Date d = date_of(t);
+    MESS_print(kTraceDebug, "LATE:%d %d %d %d %d\n", d.year, d.month, d.day, d.hour, d.min);
+    FILE_set_date(&d, out_name);
+    MESS_print(kTraceDebug, "LATE: %s\n", out_name);
+    long size = FILE_size(out_name);
+    if ((rmin_size > 0 && size > rmin_size) || size > min_size) break;
+    if (++tries >= limit) break;  // the last name tried stays
+    t += interval() * direction;
+  }
+  return tries;
+}
+
+}  // namespace
+
+// Chooses the file for a time specification and writes its name into `out_name`: a start
+// time ("#yyyy[mm[dd[hh[nn]]]]", else "zudcurtime", else now), moved to the requested
+// fields, an offset ("-12", "+1d6", "-0:30"), a latest-file search ("la", "la#48": back
+// one file interval at a time until a file larger than the minimum size exists) and a
+// second offset. Null means "la". Returns the chosen time in seconds since 1970, rounded
+// down to a multiple of the file interval.
+long FILE_set_current(const char* cur, char* out_name) {
+  if (!cur) cur = "la";
+  filename_type = 0;
+  const char* p = cur;
+  std::int64_t t = 0;
+  int used = 0;
+  if (*p == '#' && time_from_digits(p + 1, &t, &used)) {
+    p += 1 + used;
+  } else {
+    if (*p == '#') {  // no four-digit year: the "#" and its digits are passed over
+      ++p;
+      while (is_digit(*p)) ++p;
+    }
+    t = start_time();
+  }
+
+  t = to_requested_fields(t);
 
   int direction = read_sign(&p);
   if (is_digit(*p)) {
@@ -1118,26 +1157,7 @@ long FILE_set_current(const char* cur, char* out_name) {
     direction = read_sign(&p);
   }
   if (*p == 'l' || *p == 'L') {
-    ++p;
-    if (*p == 'a' || *p == 'A') ++p;
-    int limit = kLatestLimit;
-    if (*p == '#' && is_digit(p[1])) {
-      ++p;
-      int v = 0;
-      for (int k = 0; k < kMaxLatestDigits && is_digit(*p); ++k) v = v * 10 + (*p++ - '0');
-      limit = std::max(v, 1);
-    }
-    int tries = 0;
-    while (true) {
-      d = date_of(t);
-      MESS_print(kTraceDebug, "LATE:%d %d %d %d %d\n", d.year, d.month, d.day, d.hour, d.min);
-      FILE_set_date(&d, out_name);
-      MESS_print(kTraceDebug, "LATE: %s\n", out_name);
-      long size = FILE_size(out_name);
-      if ((rmin_size > 0 && size > rmin_size) || size > min_size) break;
-      if (++tries >= limit) break;  // the last name tried stays
-      t += interval() * direction;
-    }
+    const int tries = find_latest(&p, &t, direction, out_name);
     MESS_print(kTraceDebug, "LATEST: %s %s %d\n", cur, out_name, tries);
     direction = read_sign(&p);
   }
@@ -1145,7 +1165,7 @@ long FILE_set_current(const char* cur, char* out_name) {
     t += direction * read_offset(&p, "CUR2", direction);
     MESS_print(kTraceDebug, "CUR2:%ld\n", static_cast<long>(t));
   }
-  d = date_of(t);
+  Date d = date_of(t);
   MESS_print(kTraceDebug, "%d %d %d %d\n", d.year, d.month, d.day, d.hour);
   FILE_set_date(&d, out_name);
   return static_cast<long>(t / interval() * interval());
