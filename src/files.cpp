@@ -591,6 +591,26 @@ int FILE_extract_extra_info(char* file) {
   return 0;
 }
 
+namespace {
+
+// Applies the key settings ":k=value" anywhere after the type name and cuts the type at
+// the first of them.
+void take_key_settings(std::string& want) {
+  std::size_t cut = std::string::npos;
+  for (std::size_t p = want.find(':'); p != std::string::npos; p = want.find(':', p + 1)) {
+    if (p + 2 >= want.size() || want[p + 2] != '=') continue;
+    std::size_t end = want.find(':', p + 3);
+    std::string value = want.substr(p + 3, end == std::string::npos ? end : end - p - 3);
+    if (value.empty()) continue;
+    FILE_set_key(want[p + 1], value.c_str());
+    MESS_print(kTraceMatch, "KEY: %c = %s\n", want[p + 1], value.c_str());
+    cut = std::min(cut, p);
+  }
+  if (cut != std::string::npos) want.resize(cut);
+}
+
+}  // namespace
+
 // Chooses the file-name convention of file type `type`: "none" for none, "@template" for
 // a template given directly, else the type's entry in the naming-convention file; keys
 // may be set inside the type as in upa_cvt:i=ABCD. Returns 1 when a template was taken
@@ -611,18 +631,7 @@ int FILE_set_name(const char* type) {
   if (!stricmp(want.c_str(), "none")) return 0;
   if (!want.empty() && want[0] == '@') return set_template(want.substr(1)) ? 1 : 0;
 
-  // Key settings ":k=value" anywhere after the type name; the type ends at the first.
-  std::size_t cut = std::string::npos;
-  for (std::size_t p = want.find(':'); p != std::string::npos; p = want.find(':', p + 1)) {
-    if (p + 2 >= want.size() || want[p + 2] != '=') continue;
-    std::size_t end = want.find(':', p + 3);
-    std::string value = want.substr(p + 3, end == std::string::npos ? end : end - p - 3);
-    if (value.empty()) continue;
-    FILE_set_key(want[p + 1], value.c_str());
-    MESS_print(kTraceMatch, "KEY: %c = %s\n", want[p + 1], value.c_str());
-    cut = std::min(cut, p);
-  }
-  if (cut != std::string::npos) want.resize(cut);
+  take_key_settings(want);
 
   // The convention file, never a stream or a command: a plain file found on file_path.
   const char* nc = RES_get("name_conv");
