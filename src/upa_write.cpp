@@ -51,7 +51,7 @@ constexpr StdLevel kAbove[] = {{7, "-7"}, {5, "-5"}, {3, "-3"}, {2, "-2"}, {1, "
 bool missing(float v) { return v == MISSING; }
 
 std::string fmt(const char* format, double a) {
-  char buf[64];
+  char buf[256];
   std::snprintf(buf, sizeof buf, format, a);
   return buf;
 }
@@ -377,7 +377,8 @@ std::string ING_format_block(ING_report* rep) {
   if (rounded > 0)
     rep->notes.push_back(fmt("%.0f wind levels rounded to the nearest thousand feet", rounded) +
                          fmt(" (up to %.0f ft)", worst) +
-                         fmt(", %.0f sharing a thousand dropped", static_cast<double>(before - wl.size())));
+                         fmt(", %.0f of them dropped for a nearer level on the same thousand",
+                             static_cast<double>(before - wl.size())));
   if (unplaced > 0)
     rep->notes.push_back(fmt("%.0f wind levels without a height between 1000 and 99000 ft left out",
                              unplaced));
