@@ -22,6 +22,7 @@
 namespace {
 
 constexpr M_type kError = 0x30;    // "error"
+constexpr M_type kWarn = 0xC0;     // "warn"
 constexpr long kSecHour = 3600;
 constexpr int kMaxHours = 24 * 366 * 200;  // two centuries: a window beyond is a typo
 
@@ -189,4 +190,31 @@ bool ING_selected(const ING_select& sel, const ING_report& rep) {
   // A list report may be named by the identifier the station database gave it.
   return !rep.id.empty() && rep.id != rep.src_id &&
          ING_selected(sel, IMISSING, rep.id.c_str(), rep.date);
+}
+
+int ING_keep_selected(const ING_select& sel, const ING_stations& st, std::vector<ING_report>* reps) {
+  int refused = 0;
+  std::vector<ING_report> kept;
+  kept.reserve(reps->size());
+  for (ING_report& r : *reps) {
+    // A list names its station by letters only: the station database gives the number.
+    if (r.wmo == IMISSING && !r.id.empty()) {
+      for (const CTY_data& c : st.cty)
+        if (c.wmo > 0 && stricmp(c.id, r.id.c_str()) == 0) {
+          r.wmo = c.wmo;
+          break;
+        }
+    }
+    if (!ING_selected(sel, r)) continue;
+    if (r.wmo == IMISSING) {
+      MESS_print(kWarn, "Station %s %04d-%02d-%02d %02dZ: no WMO number (not in %s); not ingested\n",
+                 r.id.empty() ? "?" : r.id.c_str(), r.date.year, r.date.month, r.date.day,
+                 r.date.hour, st.cty_path.empty() ? "upa.cty" : st.cty_path.c_str());
+      ++refused;
+      continue;
+    }
+    kept.push_back(std::move(r));
+  }
+  reps->swap(kept);
+  return refused;
 }

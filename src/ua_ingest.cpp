@@ -34,14 +34,17 @@ constexpr const char* kStationDb = "upa.cty";
 
 // Keyed options this program accepts, in help order.
 res_type res_key[] = {RES_help,      RES_batch,     RES_message,      RES_file_path,
-                      RES_con_path,  RES_name_conv, RES_station_list, RES_null};
+                      RES_con_path,  RES_name_conv, RES_station_list, RES_hour,
+                      RES_num_hour,  RES_identifier, RES_null};
 // Positional options: the input file names.
 res_type res_pos[] = {RES_filenames, RES_null};
 
 // Every input format, in the order they are offered a file.
-std::vector<std::unique_ptr<ING_reader>> make_readers() {
+std::vector<std::unique_ptr<ING_reader>> make_readers(const ING_select* sel) {
   std::vector<std::unique_ptr<ING_reader>> r;
   r.push_back(TEMP_reader());
+  r.push_back(IGRA_reader(sel));
+  r.push_back(LIST_reader(sel));
   return r;
 }
 
@@ -125,7 +128,8 @@ int main(int argc, char** argv) {
   if (FLAG_help()) {
     char prog[RES_PROGNAME_LEN] = "";
     RES_get_progname(prog);
-    MESS_print(kPrint, "%s: This program reads WMO TEMP bulletins and writes the soundings\n", prog);
+    MESS_print(kPrint, "%s: This program reads WMO TEMP bulletins, IGRA 2 station files and\n", prog);
+    MESS_print(kPrint, "   published sounding lists and writes the soundings\n");
     MESS_print(kPrint, "   into the converted upper air files, one per observation time\n");
     RES_help_print(prog, res_key, res_pos);
     ZUD_exit(0);
@@ -154,7 +158,14 @@ int main(int argc, char** argv) {
     ZUD_exit(kExitNoInput);
   }
 
-  std::vector<std::unique_ptr<ING_reader>> readers = make_readers();
+  // The soundings wanted: a time window (-ho, -nh) and stations (-id). -ho is read here
+  // as a window, not as the time of a file to name.
+  ING_select sel;
+  if (ING_set_window(RES_get("hour"), RES_get("num_hour"), FILE_get_current_time(), &sel) != 0)
+    ZUD_exit(kExitNoData);
+  FILE_set_time(nullptr);
+  ING_set_ids(RES_get("identifier"), &sel);
+  std::vector<std::unique_ptr<ING_reader>> readers = make_readers(&sel);
   std::vector<ING_report> reports;
   {
     Progress progress(total);
@@ -185,6 +196,7 @@ int main(int argc, char** argv) {
   if (!reports.empty() && ING_read_station_list(list_path.c_str(), &stations.list) < 0)
     MESS_print(kWarn, "Station list not found: %s\n", list_path.c_str());
   ING_read_cty(joined_path(kStationDb).c_str(), &stations);
+  counts.rejected += ING_keep_selected(sel, stations, &reports);
   for (ING_report& r : reports)
     if (!ING_locate(&stations, &r))
       MESS_print(kWarn, "Station %05d is in neither %s nor the station list: written without location\n",

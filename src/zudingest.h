@@ -210,6 +210,11 @@ struct ING_stations {
   std::vector<CTY_data> added;    // lines made in this run, not yet written
 };
 
+// Keeps the reports `sel` selects. A report without a WMO number (a list naming its
+// station by letters) takes it from the station database `st` by identifier; one that
+// finds none is refused with a warning. Returns the number refused.
+int ING_keep_selected(const ING_select& sel, const ING_stations& st, std::vector<ING_report>* reps);
+
 // Reads the station list at `path`; returns the number of stations, -1 when unreadable.
 int ING_read_station_list(const char* path, std::vector<ING_station>* list);
 // Reads the station database at `path` (missing: empty). Returns its record count.

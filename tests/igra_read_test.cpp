@@ -3,7 +3,6 @@
 // plain, in any chunking), the selection, and damaged input.
 
 #include <gtest/gtest.h>
-#include <zlib.h>
 
 #include <cstring>
 #include <sstream>
@@ -18,17 +17,6 @@ namespace {
 
 const std::string kData = std::string(ZUD_TEST_DATA) + "/igra/";
 constexpr double kKt = 3600.0 / 1852.0;  // knots per m/s
-
-// The text of a gzip file, inflated by zlib's own file interface (not the reader's).
-std::string gunzip(const std::string& path) {
-  gzFile g = gzopen(path.c_str(), "rb");
-  std::string out;
-  char buf[1 << 16];
-  int n;
-  while (g && (n = gzread(g, buf, sizeof buf)) > 0) out.append(buf, n);
-  if (g) gzclose(g);
-  return out;
-}
 
 using Ingest = Fed;
 using e2e::slurp;
