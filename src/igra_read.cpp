@@ -19,6 +19,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cmath>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -34,6 +35,7 @@ constexpr std::size_t kMaxLine = 512;    // longer lines are not records of the 
 constexpr int kMaxLevels = 9999;         // NUMLEV has four digits
 constexpr int kRemoved = -8888;          // value removed by the archive's quality control
 constexpr int kMissingCode = -9999;      // value missing
+constexpr float kMaxTemp = 99.9f;        // largest temperature a coded level carries, C
 constexpr double kMsToKnots = 3600.0 / 1852.0;  // international nautical mile
 constexpr std::size_t kInflateChunk = 1 << 16;  // inflated bytes per step
 constexpr std::size_t kProbe = 64;       // inflated bytes a recognition looks at
@@ -105,6 +107,7 @@ struct Sounding {
   int no_place = 0;       // winds of levels without pressure or height, left out
   int extra_sfc = 0;      // surface records after the first
   bool surface_seen = false;  // a surface record has been placed
+  int implausible = 0;    // temperatures beyond +-99.9 C, left out
   ING_report rep;
 };
 
@@ -339,8 +342,13 @@ class IgraReader : public ING_reader {
   }
 
   // A decoded level into the report.
-  void place(const IGRA_level& l) {
+  void place(IGRA_level l) {
     ING_report& r = cur_.rep;
+    // A temperature beyond what a coded level can carry (+-99.9 C) is no observation.
+    if (l.t != MISSING && std::fabs(l.t) > kMaxTemp) {
+      ++cur_.implausible;
+      l.t = l.td = MISSING;
+    }
     cur_.removed += l.removed;
     bool has_p = l.p != MISSING;
     bool has_wind = l.dir != MISSING && l.spd != MISSING;
@@ -410,6 +418,8 @@ class IgraReader : public ING_reader {
     if (s.heightless_t > 0)
       r.notes.push_back(std::to_string(s.heightless_t) +
                         " temperatures of levels without pressure left out");
+    if (s.implausible > 0)
+      r.notes.push_back(std::to_string(s.implausible) + " temperatures beyond 99.9 C left out");
     if (s.no_place > 0)
       r.notes.push_back(std::to_string(s.no_place) +
                         " winds of levels without pressure or height left out");
