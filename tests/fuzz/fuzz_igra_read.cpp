@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "fuzz_reader.h"
 #include "fuzz_support.h"
 #include "zudingest.h"
 
@@ -26,17 +27,6 @@ std::string gzip(const std::uint8_t* data, std::size_t size) {
   deflate(&zs, Z_FINISH);
   out.resize(zs.total_out);
   deflateEnd(&zs);
-  return out;
-}
-
-std::vector<ING_report> read_all(const std::string& bytes, std::size_t chunk, ING_counts* counts) {
-  auto reader = IGRA_reader(nullptr);
-  for (std::size_t i = 0; i < bytes.size(); i += chunk)
-    reader->feed(bytes.data() + i, std::min(chunk, bytes.size() - i));
-  reader->end_file();
-  std::vector<ING_report> out;
-  reader->finish(0, &out);
-  *counts = reader->counts;
   return out;
 }
 
@@ -61,8 +51,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   }
   std::size_t chunk = 1 + (mode >> 2);
   ING_counts a, b;
-  std::vector<ING_report> pieces = read_all(bytes, chunk, &a);
-  std::vector<ING_report> whole = read_all(bytes, bytes.size() + 1, &b);
+  std::vector<ING_report> pieces = fuzz_read_all(IGRA_reader(nullptr), bytes, chunk, &a);
+  std::vector<ING_report> whole = fuzz_read_all(IGRA_reader(nullptr), bytes, bytes.size() + 1, &b);
   FUZZ_CHECK(pieces.size() == whole.size());
   FUZZ_CHECK(a.reports == b.reports && a.rejected == b.rejected && a.nil == b.nil);
   FUZZ_CHECK(static_cast<std::size_t>(a.reports) == pieces.size());

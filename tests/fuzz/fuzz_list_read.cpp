@@ -8,23 +8,9 @@
 #include <string>
 #include <vector>
 
+#include "fuzz_reader.h"
 #include "fuzz_support.h"
 #include "zudingest.h"
-
-namespace {
-
-std::vector<ING_report> read_all(const std::string& bytes, std::size_t chunk, ING_counts* counts) {
-  auto reader = LIST_reader(nullptr);
-  for (std::size_t i = 0; i < bytes.size(); i += chunk)
-    reader->feed(bytes.data() + i, std::min(chunk, bytes.size() - i));
-  reader->end_file();
-  std::vector<ING_report> out;
-  reader->finish(0, &out);
-  *counts = reader->counts;
-  return out;
-}
-
-}  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
   fuzz_setup();
@@ -36,8 +22,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   std::string bytes(reinterpret_cast<const char*>(data + 1), size - 1);
   std::size_t chunk = 1 + data[0];
   ING_counts a, b;
-  std::vector<ING_report> pieces = read_all(bytes, chunk, &a);
-  std::vector<ING_report> whole = read_all(bytes, bytes.size() + 1, &b);
+  std::vector<ING_report> pieces = fuzz_read_all(LIST_reader(nullptr), bytes, chunk, &a);
+  std::vector<ING_report> whole = fuzz_read_all(LIST_reader(nullptr), bytes, bytes.size() + 1, &b);
   FUZZ_CHECK(pieces.size() == whole.size());
   FUZZ_CHECK(a.reports == b.reports && a.rejected == b.rejected);
   for (std::size_t i = 0; i < pieces.size(); ++i) {
