@@ -21,7 +21,7 @@ if ! command -v clang++ >/dev/null 2>&1 || ! dpkg -s libclang-rt-14-dev >/dev/nu
 fi
 
 cmake -S . -B build-fuzz -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_C_COMPILER=clang \
-  -DZUD_FUZZ=ON -DZUD_TESTS=OFF -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+  -DZUD_FUZZ=ON -DZUD_WERROR=ON -DZUD_TESTS=OFF -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build build-fuzz -j 2 >/dev/null
 
 if [ $# -gt 0 ]; then

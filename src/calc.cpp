@@ -143,7 +143,10 @@ float thetae_on_satad(float temp, float pr) {
   if (temp <= 0.0f || pr <= 0.0f) return 0.0f;
   const float ws = mix_ratio(temp, pr);
   if (ws == MISSING) return 0.0f;
-  return static_cast<float>(pot_temp(temp, pr) / std::exp(kSatadCoef * ws / temp));
+  // The potential temperature stays in double: rounding it to float first moves the label
+  // by up to a few hundredths of a kelvin, enough to change a printed tenth.
+  const double theta = static_cast<double>(temp) * std::pow(kRefPres / static_cast<double>(pr), kPoisson);
+  return static_cast<float>(theta / std::exp(kSatadCoef * ws / temp));
 }
 
 // Temperature (K) at pr (mb) on the saturated adiabat labelled pot (K, as given by

@@ -9,7 +9,9 @@
 // converted from there. The caller's buffer is written only after a read succeeded.
 //
 // The library's default error option aborts the process on any error; the layer clears
-// that bit whenever a handle comes in, so an error is at most reported.
+// that bit whenever a handle comes in, so an error is at most reported. A classic file
+// reaches the library only after its header passed the check of cdf_check.cpp: the
+// library trusts header counts, and a corrupted one can crash it.
 
 #include <dlfcn.h>
 #include <netcdf.h>
@@ -22,6 +24,7 @@
 #include <cmath>
 #include <cstdarg>
 #include <cstring>
+#include <string>
 #include <vector>
 
 #include "zud.h"
@@ -30,6 +33,7 @@
 namespace {
 
 constexpr int kLibFailed = -1;         // what every version-2 call returns on failure
+constexpr M_type kWarn = 0x000000C0;   // message level of a damaged header
 
 // The netCDF library is loaded on first use: it brings some forty shared libraries with
 // it, and most runs read text files only, so a text run should not pay for loading them.
@@ -180,6 +184,12 @@ int CDF_print_errors(int val) {
 int CDF_open(const char* filename, int access) {
   never_abort();
   if (!filename || access != 0) return -1;
+  std::string why;
+  if (CDF_check_file(filename, &why) == -1) {
+    MESS_print(kWarn, "CDF_open: damaged netCDF header in %s: %s\n", filename, why.c_str());
+    fd = -1;
+    return -1;
+  }
   int id = nc().open(filename, NC_NOWRITE);
   fd = id == kLibFailed ? -1 : id;
   return fd;

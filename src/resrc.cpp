@@ -9,6 +9,7 @@
 // Options that match no catalogued resource are kept under their own name, silently.
 
 #include <cctype>
+#include <charconv>
 #include <cstdlib>
 #include <cstring>
 #include <initializer_list>
@@ -25,6 +26,8 @@ constexpr int kValueBuf = 4096;        // defaults-file and environment value bu
 constexpr int kMqText = 118;           // longest text one display-loop message carries
 constexpr int kMqBuf = 128;            // reply buffer, room for a full message text
 constexpr int kReplyEnd = -3;          // reply status: the display loop is not running
+constexpr int kNoReply = -1;           // MQ_get: no reply came (a time-out or a receive error)
+constexpr int kDroppedWait = 2;        // seconds to wait for a reply after "not running"
 constexpr M_type kDebugD = 0x80000000; // trace of every defaults-file store
 constexpr M_type kWarn = 0xC0;         // display-loop warnings
 constexpr const char* kDefaultPath = ".:/home/zud/etc:/usr/local/zud/etc";
@@ -43,6 +46,9 @@ char fallback_prog[] = "ZUD";                    // program name when no other c
 bool link_open = false;  // true between a successful handshake and "quit"
 int link_qid = -1;       // queue identifier of the link
 int link_conn = -1;      // connection number granted by the display loop
+// A "not running" reply came: the loop may have dropped the connection, so a wait that
+// runs out closes the link instead of ending the program.
+bool link_dropping = false;
 
 // Copies a text into a new heap buffer; null for a null text or when memory runs out.
 char* dup_text(const char* text) {
@@ -163,6 +169,24 @@ void first_pass(int argc, char** argv) {
   }
 }
 
+// The time-out handler while replies may no longer come: the wait fails, the run goes on.
+void quiet_timeout(int) {}
+
+// Waits for the next reply on the link and returns its status (MQ_get). Once the loop has
+// answered "not running", the wait is short (a loop that still serves has its replies
+// queued by then) and running out closes the link (status kNoReply).
+int link_get(char* item) {
+  if (!link_dropping) return MQ_get(link_qid, link_conn, item);
+  const int limit = MQ_timeout(kDroppedWait);
+  if (limit > 0 && limit < kDroppedWait) MQ_timeout(limit);
+  const MQ_alarm_func previous = MQ_timeout_func(quiet_timeout);
+  const int status = MQ_get(link_qid, link_conn, item);
+  MQ_timeout_func(previous);
+  MQ_timeout(limit);
+  if (status == kNoReply) link_open = false;
+  return status;
+}
+
 // Sends one text to the display loop, cut to what a message can carry.
 void link_send_set(const char* name, const char* value) {
   int room = kMqText - static_cast<int>(std::strlen("set res  ")) - static_cast<int>(std::strlen(name));
@@ -173,12 +197,13 @@ void link_send_set(const char* name, const char* value) {
 // Exchanges resources with display-loop window `window` (the text after "#"): asks for
 // every table entry, stores what comes back, and gives the loop the values it lacks.
 void exchange_with_loop(const char* window, const RES_defobj* table) {
-  // Only a positive window number names a queue: "12abc" or "0" would otherwise open
-  // window 12 or ask for a new private queue.
-  bool digits = *window != '\0' && std::strlen(window) < 10;
-  for (const char* c = window; *c; ++c)
-    if (*c < '0' || *c > '9') digits = false;
-  int qid = digits && std::atoi(window) > 0 ? MQ_open(std::atoi(window)) : -1;
+  // Only a whole positive number that fits an int names a queue: "12abc" or "0" would
+  // otherwise open window 12 or ask for a new private queue.
+  const char* end = window + std::strlen(window);
+  int number = 0;
+  const auto [stop, err] = std::from_chars(window, end, number);
+  const bool valid = err == std::errc{} && stop == end && number > 0;
+  int qid = valid ? MQ_open(number) : -1;
   if (qid < 0) {
     MESS_print(kWarn, "ZUDloop window: %s not running or no message queue exists\n", window);
     return;
@@ -189,6 +214,7 @@ void exchange_with_loop(const char* window, const RES_defobj* table) {
     return;
   }
   link_open = true;
+  link_dropping = false;
   link_qid = qid;
   link_conn = conn;
   for (int j = 0; table[j].def; ++j)
@@ -196,22 +222,22 @@ void exchange_with_loop(const char* window, const RES_defobj* table) {
 
   int sets = 0;
   char item[kMqBuf];
-  for (int j = 0; table[j].def; ++j) {
+  for (int j = 0; table[j].def && link_open; ++j) {
     if (!named_entry(table[j])) continue;
     bool got = false;
     int status;
-    while ((status = MQ_get(qid, conn, item)) == 0) {
+    while ((status = link_get(item)) == 0) {
       item[kMqBuf - 1] = '\0';
       if (item[0] == '\0' || item[0] == '!' || item[0] == '\n') continue;
       item[std::strlen(item) - 1] = '\0';  // the line end
       RES_new(j, table[j].def, item, table[j].cvt);
       got = true;
     }
+    if (!link_open) return;  // the loop dropped the connection: nothing more will come
+    // The loop has no more replies for this entry; the next entry still gets its own.
     if (status == kReplyEnd) {
-      // The loop has dropped the connection: nothing more will be answered.
       MESS_print(kWarn, "ZUDloop not running!\n");
-      link_open = false;
-      return;
+      link_dropping = true;
     }
     const resource* r = find_node(table[j].def);
     if (!got && r && r->data) {
@@ -219,7 +245,7 @@ void exchange_with_loop(const char* window, const RES_defobj* table) {
       ++sets;
     }
   }
-  for (int k = 0; k < sets; ++k) MQ_get(qid, conn, item);
+  for (int k = 0; k < sets && link_open; ++k) link_get(item);
 }
 
 // Walks the defaults path: tags, display-loop windows and defaults files in order, so a
@@ -320,7 +346,7 @@ void second_pass(int argc, char** argv, const RES_defobj* table) {
     RES_new(j, table[j].def, value, table[j].cvt);
     if (link_open) {
       link_send_set(table[j].def, value);
-      MQ_get(link_qid, link_conn, item);
+      link_get(item);
     }
   }
 }
@@ -377,7 +403,7 @@ int RES_decode(const char*, const char*, int argc, char** argv, RES_defobj* def_
   if (link_open) {
     char item[kMqBuf];
     MQ_put(link_qid, link_conn, "quit");
-    MQ_get(link_qid, link_conn, item);
+    link_get(item);
     link_open = false;
   }
   convert_all(table);

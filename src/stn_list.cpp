@@ -12,6 +12,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <string_view>
 
 #include "zudingest.h"
 
@@ -35,15 +36,6 @@ std::string column(const std::string& line, std::size_t from, std::size_t to) {
   return a == std::string::npos ? "" : s.substr(a, b - a + 1);
 }
 
-bool to_float(const std::string& s, float* v) {
-  if (s.empty()) return false;
-  char* end = nullptr;
-  double d = std::strtod(s.c_str(), &end);
-  if (*end != '\0' || !std::isfinite(d)) return false;
-  *v = static_cast<float>(d);
-  return true;
-}
-
 // Upper-case letters, digits and '_' for blanks: a name that is one word in upa.cty.
 std::string one_word(const std::string& name, std::size_t width) {
   std::string out;
@@ -58,29 +50,45 @@ std::string one_word(const std::string& name, std::size_t width) {
 }  // namespace
 
 int ING_read_station_list(const char* path, std::vector<ING_station>* list) {
-  FILE* f = path ? std::fopen(path, "r") : nullptr;
+  FILE* f = path ? std::fopen(path, "rb") : nullptr;
   if (!f) return -1;
+  std::string text;
+  char buf[1 << 16];
+  std::size_t n = 0;
+  while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) text.append(buf, n);
+  std::fclose(f);
   std::vector<std::pair<int, ING_station>> found;  // last year of data, station
-  std::string line;
-  while (fget_bounded_line(f, &line, kMaxLine)) {
+  for (std::size_t pos = 0; pos < text.size();) {
+    std::size_t end = text.find('\n', pos);
+    if (end == std::string::npos) end = text.size();
+    const std::string_view line(text.data() + pos, std::min(end - pos, kMaxLine));
+    pos = end + 1;
+    // Every field is followed by a blank, so each number is read in place.
     if (line.size() < 41 || line[kListNetwork] != 'M') continue;
-    std::string num = column(line, 7, 11);
-    if (num.size() != 5 || num.find_first_not_of("0123456789") != std::string::npos) continue;
+    const std::string_view num = line.substr(6, 5);
+    if (num.find_first_not_of("0123456789") != std::string_view::npos) continue;
     ING_station s;
-    s.wmo = std::atoi(num.c_str());
-    float lat = 0, lon = 0, el = 0;
-    if (!to_float(column(line, 13, 20), &lat) || !to_float(column(line, 22, 30), &lon)) continue;
+    s.wmo = std::atoi(std::string(num).c_str());
+    const std::string fixed(line.substr(0, 40));  // id to state, NUL-terminated
+    char* stop = nullptr;
+    // A number must end inside its own columns (a blank field would read the next one).
+    const double lat = std::strtod(fixed.c_str() + 12, &stop);
+    if (stop == fixed.c_str() + 12 || stop > fixed.c_str() + 20) continue;
+    const double lon = std::strtod(fixed.c_str() + 21, &stop);
+    if (stop == fixed.c_str() + 21 || stop > fixed.c_str() + 30) continue;
     if (std::fabs(lat) > 90 || std::fabs(lon) > 180) continue;  // mobile stations
-    s.lat = lat;
-    s.lon = lon;
-    if (to_float(column(line, 32, 37), &el) && el != kNoElev && el != kMobileElev) s.elev = el;
-    s.state = column(line, 39, 40);
-    s.country = line.substr(0, 2);
-    s.name = column(line, 42, 71);
-    int last = std::atoi(column(line, 78, 81).c_str());
+    s.lat = static_cast<float>(lat);
+    s.lon = static_cast<float>(lon);
+    const float el = static_cast<float>(std::strtod(fixed.c_str() + 31, &stop));
+    if (stop != fixed.c_str() + 31 && stop <= fixed.c_str() + 37 && el != kNoElev && el != kMobileElev)
+      s.elev = el;
+    const std::string full(line);
+    s.state = column(full, 39, 40);
+    s.country = full.substr(0, 2);
+    s.name = column(full, 42, 71);
+    const int last = line.size() >= 81 ? std::atoi(std::string(line.substr(77, 4)).c_str()) : 0;
     found.emplace_back(last, s);
   }
-  std::fclose(f);
   // A number listed twice (a station moved or renamed) is the one with the latest data.
   std::stable_sort(found.begin(), found.end(), [](const auto& a, const auto& b) {
     return a.second.wmo != b.second.wmo ? a.second.wmo < b.second.wmo : a.first > b.first;

@@ -15,11 +15,14 @@
 // table is WMO code table 0777, the temperature sign by parity WMO code table 3931.
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstring>
 #include <map>
 #include <set>
+#include <span>
 #include <string>
+#include <string_view>
 #include <tuple>
 #include <vector>
 
@@ -42,18 +45,18 @@ constexpr char kETX = 0x03;                // end of a bulletin
 enum Part { kTTAA, kTTBB, kTTCC, kTTDD, kPPBB, kPPDD, kNumParts };
 constexpr const char* kPartName[kNumParts] = {"TTAA", "TTBB", "TTCC", "TTDD", "PPBB", "PPDD"};
 
-bool is_digits(const std::string& s, std::size_t from, std::size_t n) {
+bool is_digits(std::string_view s, std::size_t from, std::size_t n) {
   if (s.size() < from + n) return false;
   for (std::size_t i = from; i < from + n; ++i)
     if (s[i] < '0' || s[i] > '9') return false;
   return true;
 }
-int num(const std::string& s, std::size_t from, std::size_t n) {
+int num(std::string_view s, std::size_t from, std::size_t n) {
   int v = 0;
   for (std::size_t i = from; i < from + n; ++i) v = v * 10 + (s[i] - '0');
   return v;
 }
-bool is_upper(const std::string& s, std::size_t from, std::size_t n) {
+bool is_upper(std::string_view s, std::size_t from, std::size_t n) {
   if (s.size() < from + n) return false;
   for (std::size_t i = from; i < from + n; ++i)
     if (s[i] < 'A' || s[i] > 'Z') return false;
@@ -61,7 +64,7 @@ bool is_upper(const std::string& s, std::size_t from, std::size_t n) {
 }
 
 // A group of the code: five digits or solidi.
-bool is_group(const std::string& g) {
+bool is_group(std::string_view g) {
   if (g.size() != 5) return false;
   for (char c : g)
     if (!((c >= '0' && c <= '9') || c == '/')) return false;
@@ -71,7 +74,7 @@ bool is_group(const std::string& g) {
 // Section indicators after which a part holds only groups this ingest does not keep:
 // 31313 (instrument, launch time), 41414 (clouds), 51515-59595 regional and 61616-69696
 // national groups.
-bool ends_levels(const std::string& g) {
+bool ends_levels(std::string_view g) {
   if (g == "31313" || g == "41414") return true;
   return g.size() == 5 && (g[0] == '5' || g[0] == '6') && g[2] == g[0] && g[4] == g[0] &&
          g[1] >= '1' && g[1] <= '9' && g[3] == g[1];
@@ -79,7 +82,7 @@ bool ends_levels(const std::string& g) {
 
 // The part letters of a report, or -1. Ship (UU) and drop (XX) parts and PILOT parts A
 // and C are recognised (-2): they are not ingested, but they end the report before them.
-int part_of(const std::string& t) {
+int part_of(std::string_view t) {
   for (int p = 0; p < kNumParts; ++p)
     if (t == kPartName[p]) return p;
   if (t == "PPAA" || t == "PPCC") return -2;
@@ -96,17 +99,44 @@ float level_pressure(int ppp, bool upper) {
   return static_cast<float>(ppp < 100 ? 1000 + ppp : ppp);
 }
 
+// One group of a report as received, kept without a heap allocation: at most
+// kGroupCap - 1 characters (a longer token, never a group of the code, is cut), always
+// NUL-terminated, so data() serves as a C string.
+constexpr std::size_t kGroupCap = 12;
+struct Group {
+  std::array<char, kGroupCap> c{};
+  unsigned char n = 0;
+  Group() = default;
+  explicit Group(std::string_view v) : n(static_cast<unsigned char>(std::min(v.size(), kGroupCap - 1))) {
+    std::copy_n(v.data(), n, c.data());
+  }
+  std::string_view view() const { return {c.data(), n}; }
+  operator std::string_view() const { return view(); }
+  const char* data() const { return c.data(); }
+  std::size_t size() const { return n; }
+  char operator[](std::size_t i) const { return c[i]; }
+  bool operator==(const Group&) const = default;
+  bool operator==(std::string_view v) const { return view() == v; }
+};
+
 // Groups of five digits or solidi in a report.
-std::size_t well_formed(const std::vector<std::string>& groups) {
-  return static_cast<std::size_t>(std::count_if(groups.begin(), groups.end(), is_group));
+std::size_t well_formed(const std::vector<Group>& groups) {
+  return static_cast<std::size_t>(std::count_if(groups.begin(), groups.end(),
+                                                [](const Group& g) { return is_group(g); }));
 }
 
 // One report as received.
 struct Received {
-  std::vector<std::string> groups;  // from the identification group on
+  std::vector<Group> groups;        // the groups after the station number
   bool knots = true;                // YY + 50
   char id = '/';                    // Id (parts A, C) or a4
   bool correction = false;          // sent under a CCx/COR heading
+};
+
+// A token of a line, a view into the line; "=" ends a token and the report.
+struct LineTok {
+  std::string_view text;
+  bool ends;  // "=" after it
 };
 
 using Key = std::tuple<int, int, int, int>;  // WMO number, day, hour, part
@@ -131,14 +161,16 @@ class TempReader final : public ING_reader {
  private:
   void line_end();
   void bulletin_end();
-  void add_token(std::string tok);
+  void add_token(std::string_view tok);
   void report_end(bool terminated);
-  void keep(std::vector<std::string> toks);
+  void keep(const std::vector<Group>& all, std::size_t from);
   bool decode(int part, const Received& r, ING_report* rep, Fault* f) const;
 
   std::string line_;                 // the line being collected
-  std::vector<std::string> seg_;     // groups of the report being collected
+  std::vector<LineTok> toks_;        // its tokens, storage kept between lines
+  std::vector<Group> seg_;           // groups of the report being collected
   bool seg_overflow_ = false;        // the report was longer than kMaxGroups
+  bool seg_has_part_ = false;        // the report being collected has its part letters
   std::string last_part_;            // part letters of the bulletin's last report
   std::string last_ident_;           // and its YYGGI group
   bool correction_ = false;          // the bulletin's heading says CCx or COR
@@ -146,6 +178,7 @@ class TempReader final : public ING_reader {
   bool file_reports_ = false;        // a report was seen in this file
   std::map<Key, Received> parts_;    // every report kept, by station, time and part
   std::set<std::string> nils_;       // NIL reports met (part, station, YYGG)
+  std::set<std::string> others_;     // ship and drop reports met
 };
 
 bool TempReader::recognises(const char* head, std::size_t len) const {
@@ -155,17 +188,30 @@ bool TempReader::recognises(const char* head, std::size_t len) const {
   return false;
 }
 
+// The next line end or bulletin bound (LF, SOH, ETX) at or after `p`, or `end`.
+const char* next_break(const char* p, const char* end) {
+  for (; p < end; ++p) {
+    const unsigned char u = static_cast<unsigned char>(*p);
+    if (u <= 0x0a && (u == '\n' || u == kSOH || u == kETX)) return p;
+  }
+  return end;
+}
+
 void TempReader::feed(const char* data, std::size_t len) {
-  for (std::size_t i = 0; i < len; ++i) {
-    char c = data[i];
-    if (c == '\n' || c == kSOH || c == kETX) {
-      line_end();
-      if (c != '\n') bulletin_end();
-      continue;
-    }
-    unsigned char u = static_cast<unsigned char>(c);
-    line_ += (u < 0x20 || u >= 0x7f) ? ' ' : c;
-    if (line_.size() >= kMaxLine) line_end();
+  const char* p = data;
+  const char* const end = data + len;
+  for (const char* brk = next_break(p, end); brk < end; brk = next_break(p, end)) {
+    line_.append(p, std::min(static_cast<std::size_t>(brk - p), kMaxLine));
+    p = brk + 1;
+    line_end();
+    if (*brk != '\n') bulletin_end();
+  }
+  if (p < end) line_.append(p, static_cast<std::size_t>(end - p));
+  while (line_.size() >= kMaxLine) {  // a line without end (binary noise): cut it
+    std::string rest = line_.substr(kMaxLine);
+    line_.resize(kMaxLine);
+    line_end();
+    line_ = std::move(rest);
   }
 }
 
@@ -183,109 +229,114 @@ void TempReader::bulletin_end() {
   correction_ = false;
 }
 
+// A blank for the tokenizer: space, any control byte, anything outside ASCII.
+bool blank(char c) {
+  const unsigned char u = static_cast<unsigned char>(c);
+  return u <= 0x20 || u >= 0x7f;
+}
+
 void TempReader::line_end() {
-  std::vector<std::string> toks;
-  std::string cur;
-  std::vector<bool> ends;  // "=" after the token
-  for (char c : line_) {
-    if (c == ' ' || c == '=') {
-      if (!cur.empty()) {
-        toks.push_back(cur);
-        ends.push_back(false);
-        cur.clear();
-      }
-      if (c == '=') {
-        if (toks.empty() || ends.back()) {
-          toks.emplace_back();  // "=" alone still ends the report
-          ends.push_back(true);
-        } else {
-          ends.back() = true;
-        }
-      }
-    } else {
-      cur += c;
+  std::vector<LineTok>& toks = toks_;
+  toks.clear();
+  const std::string& l = line_;
+  std::size_t i = 0;
+  while (i < l.size()) {
+    while (i < l.size() && blank(l[i])) ++i;
+    if (i >= l.size()) break;
+    if (l[i] == '=') {
+      if (toks.empty() || toks.back().ends)
+        toks.push_back({std::string_view(), true});  // "=" alone still ends the report
+      else
+        toks.back().ends = true;
+      ++i;
+      continue;
     }
+    std::size_t j = i;
+    while (j < l.size() && !blank(l[j]) && l[j] != '=') ++j;
+    toks.push_back({std::string_view(l).substr(i, j - i), false});
+    i = j;
   }
-  if (!cur.empty()) {
-    toks.push_back(cur);
-    ends.push_back(false);
-  }
-  line_.clear();
   std::size_t first = 0;  // first token of the line that is not the heading
   // An abbreviated heading starts a bulletin; reports may follow on its line.
-  if (toks.size() >= 3 && toks[0].size() == 6 && is_upper(toks[0], 0, 4) && is_digits(toks[0], 4, 2) &&
-      toks[1].size() == 4 && is_upper(toks[1], 0, 4) && toks[2].size() == 6 && is_digits(toks[2], 0, 6)) {
+  if (toks.size() >= 3 && toks[0].text.size() == 6 && is_upper(toks[0].text, 0, 4) &&
+      is_digits(toks[0].text, 4, 2) && toks[1].text.size() == 4 && is_upper(toks[1].text, 0, 4) &&
+      toks[2].text.size() == 6 && is_digits(toks[2].text, 0, 6)) {
     bulletin_end();
     ++counts.bulletins;
     file_headed_ = true;
     first = 3;
     // BBB: RRx delayed, CCx (or COR) corrected, AAx amended, Pxx segmented.
-    if (toks.size() >= 4 && toks[3].size() == 3 && is_upper(toks[3], 0, 3) &&
-        (toks[3] == "COR" || toks[3][0] == 'R' || toks[3][0] == 'C' || toks[3][0] == 'A' ||
-         toks[3][0] == 'P')) {
-      correction_ = toks[3] == "COR" || toks[3].compare(0, 2, "CC") == 0;
+    const std::string_view bbb = toks.size() >= 4 ? toks[3].text : std::string_view();
+    if (bbb.size() == 3 && is_upper(bbb, 0, 3) &&
+        (bbb == "COR" || bbb[0] == 'R' || bbb[0] == 'C' || bbb[0] == 'A' || bbb[0] == 'P')) {
+      correction_ = bbb == "COR" || bbb.substr(0, 2) == "CC";
       first = 4;
     }
   }
-  for (std::size_t i = first; i < toks.size(); ++i) {
-    if (toks[i] == "NNNN") {
+  for (std::size_t k = first; k < toks.size(); ++k) {
+    if (toks[k].text.size() == 4 && toks[k].text == "NNNN") {
       report_end(false);
       continue;
     }
-    if (!toks[i].empty()) add_token(toks[i]);
-    if (ends[i]) report_end(true);
+    if (!toks[k].text.empty()) add_token(toks[k].text);
+    if (toks[k].ends) report_end(true);
   }
+  line_.clear();
 }
 
-void TempReader::add_token(std::string tok) {
+void TempReader::add_token(std::string_view tok) {
   // Part letters while a report is open: the open report lacked its "=".
-  if (part_of(tok) != -1) {
-    bool open = false;
-    for (const std::string& g : seg_)
-      if (part_of(g) != -1) open = true;
-    if (open) report_end(false);
+  if (tok.size() == 4 && part_of(tok) != -1) {
+    if (seg_has_part_) report_end(false);
+    seg_has_part_ = true;
   }
   if (seg_.size() < kMaxGroups)
-    seg_.push_back(std::move(tok));
+    seg_.emplace_back(tok);
   else
     seg_overflow_ = true;
 }
 
 void TempReader::report_end(bool /*terminated*/) {
-  std::vector<std::string> toks;
-  toks.swap(seg_);
-  bool overflow = seg_overflow_;
-  seg_overflow_ = false;
+  // The groups stay in seg_ (its storage is reused for the next report).
+  struct Clear {
+    TempReader* r;
+    ~Clear() {
+      r->seg_.clear();
+      r->seg_overflow_ = false;
+      r->seg_has_part_ = false;
+    }
+  } clear{this};
+  std::vector<Group>& toks = seg_;
   if (toks.empty()) return;
   std::size_t k = 0;
   while (k < toks.size() && part_of(toks[k]) == -1) ++k;
   if (k == toks.size()) {
     // A collective may leave out the part letters and YYGGI after its first report.
-    if (last_part_.empty() || !is_digits(toks[0], 0, 5) || toks[0].size() != 5) return;
-    toks.insert(toks.begin(), last_ident_);
-    toks.insert(toks.begin(), last_part_);
+    if (last_part_.empty() || !is_digits(toks[0], 0, 5) || toks[0].n != 5) return;
+    toks.insert(toks.begin(), {Group(last_part_), Group(last_ident_)});
     k = 0;
   }
-  toks.erase(toks.begin(), toks.begin() + static_cast<long>(k));
-  last_part_ = toks[0];
-  if (toks.size() > 1 && toks[1].size() == 5 && toks[1] != "NIL") last_ident_ = toks[1];
+  last_part_ = toks[k].view();
+  if (toks.size() > k + 1 && toks[k + 1].n == 5) last_ident_ = toks[k + 1].view();
   file_reports_ = true;
-  if (overflow) {
+  if (seg_overflow_) {
     ++counts.rejected;
-    MESS_print(kWarn, "Rejected %s %s: more than %zu groups\n", toks[0].c_str(),
-               toks.size() > 2 ? toks[2].c_str() : "", kMaxGroups);
+    MESS_print(kWarn, "Rejected %s %s: more than %zu groups\n", toks[k].data(),
+               toks.size() > k + 2 ? toks[k + 2].data() : "", kMaxGroups);
     return;
   }
-  keep(std::move(toks));
+  keep(toks, k);
 }
 
 // Files one report under its station, time and part.
-void TempReader::keep(std::vector<std::string> toks) {
-  const std::string part = toks[0];
+void TempReader::keep(const std::vector<Group>& all, std::size_t from) {
+  const std::span<const Group> toks(all.data() + from, all.size() - from);
+  const std::string part(toks[0].view());
+  auto text = [&toks](std::size_t i) { return i < toks.size() ? std::string(toks[i].view()) : std::string(); };
   for (std::size_t i = 1; i < toks.size() && i <= 3 && part_of(part) >= 0; ++i)
-    if (toks[i] == "NIL" || toks[i] == "NILL") {
+    if (toks[i].view() == "NIL" || toks[i].view() == "NILL") {
       // The same NIL report comes under several headings: counted once.
-      const std::string key = part + " " + (i > 1 ? toks[i - 1] : "") + " " + (i > 2 ? toks[1] : "");
+      const std::string key = part + " " + (i > 1 ? text(i - 1) : "") + " " + (i > 2 ? text(1) : "");
       if (nils_.insert(key).second) {
         ++counts.nil;
         MESS_print(kDebug, "NIL %s\n", key.c_str());
@@ -294,12 +345,24 @@ void TempReader::keep(std::vector<std::string> toks) {
     }
   int p = part_of(part);
   if (p < 0) {
-    MESS_print(kDebug, "Skipped %s %s: part not ingested\n", part.c_str(),
-               toks.size() > 2 ? toks[2].c_str() : "");
+    const std::string who = text(1);
+    if (part[0] == 'U' || part[0] == 'X') {
+      // Ship and dropsonde soundings: told to the user, once per report.
+      bool nil = false;
+      for (std::size_t i = 1; i < toks.size() && i <= 3; ++i) nil = nil || toks[i].view() == "NIL";
+      if (!nil && others_.insert(part + " " + who + " " + text(2)).second) {
+        ++counts.rejected;
+        MESS_print(kWarn, "Rejected %s %s: ship and dropsonde reports are not ingested (no station number)\n",
+                   part.c_str(), who.c_str());
+      }
+      return;
+    }
+    // PILOT parts A and C repeat the standard-level winds of TEMP parts A and C.
+    MESS_print(kDebug, "Skipped %s %s: part not ingested\n", part.c_str(), who.c_str());
     return;
   }
-  const std::string ident = toks.size() > 1 ? toks[1] : "";
-  const std::string station = toks.size() > 2 ? toks[2] : "";
+  const std::string ident = text(1);
+  const std::string station = text(2);
   if (ident.size() != 5 || !is_digits(ident, 0, 4) || !is_group(ident) || station.size() != 5 ||
       !is_digits(station, 0, 5)) {
     ++counts.rejected;
@@ -314,7 +377,7 @@ void TempReader::keep(std::vector<std::string> toks) {
   int day = r.knots ? yy - kKnotsDay : yy;
   if (day < 1 || day > 31 || gg > 23) {
     ++counts.rejected;
-    MESS_print(kWarn, "Rejected %s %s: group 1 \"%s\": no such day or hour\n", part.c_str(),
+    MESS_print(kWarn, "Rejected %s %s: group 2 \"%s\": no such day or hour\n", part.c_str(),
                station.c_str(), ident.c_str());
     return;
   }
@@ -353,7 +416,7 @@ float wind_limit(char id, bool upper) {
 
 // A group that can be a wind: all solidi, or a direction to 360 degrees with a speed
 // under 300.
-bool wind_like(const std::string& g) {
+bool wind_like(std::string_view g) {
   if (g == "/////") return true;
   if (!is_group(g) || !is_digits(g, 0, 3)) return false;
   int ddd = num(g, 0, 3);
@@ -362,16 +425,16 @@ bool wind_like(const std::string& g) {
 
 // A group that can begin the next entry of part A (`upper` false) or C: a standard level,
 // tropopause, maximum wind, a closing section, or nothing at all.
-bool entry_like(const std::vector<std::string>& g, std::size_t i, bool upper) {
+bool entry_like(const std::vector<Group>& g, std::size_t i, bool upper) {
   if (i >= g.size()) return true;
-  const std::string& s = g[i];
+  const std::string_view s = g[i];
   if (ends_levels(s)) return true;
   if (!is_group(s) || !is_digits(s, 0, 2)) return false;
   static const char* const kLower[] = {"00", "92", "85", "70", "50", "40", "30",
                                        "25", "20", "15", "10", "88", "77", "66"};
   static const char* const kUpper[] = {"70", "50", "30", "20", "10", "07", "05",
                                        "03", "02", "01", "88", "77", "66"};
-  const std::string pp = s.substr(0, 2);
+  const std::string_view pp = s.substr(0, 2);
   if (upper) return std::find(std::begin(kUpper), std::end(kUpper), pp) != std::end(kUpper);
   return std::find(std::begin(kLower), std::end(kLower), pp) != std::end(kLower);
 }
@@ -384,10 +447,11 @@ void add_man(ING_report* rep, const UPA_level& l) {
 }
 
 bool TempReader::decode(int part, const Received& r, ING_report* rep, Fault* f) const {
-  const std::vector<std::string>& g = r.groups;
+  const std::vector<Group>& g = r.groups;
   const bool upper = part == kTTCC || part == kTTDD || part == kPPDD;
   std::size_t i = 0;
-  auto need = [&](std::string* out) {
+  // Views into the kept groups, which end in a NUL: data() serves as a C string.
+  auto need = [&](std::string_view* out) {
     if (i >= g.size()) {
       f->index = static_cast<int>(i + 4);
       f->group.clear();
@@ -404,13 +468,13 @@ bool TempReader::decode(int part, const Received& r, ING_report* rep, Fault* f) 
     *out = g[i++];
     return true;
   };
-  auto fail = [&](const std::string& grp, const char* why) {
+  auto fail = [&](std::string_view grp, const char* why) {
     f->index = static_cast<int>(i + 3);
-    f->group = grp;
+    f->group = std::string(grp);
     f->why = why;
     return false;
   };
-  std::string a, b, c;
+  std::string_view a, b, c;
 
   if (part == kTTAA || part == kTTCC) {
     const float limit = wind_limit(r.id, upper);
@@ -421,14 +485,14 @@ bool TempReader::decode(int part, const Received& r, ING_report* rep, Fault* f) 
         continue;
       }
       if (!need(&a)) return false;
-      std::string pp = a.substr(0, 2);
+      const std::string_view pp = a.substr(0, 2);
       UPA_level l{MISSING, MISSING, MISSING, MISSING, MISSING, MISSING};
       if (pp == "99" && !upper) {  // surface
         if (!is_digits(a, 2, 3)) return fail(a, "surface pressure unreadable");
         l.p = level_pressure(num(a, 2, 3), false);
         if (!need(&b) || !need(&c)) return false;
-        TEMP_decode_td(b.c_str(), &l.t, &l.td);
-        TEMP_decode_wind(c.c_str(), r.knots, &l.dir, &l.spd);
+        TEMP_decode_td(b.data(), &l.t, &l.td);
+        TEMP_decode_wind(c.data(), r.knots, &l.dir, &l.spd);
         l.h = rep->sfc.h;
         rep->sfc = l;
         ++f->levels;
@@ -437,8 +501,8 @@ bool TempReader::decode(int part, const Received& r, ING_report* rep, Fault* f) 
         if (!is_digits(a, 2, 3)) return fail(a, "tropopause pressure unreadable");
         l.p = level_pressure(num(a, 2, 3), upper);
         if (!need(&b) || !need(&c)) return false;
-        TEMP_decode_td(b.c_str(), &l.t, &l.td);
-        TEMP_decode_wind(c.c_str(), r.knots, &l.dir, &l.spd);
+        TEMP_decode_td(b.data(), &l.t, &l.td);
+        TEMP_decode_wind(c.data(), r.knots, &l.dir, &l.spd);
         rep->trop.push_back(l);
         ++f->levels;
       } else if (pp == "77" || pp == "66") {  // maximum wind, then its vertical shear
@@ -446,15 +510,15 @@ bool TempReader::decode(int part, const Received& r, ING_report* rep, Fault* f) 
         if (!is_digits(a, 2, 3)) return fail(a, "maximum-wind pressure unreadable");
         l.p = level_pressure(num(a, 2, 3), upper);
         if (!need(&c)) return false;
-        TEMP_decode_wind(c.c_str(), r.knots, &l.dir, &l.spd);
+        TEMP_decode_wind(c.data(), r.knots, &l.dir, &l.spd);
         rep->mwnd.push_back(l);
         ++f->levels;
         if (i < g.size() && g[i].size() == 5 && g[i][0] == '4' && !ends_levels(g[i])) ++i;
       } else {
-        if (TEMP_decode_std(a.c_str(), upper, &l.p, &l.h) != 0 && l.p == MISSING)
+        if (TEMP_decode_std(a.data(), upper, &l.p, &l.h) != 0 && l.p == MISSING)
           return fail(a, "is not a standard level");
         if (!need(&b)) return false;
-        TEMP_decode_td(b.c_str(), &l.t, &l.td);
+        TEMP_decode_td(b.data(), &l.t, &l.td);
         // Id says which levels carry a wind group (above 10 mb: all, unless Id is a
         // solidus); a report that breaks its own Id is read by what follows instead.
         bool wind = l.p >= limit || (upper && l.p < 10 && r.id != '/');
@@ -465,7 +529,7 @@ bool TempReader::decode(int part, const Received& r, ING_report* rep, Fault* f) 
         if (!wind && i < g.size() && g[i] == "/////" && entry_like(g, i + 1, upper)) wind = true;
         if (wind) {
           if (!need(&c)) return false;
-          TEMP_decode_wind(c.c_str(), r.knots, &l.dir, &l.spd);
+          TEMP_decode_wind(c.data(), r.knots, &l.dir, &l.spd);
         }
         add_man(rep, l);
         ++f->levels;
@@ -488,10 +552,11 @@ bool TempReader::decode(int part, const Received& r, ING_report* rep, Fault* f) 
       if (!need(&b)) return false;
       if (!is_digits(a, 2, 3)) continue;  // a level of unknown pressure holds nothing usable
       float p = level_pressure(num(a, 2, 3), upper);
+      if (p <= 0) continue;  // "000" in part D: no such level
       if (winds) {
         ING_wind w;
         w.p = p;
-        TEMP_decode_wind(b.c_str(), r.knots, &w.dir, &w.spd);
+        TEMP_decode_wind(b.data(), r.knots, &w.dir, &w.spd);
         if (a[0] == '0' && !upper) {  // the surface
           ++f->levels;
           if (rep->sfc.dir == MISSING) {
@@ -504,7 +569,7 @@ bool TempReader::decode(int part, const Received& r, ING_report* rep, Fault* f) 
         }
       } else {
         UPA_sig_level s{p, MISSING, MISSING};
-        TEMP_decode_td(b.c_str(), &s.t, &s.td);
+        TEMP_decode_td(b.data(), &s.t, &s.td);
         rep->sig.push_back(s);
         ++f->levels;
         if (a[0] == '0' && !upper && rep->sfc.p == MISSING) rep->sfc.p = p;
@@ -528,7 +593,7 @@ bool TempReader::decode(int part, const Received& r, ING_report* rep, Fault* f) 
       if (a[k] == '/' && !surface) continue;
       if (!need(&b)) return false;
       ING_wind w;
-      TEMP_decode_wind(b.c_str(), r.knots, &w.dir, &w.spd);
+      TEMP_decode_wind(b.data(), r.knots, &w.dir, &w.spd);
       if (surface) {
         ++f->levels;
         if (rep->sfc.dir == MISSING) {

@@ -399,8 +399,9 @@ float max_temperature(UPA_level* lev, int num, int coord, float bottom, float th
 // The theta-e index: the largest total decrease of equivalent potential temperature (K)
 // over one of the first five layers of decreasing theta-e that start at or below 700 mb,
 // with that layer's base and top (mb) and the extremes of theta-e met on the way. The top
-// of a layer still decreasing where the scan ended is the last level examined; a sounding
-// without any decrease reports index 0 with the first level as base and a missing top.
+// of a layer with no recorded top (still decreasing where the scan ended) is the last level
+// examined; a sounding without any decrease reports index 0 with the first level as base
+// and the last level examined as top.
 // Returns 0, or -1 (index, base and top missing) when no level has temperature and dew
 // point or the first decreasing layer starts above 700 mb.
 int thetae_index(const UPA_level* lev, int num, THETAE_params* params) {
@@ -464,7 +465,9 @@ int thetae_index(const UPA_level* lev, int num, THETAE_params* params) {
   params->index = static_cast<float>(index[m]);
   params->base = base[m];
   params->top = top[m];
-  if (top[m] == MISSING && open && m == k) params->top = last_p;
+  // A layer without a recorded top (still open when the scan ended, or no decrease at all)
+  // reaches the last level examined.
+  if (params->top == MISSING) params->top = last_p;
   return 0;
 }
 
@@ -488,7 +491,9 @@ float energy_calc(const UPA_level* par1, const UPA_level* par2, const UPA_level*
 
 // Lifts a parcel through the sounding and fills *params with its condensation level,
 // level of free convection, equilibrium and maximum parcel levels, positive and negative
-// energy, cap strength and maximum updraft. The parcel is blev when it carries a
+// energy, cap strength and maximum updraft. CAPE is the positive energy above the LFC;
+// inhibition the negative energy below it, and both are 0 when no LFC is found. The
+// equilibrium level is the top of the highest positive area. The parcel is blev when it carries a
 // pressure; else the mean of the layer thick above bottom (thick > 0), else the sounding
 // at bottom; the chosen parcel is copied into blev. Returns 1 when the ascent ran; 0 (no
 // ascent: energies, cap, lfc and every level -9999.0) for an empty sounding, a missing
@@ -557,10 +562,9 @@ int parcel_calc(UPA_level* lev, int num, UPA_level* blev, int coord, float botto
                MESS_print(kTrace, "%s  %5.1f,%5.1f %5.1f,%5.1f %5.1f,%5.1f = %5.1f\n",
                           walk_label(kind, j, i).c_str(), env1.t, env2.t, env1.p, env2.p, par1.t,
                           par2.t, e);
-               if (e != MISSING) {
-                 if (e > 0.0f) bplus += e;
-                 else bminus -= e;
-               }
+               // Below the condensation level the parcel is not free: warmth there is no
+               // convective energy, a cold parcel there is inhibition.
+               if (e != MISSING && e < 0.0f) bminus -= e;
                par1 = par2;
                env1 = env2;
              });
@@ -596,7 +600,9 @@ int parcel_calc(UPA_level* lev, int num, UPA_level* blev, int coord, float botto
       }
       if (e < 0.0f && state != 0) {
         babove -= e;
-        if (positive && state == 1) {
+        // Every top of a positive area is an equilibrium level; the last one, the top of
+        // the highest positive area, stands, and the maximum parcel level is sought above it.
+        if (positive) {
           r.el = pm;
           r.mpl = MISSING;
           r.Bel = static_cast<float>(bplus - babove);
@@ -613,6 +619,9 @@ int parcel_calc(UPA_level* lev, int num, UPA_level* blev, int coord, float botto
                babove, r.lfc, r.el, r.mpl, r.Bel, r.Bmpl);
   }
 
+  // An ascent that never becomes free has no inhibition to overcome: the negative area of
+  // the whole column is no convective inhibition.
+  if (state == 0) bminus = 0.0;
   r.Bplus = static_cast<float>(bplus);
   r.Bminus = static_cast<float>(bminus);
   r.cap = static_cast<float>(cap);
@@ -872,6 +881,34 @@ VECT vect_of(float dir, float spd) {
 // The wind vector of a level in m/s.
 VECT level_vect(const UPA_level& l) { return vect_of(l.dir, to_ms(l.spd)); }
 
+// The wind vector (m/s) of the sounding interpolated at a step of a height-stepped
+// integration: its u and v components interpolated linearly in height between the nearest
+// levels below and above that have a height and a wind. Interpolating direction and speed
+// instead would swing a light wind through the compass between two levels. Missing when
+// the interpolated level at has no wind (no winds on both sides).
+VECT step_vect(const UPA_level* lev, int num, const UPA_level& at) {
+  if (at.dir == MISSING || at.spd == MISSING || at.h == MISSING) return kNoVect;
+  const auto has_wind = [](const UPA_level& l) {
+    return l.h != MISSING && l.dir != MISSING && l.spd != MISSING;
+  };
+  int lo = -1, hi = -1;
+  for (int k = 0; k < num; ++k) {
+    if (!has_wind(lev[k])) continue;
+    if (lev[k].h <= at.h) {
+      lo = k;
+    } else {
+      hi = k;
+      break;
+    }
+  }
+  if (lo >= 0 && lev[lo].h == at.h) return level_vect(lev[lo]);
+  if (lo < 0 || hi < 0) return level_vect(at);
+  const VECT a = level_vect(lev[lo]), b = level_vect(lev[hi]);
+  const double w = (static_cast<double>(at.h) - lev[lo].h) / (static_cast<double>(lev[hi].h) - lev[lo].h);
+  return {static_cast<float>(a.x + (static_cast<double>(b.x) - a.x) * w),
+          static_cast<float>(a.y + (static_cast<double>(b.y) - a.y) * w), 0.0f};
+}
+
 // Direction and speed of a vector; both missing for a missing vector.
 WIND wind_of(const VECT& v) {
   WIND w = {MISSING, MISSING};
@@ -1021,11 +1058,12 @@ int helicity(UPA_level* lev, int num, int coord, float bottom, float top, const 
   MESS_print(kTrace, "%f,%f\n", c.x, c.y);
 
   const HeightLayer L = height_layer(lev, num, coord, bottom, top);
-  VECT v1 = relative(level_vect(L.b), c);
+  VECT v1 = relative(step_vect(lev, num, L.b), c);
   WIND w1 = wind_of(v1);
+  const WIND wb = wind_of(relative(level_vect(L.b), c));
   const WIND wt = wind_of(relative(level_vect(L.t), c));
-  if (w1.dir != MISSING && wt.dir != MISSING)
-    r.dir_shr = static_cast<float>(wrap_turn(static_cast<double>(wt.dir) - w1.dir));
+  if (wb.dir != MISSING && wt.dir != MISSING)
+    r.dir_shr = static_cast<float>(wrap_turn(static_cast<double>(wt.dir) - wb.dir));
   if (L.result < 0) return -1;
 
   double pos = 0.0, neg = 0.0;     // positive and negative helicity, m2/s2
@@ -1033,7 +1071,7 @@ int helicity(UPA_level* lev, int num, int coord, float bottom, float top, const 
   double depth = 0.0;              // depth of the steps that had winds, m
   int steps = 0;                   // every step, with or without winds
   climb(lev, num, L.b.h, L.top, kHelStep, [&](double h, const UPA_level& cl) {
-    const VECT v2 = relative(level_vect(cl), c);
+    const VECT v2 = relative(step_vect(lev, num, cl), c);
     const VECT prev = v1;
     if (v1.x != MISSING && v2.x != MISSING) {
       const double hel = static_cast<double>(v1.y) * v2.x - static_cast<double>(v2.y) * v1.x;
@@ -1086,15 +1124,16 @@ int shear_layer(UPA_level* lev, int num, int coord, float bottom, float top, con
 
   const HeightLayer L = height_layer(lev, num, coord, bottom, top);
   if (L.result < 0) return -1;
-  VECT v1 = level_vect(L.b);
-  UPA_level last = L.b;                      // the level of the previous step
+  VECT v1 = step_vect(lev, num, L.b);
+  float last_dir = wind_of(v1).dir;          // the wind direction of the previous step
   double px = 0.0, py = 0.0, nx = 0.0, ny = 0.0;  // summed veering and backing changes, m/s
   double depth = 0.0;                         // depth of the steps that had winds, m
   double reached = L.b.h;                     // height of the last level examined, m
   climb(lev, num, L.b.h, L.top, kShearStep, [&](double h, const UPA_level& cl) {
-    const VECT v2 = level_vect(cl);
+    const VECT v2 = step_vect(lev, num, cl);
+    const float dir2 = wind_of(v2).dir;
     if (v1.x != MISSING && v2.x != MISSING) {
-      const double turn = static_cast<double>(cl.dir) - last.dir;
+      const double turn = static_cast<double>(dir2) - last_dir;
       const double dx = static_cast<double>(v2.x) - v1.x, dy = static_cast<double>(v2.y) - v1.y;
       if ((turn > 0.0 && turn < 180.0) || turn < -180.0) {
         px += dx;
@@ -1108,7 +1147,7 @@ int shear_layer(UPA_level* lev, int num, int coord, float bottom, float top, con
     MESS_print(kTrace, "%5.1f %5.1f-%5.1f  %5.1f,%5.1f %5.1f,%5.1f = %5.1f,%5.1f %5.1f,%5.1f\n", h,
                cl.dir, cl.spd, v1.x, v1.y, v2.x, v2.y, px, py, nx, ny);
     v1 = v2;
-    last = cl;
+    last_dir = dir2;
     reached = h;
   });
   if (depth == 0.0) return 0;  // no step had winds at both ends: nothing was integrated

@@ -582,8 +582,9 @@ void read_upper_levels(UPA_report* r) {
 }
 
 // Significant levels with respect to temperature. Levels beyond the record's 200 are read
-// past and dropped; kinds 1-3 pass over their unused slots.
-void read_significant(UPA_report* r, FirstTokens* first) {
+// past and dropped; kinds 1-3 pass over their unused slots. Returns the number of levels
+// an open list (kinds 4, 5) held beyond the record's room.
+int read_significant(UPA_report* r, FirstTokens* first) {
   char tok[kTokenCap];
   const bool open_list = marked_kind(file_type);
   const int wanted = r->numsig;  // open lists run to their "X"
@@ -622,12 +623,14 @@ void read_significant(UPA_report* r, FirstTokens* first) {
   } else if (i == kQuirkSigCount) {
     read_token(tok);  // the converters write one extra token after exactly 50 levels
   }
+  return open_list && i > UPA_MAX_SIG ? i - UPA_MAX_SIG : 0;
 }
 
 // Significant levels with respect to wind: height tokens and dddff groups (kinds 3-5), or
 // dddff groups at the preset fixed heights (kinds 1, 2). A first level at 0 ft is the
-// surface wind.
-void read_winds(UPA_report* r, FirstTokens* first) {
+// surface wind. Returns the number of levels an open list (kinds 4, 5) held beyond the
+// record's 100.
+int read_winds(UPA_report* r, FirstTokens* first) {
   char tok[kTokenCap];
   const bool headerless = !headed_kind(file_type);
   const bool open_list = marked_kind(file_type);
@@ -659,6 +662,7 @@ void read_winds(UPA_report* r, FirstTokens* first) {
   r->numwnd = i < UPA_MAX_WND ? i : UPA_MAX_WND;
   if (file_type == UPA_KIND_ZUDUPA)
     for (int k = i + (ended_by_x ? 1 : 0); k < kKind3Slots; ++k) need_token(tok);
+  return open_list && i > UPA_MAX_WND ? i - UPA_MAX_WND : 0;
 }
 
 // Reads the whole block at the stream into `r` (already initialised). Returns 0, or -1
@@ -696,8 +700,8 @@ int read_whole(UPA_report* r, FirstTokens* first) {
   read_mandatory(r);
   if (headed_kind(file_type)) read_upper_levels(r);
   if (!headed_kind(file_type)) r->numsig = read_count();
-  read_significant(r, first);
-  read_winds(r, first);
+  const int sig_dropped = read_significant(r, first);
+  const int wnd_dropped = read_winds(r, first);
   // Without significant levels the lowest level with a pressure but no temperature is
   // taken as the surface.
   if (r->numsig == 0 && r->man[1].t == MISSING) {
@@ -708,6 +712,12 @@ int read_whole(UPA_report* r, FirstTokens* first) {
   finish_block();
   if (scan.incomplete)
     MESS_print(0x000000C0, "UPA_read: Station block %d (%s) is incomplete\n", stat_num, r->id);
+  // A report holds 200 significant and 100 wind levels; a longer ascent loses its top.
+  if (sig_dropped > 0 || wnd_dropped > 0)
+    MESS_print(0x000000C0,
+               "UPA_read: Station %s: %d significant and %d wind levels beyond the report's "
+               "200 and 100 dropped\n",
+               r->id, sig_dropped, wnd_dropped);
   return 0;
 }
 

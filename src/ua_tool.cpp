@@ -225,14 +225,15 @@ int UPA_prompt_station(UPA_report* report) {
   if (!res) UPA_list_stations();
   UPA_rewind_file();
 
-  char answer[kAnswerBuf];
+  // An empty answer at the prompt keeps the previous one: the user asks again for the
+  // same station (the first empty answer searches for an empty identifier).
+  char answer[kAnswerBuf] = {};
   int attempts = 0;
   bool found = false;
   for (;;) {
     if (res) {
       set_answer(answer, res);
     } else {
-      answer[0] = '\0';
       ZUD_prompts(kPrompt, answer, kAnswerLen + 1);
       answer[kAnswerLen] = '\0';
       MESS_print(kPrint, "\n");

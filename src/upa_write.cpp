@@ -56,6 +56,13 @@ std::string fmt(const char* format, double a) {
   return buf;
 }
 
+// `v` (0 <= v < 10^width) as `width` digits with leading zeros.
+std::string digits(long v, int width) {
+  std::string out(static_cast<std::size_t>(width), '0');
+  for (int i = width - 1; i >= 0 && v > 0; --i, v /= 10) out[static_cast<std::size_t>(i)] = static_cast<char>('0' + v % 10);
+  return out;
+}
+
 // hhh of a standard level: metres with the thousands dropped up to 700 mb (1000 mb below
 // sea level as 500 + |h|), decametres with the ten-thousands dropped above.
 std::string height_code(float p, float h) {
@@ -67,9 +74,7 @@ std::string height_code(float p, float h) {
     v = std::lround(h / 10.0) % 1000;
   }
   if (v < 0 || v > 999) return "///";
-  char buf[8];
-  std::snprintf(buf, sizeof buf, "%03ld", v);
-  return buf;
+  return digits(v, 3);
 }
 
 // TTTdd: tenths of deg C whose tenths digit is odd below zero and even above; the
@@ -95,33 +100,32 @@ std::string temp_group(float t, float td, float p, ING_report* rep) {
       dd = 99;
     }
   }
-  char buf[48];
-  std::snprintf(buf, sizeof buf, "%03ld%02d", tenths, dd);
-  return buf;
+  return digits(tenths, 3) + digits(dd, 2);
 }
 
 // dddff: direction to 5 degrees with the hundreds of the speed added, knots.
-std::string wind_group(float dir, float spd, const std::string& where, ING_report* rep) {
+// `at` and its format name the level in a note.
+std::string wind_group(float dir, float spd, const char* at_format, double at, ING_report* rep) {
   if (missing(dir) || missing(spd)) return "X";
   long s = std::lround(spd);
   if (s > kMaxSpeed) {
-    rep->notes.push_back(fmt("wind of %.0f kt", spd) + where + " left out");
+    rep->notes.push_back(fmt("wind of %.0f kt", spd) + fmt(at_format, at) + " left out");
     return "X";
   }
   long d = std::lround(dir / 5.0) * 5;
   if (s == 0) d = 0;
   else if (d == 0) d = 360;
-  char buf[48];
-  std::snprintf(buf, sizeof buf, "%03ld%02ld", d + s / 100, s % 100);
-  return buf;
+  return digits(d + s / 100, 3) + digits(s % 100, 2);
 }
 
 // PPP of a significant level: whole mb (1000 and above with the thousands dropped behind
 // a leading 0), tenths below 100 mb where the report has them.
 std::string sig_pressure(float p) {
-  if (p >= 1000) return fmt("%03.0f", std::round(p) - 1000);
-  if (p >= 100 || std::fabs(p - std::round(p)) < 0.05) return fmt("%.0f", std::round(p));
-  return fmt("%.1f", p);
+  const long whole = std::lround(p);
+  if (whole >= 1000) return digits(whole - 1000, 3);
+  if (p >= 100 || std::fabs(p - whole) < 0.05) return std::to_string(whole);
+  const long tenths = std::lround(p * 10.0);
+  return std::to_string(tenths / 10) + "." + static_cast<char>('0' + tenths % 10);
 }
 
 // Heights (m) of pressures from the levels that have both, linear in ln p; MISSING
@@ -169,7 +173,7 @@ std::string triple(const UPA_level* l, const char* code, ING_report* rep) {
   if (!any) return "X X X";
   std::string ph = std::string(code) + (missing(l->h) ? "///" : height_code(l->p, l->h));
   return ph + " " + temp_group(l->t, l->td, l->p, rep) + " " +
-         wind_group(l->dir, l->spd, fmt(" at %.0f mb", l->p), rep);
+         wind_group(l->dir, l->spd, " at %.0f mb", l->p, rep);
 }
 
 // Appends `items` (already paired texts) `kPerLine` to a line.
@@ -305,16 +309,16 @@ std::string ING_format_block(ING_report* rep) {
     if (&l != trop && !missing(l.p))
       rep->notes.push_back(fmt("tropopause at %.1f mb left out (one per block)", l.p));
   if (trop)
-    out += fmt("88%03.0f ", std::round(trop->p)) + temp_group(trop->t, trop->td, trop->p, rep) +
-           " " + wind_group(trop->dir, trop->spd, fmt(" at %.0f mb", trop->p), rep);
+    out += "88" + digits(std::lround(trop->p), 3) + " " + temp_group(trop->t, trop->td, trop->p, rep) +
+           " " + wind_group(trop->dir, trop->spd, " at %.0f mb", trop->p, rep);
   else
     out += "X X X";
   const UPA_level* mw = nullptr;
   for (const UPA_level& l : rep->mwnd)
     if (!missing(l.p) && !missing(l.spd) && (!mw || l.spd > mw->spd)) mw = &l;
   if (mw)
-    out += fmt(" 77%03.0f ", std::round(mw->p)) +
-           wind_group(mw->dir, mw->spd, fmt(" at %.0f mb", mw->p), rep) + "\n";
+    out += " 77" + digits(std::lround(mw->p), 3) + " " +
+           wind_group(mw->dir, mw->spd, " at %.0f mb", mw->p, rep) + "\n";
   else
     out += " X X\n";
 
@@ -384,16 +388,13 @@ std::string ING_format_block(ING_report* rep) {
                              unplaced));
   items.clear();
   if (!missing(rep->sfc.dir) && !missing(rep->sfc.spd))
-    items.push_back("00 " + wind_group(rep->sfc.dir, rep->sfc.spd, " at the surface", rep));
+    items.push_back("00 " + wind_group(rep->sfc.dir, rep->sfc.spd, " at the surface (%.0f mb)", rep->sfc.p, rep));
   for (const Wl& w : wl) {
     if (items.size() == static_cast<std::size_t>(kMaxWnd)) {
       rep->notes.push_back("wind levels above the 100th left out");
       break;
     }
-    char hh[8];
-    std::snprintf(hh, sizeof hh, "%02d", w.hh);
-    items.push_back(std::string(hh) + " " +
-                    wind_group(w.dir, w.spd, fmt(" at %.0f000 ft", w.hh), rep));
+    items.push_back(digits(w.hh, 2) + " " + wind_group(w.dir, w.spd, " at %.0f000 ft", w.hh, rep));
   }
   put_pairs(items, "$", &out);
   return out;

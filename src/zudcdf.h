@@ -9,6 +9,9 @@
 #ifndef ZUDCDF_H
 #define ZUDCDF_H
 
+#include <cstddef>
+#include <string>
+
 constexpr int CDF_MAX_POS = 10;  // leading positions of start/count that can be set
 
 // Makes `val` the current netCDF handle (-1 for none). Returns 0.
@@ -19,7 +22,9 @@ int CDF_set_fd(int val);
 int CDF_print_errors(int val);
 
 // Opens a netCDF file read-only (access 0; writing is not offered) and makes it current.
-// Returns the netCDF handle, or -1 when the file cannot be opened as netCDF.
+// A classic file whose header fails CDF_check_file is not handed to the library: one
+// warning names what is wrong and the open fails. Returns the netCDF handle, or -1 when
+// the file cannot be opened as netCDF.
 int CDF_open(const char* filename, int access);
 
 // Closes the current file; there is no current file afterwards. Returns 0, or -1 when
@@ -72,5 +77,23 @@ int CDF_get_float_array(int var, float* array);
 // toward zero). Returns -9999 in the cases CDF_get_float does, and for values outside
 // the range of long.
 long CDF_get_long(int var);
+
+// Header check of classic netCDF files (module cdf_check), the guard in front of the
+// library, which trusts the counts of a header and fails badly on corrupted ones.
+
+// Checks the header of a classic netCDF file ("CDF" and version byte 1, 2 or 5) held in
+// the first `len` bytes `bytes` of a file of `file_size` bytes: the lists and their
+// counts, names, types, attribute values and data offsets must follow the format and
+// fit in the file. Returns 0 when the header is sound or the bytes are not a classic
+// file (other files are left to the library), 1 when the header (its magic number
+// included) goes on past the bytes given (call again with more), -1 when it is damaged,
+// with the reason in `why` (may be null).
+int CDF_check_header(const unsigned char* bytes, size_t len, unsigned long long file_size,
+                     std::string* why);
+
+// Checks the header of the named file as CDF_check_header does, reading as much of the
+// file as the header takes. Returns 0 when sound, not classic netCDF or not openable
+// (the library then reports as it does), -1 when damaged, with the reason in `why`.
+int CDF_check_file(const char* filename, std::string* why);
 
 #endif  // ZUDCDF_H

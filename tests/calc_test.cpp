@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdio>
 
 #include "zud.h"
 
@@ -183,6 +184,26 @@ TEST(ThetaeOnSatad, AgainstBolton) {
   EXPECT_EQ(thetae_on_satad(-9999.0f, 1000.0f), 0.0f);  // missing temperature
   EXPECT_EQ(thetae_on_satad(293.15f, 0.0f), 0.0f);      // zero pressure
   EXPECT_EQ(thetae_on_satad(400.0f, 1000.0f), 0.0f);    // too warm to be saturated
+}
+
+// The label keeps the potential temperature in double: for each point it equals, to the
+// last float bit, T (1000/p)^0.286 exp(2.6518986 ws/T) evaluated in double here (ws the
+// saturation mixing ratio). Rounding the potential temperature to float first moved these
+// labels by one float step (found by an offline scan of 900-930 mb). At 916 mb, 23.0/22.6 C
+// that step flips the wet bulb's twelve-step bisection: 22.754 C (prints 22.8) instead of
+// 22.725 C (22.7); the psychrometric estimate T - (T - Td)/3 = 22.87 C agrees with 22.8.
+TEST(ThetaeOnSatad, PotentialTemperatureKeptInDouble) {
+  struct Pt { float t, p; };
+  const Pt pts[] = {{296.15f, 916.0f}, {302.35f, 902.0f}, {300.65f, 904.0f}, {292.45f, 909.0f}};
+  for (const auto& c : pts) {
+    const float pl = lcl_pres(c.t, c.t - 0.4f, c.p);
+    const float tl = lcl_temp(c.t, c.p, pl);
+    const double want = tl * std::pow(1000.0 / pl, 0.286) * std::exp(2.6518986 * mix_ratio(tl, pl) / tl);
+    EXPECT_EQ(thetae_on_satad(tl, pl), static_cast<float>(want)) << c.t << " K at " << c.p << " mb";
+  }
+  char wb[16];
+  std::snprintf(wb, sizeof wb, "%5.1f", wet_bulb(296.15f, 295.75f, 916.0f) - 273.15);
+  EXPECT_STREQ(wb, " 22.8");
 }
 
 TEST(TempOnSatad, AgainstIntegratedLapseRate) {

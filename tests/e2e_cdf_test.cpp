@@ -231,4 +231,35 @@ TEST(CdfOutcomes, CutInsideRecordEndsNormally) {
   EXPECT_EQ(run.err.find("runtime error"), std::string::npos) << run.err;
 }
 
+// Files of an archive with damaged headers (bytes flipped, cut or repeated): the netCDF
+// library crashed on the first and tried allocations of 25 to 70 GB on the others. Each
+// is refused before the library sees it, with one warning naming the fault, and treated
+// as any unreadable file. The faults were found by decoding each header by hand from a
+// hex dump (and a separate throw-away decoder): the dimension count of the first is the
+// text "OCT " (0x4F435420), a dropped field makes variable 3 of the second begin with a
+// name length of 0x45C, and a flipped byte gives variable 8 of the third 0xD9000001
+// dimensions and variable 20 of the fourth 0x67770000.
+TEST(CdfOutcomes, DamagedHeadersRefused) {
+  const struct {
+    const char* file;
+    const char* fault;
+  } rows[] = {
+      {"segv_hashmapfree.nc", "dimension list counts 1329812512, more than the file holds"},
+      {"huge_alloc_2.nc", "variable 3 name is 1116 bytes long"},
+      {"huge_var_count.nc", "variable 8 dimension ids run past the end of the file"},
+      {"slow_under_asan.nc", "variable 20 dimension ids run past the end of the file"},
+  };
+  for (const auto& r : rows) {
+    const std::string path = kCdfSrc + r.file;
+    SCOPED_TRACE(path);
+    const e2e::Run run = analyse(path, "OAX");
+    EXPECT_EQ(run.status, 31) << run.err;
+    EXPECT_NE(run.out.find("Searching for OAX...\n"), std::string::npos) << run.out;
+    const std::string want = "CDF_open: damaged netCDF header in " + path + ": " + r.fault +
+                             "\nUPA_open_file: Unable to open file:" + path +
+                             "\nUPA_get_station: No such station:OAX\nUnable to find a station\n";
+    EXPECT_EQ(run.err, want);
+  }
+}
+
 }  // namespace

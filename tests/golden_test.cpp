@@ -24,7 +24,9 @@
 //   - total totals, vertical and cross totals, K, SWEAT and energy index from the printed
 //     850/700/500 rows; lifted indices, Showalter index and cap strength from a parcel
 //     ascent of the checker's own; CAPE, CIN, LFC, EL, MPL and B at the EL from an
-//     independent parcel integration (1 mb steps); w max = sqrt(2 CAPE);
+//     independent parcel integration (1 mb steps; CAPE above the LCL only, CAPE and CIN 0
+//     without an LFC, the EL at the top of the highest positive area); w max =
+//     sqrt(2 CAPE);
 //   - risk words from the printed index values; feet, Fahrenheit and the heights of the
 //     printed pressures from the printed table;
 //   - wind table: u/v from dir/speed, the storm-relative part from the storm motion, the
@@ -32,7 +34,8 @@
 //     the reported levels; storm motion 30 degrees right of the printed 0-6000 m mean at
 //     75 %; layer mean winds by log-pressure trapezoids; storm-relative inflow; shear
 //     and helicity (signed area of the storm-relative hodograph) and the
-//     natural-coordinate vorticities from the wind profile in 10 m steps; ave = tot /
+//     natural-coordinate vorticities from the wind profile in 10 m steps, the wind
+//     components linear in height between the rows; ave = tot /
 //     depth, tot = pos + neg; energy-helicity index from the 2000 m helicity and CAPE;
 //     bulk shear and bulk Richardson number;
 //   - an output without the wind-level table (default message level) has its remaining

@@ -43,14 +43,16 @@ class TestLoop {
  public:
   // Starts the loop with `flags` and the answer table `table` ("name=value"); with a
   // socket offset it serves over a socket on port offset+window. The loop lives 20 s
-  // unless `flags` carry a "--life=S" of their own. True once it is ready.
+  // unless `flags` carry a "--life=S" of their own. A queue loop takes the first free
+  // window from `first_window` on (this process's block when not given). True once it is
+  // ready.
   bool Start(const std::vector<std::string>& flags, const std::vector<std::string>& table,
-             int socket_offset = -1) {
+             int socket_offset = -1, int first_window = -1) {
     socket_offset_ = socket_offset;
     std::string dir = zud_test_tmpdir();
     ready_ = dir + "loop_ready";
     log_ = dir + "loop_log";
-    int from = window_base();
+    int from = first_window > 0 ? first_window : window_base();
     for (int t = 0; t < kTries; ++t) {
       int w = socket_offset >= 0 ? 1 + t : MQ_find(from);
       if (w < 0) return false;

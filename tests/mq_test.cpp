@@ -561,6 +561,8 @@ TEST_F(Link, NoQueueWarnings) {
       {"#abc", "abc"},  // not a number
       {"#", ""},        // no number at all
       {"#-4", "-4"},    // not positive
+      {"#2147483648", "2147483648"},    // one more than the largest int
+      {"#99999999999", "99999999999"},  // far beyond it
       {"#" + std::to_string(free_num) + "x", std::to_string(free_num) + "x"},  // trailing garbage
   };
   for (const auto& c : cases) {
@@ -572,13 +574,12 @@ TEST_F(Link, NoQueueWarnings) {
 }
 
 // Loops that do not serve: a silent one ends the program with status 7, a refusing one
-// is warned about, a dead one reports that it is not running.
+// is warned about.
 TEST_F(Link, ExchangeWithUnhelpfulLoops) {
   struct Case { const char* flag; int status; const char* err; };
   const Case cases[] = {
       {"--silent", 7, "Queue not responding!!\n"},       // no grant within the time-out
       {"--refuse", 0, "ZUDloop window: %d unable to connect\n"},
-      {"--dead", 0, "ZUDloop not running!\n"},           // first reply carries "-"
   };
   for (const auto& c : cases) {
     TestLoop loop;
@@ -589,6 +590,51 @@ TEST_F(Link, ExchangeWithUnhelpfulLoops) {
     EXPECT_EQ(run.status, c.status) << c.flag;
     EXPECT_EQ(run.err, err) << c.flag;
   }
+}
+
+// A "not running" reply ends the replies of its entry only: the warning is printed, and
+// the entries after it still get the loop's values. A loop that answers "not running"
+// and then drops the connection (as the loop side of the link does) is warned about once;
+// the wait for the next reply runs out and gathering goes on without the link, status 0.
+TEST_F(Link, NotRunningReplyEndsOneEntry) {
+  TestLoop loop;
+  ASSERT_TRUE(loop.Start({"--dead-for=help"}, {"identifier=72558", "data_path=/loop/data"}));
+  ChildRun run = run_child([&] {
+    clean_env(loop.Hash().c_str());
+    MQ_timeout(3);
+    Argv a({"ua_parse"});
+    RES_init(a.argc(), a.argv(), kProgKeys, kProgPos);
+    std::printf("identifier=%s data_path=%s\n", res_test::value_of("identifier").c_str(),
+                res_test::value_of("data_path").c_str());
+  });
+  EXPECT_EQ(run.status, 0);
+  EXPECT_EQ(run.err, "ZUDloop not running!\n");
+  EXPECT_EQ(run.out, "identifier=72558 data_path=/loop/data\n");
+
+  TestLoop dead;
+  ASSERT_TRUE(dead.Start({"--dead"}, {}));
+  run = gather_with(dead.Hash(), 1);
+  EXPECT_EQ(run.status, 0);
+  EXPECT_EQ(run.err, "ZUDloop not running!\n");
+}
+
+// A window number of ten digits that fits an int names a loop like any other; one step
+// beyond the int range is refused (as in NoQueueWarnings).
+TEST_F(Link, TenDigitWindow) {
+  TestLoop loop;
+  const int first = 1170395429 + (getpid() % loop_test::kWindowSpread) * 50;  // below INT_MAX
+  ASSERT_TRUE(loop.Start({}, {"data_path=/loop/data"}, -1, first));
+  ASSERT_GE(loop.window(), 1000000000);
+  ChildRun run = run_child([&] {
+    clean_env(loop.Hash().c_str());
+    MQ_timeout(3);
+    Argv a({"ua_parse"});
+    RES_init(a.argc(), a.argv(), kProgKeys, kProgPos);
+    std::printf("data_path=%s\n", res_test::value_of("data_path").c_str());
+  });
+  EXPECT_EQ(run.status, 0);
+  EXPECT_EQ(run.err, "");
+  EXPECT_EQ(run.out, "data_path=/loop/data\n");
 }
 
 // Nineteen clients hold every slot: the program's request gets no answer and it ends

@@ -226,6 +226,21 @@ TEST(StationDeathTest, FourFailedAnswers) {
   EXPECT_EQ(count(got, "Searching for n5"), 0) << got;
 }
 
+// An empty answer keeps the previous one: after "qqq" (upper-cased, not in the file) and
+// three empty lines the same identifier is searched four times, never an empty one.
+TEST(StationDeathTest, EmptyAnswerRepeatsThePrevious) {
+  const std::string out = out_file("repeat");
+  const std::string in = std::string(ZUD_BUILD_DATA) + "/repeat_answer.txt";
+  {
+    std::ofstream(in) << "qqq\n\n\n\n";
+  }
+  EXPECT_EXIT(select_station(out, kAnswers, nullptr, in, ""), testing::ExitedWithCode(31),
+              "Unable to find a station\n$");
+  const std::string got = slurp(out);
+  EXPECT_EQ(count(got, "Searching for QQQ...\n"), 4) << got;
+  EXPECT_EQ(count(got, "Searching for ...\n"), 0) << got;
+}
+
 // "exit" as the fifth answer is still honoured: status 0 after four failed searches.
 TEST(StationDeathTest, ExitAnswer) {
   const std::string out = out_file("exit");

@@ -500,14 +500,16 @@ TEST(ThetaeIndex, Layers) {
   }
 }
 
-// Never decreasing: index 0 at the first level, no top, and max/min over every level.
+// Never decreasing: index 0 from the first level up to the last level examined (the
+// layer has no recorded top, and a missing top would be printed as a number), and
+// max/min over every level.
 TEST(ThetaeIndex, NeverDecreasing) {
   auto s = theta_sounding({{1000, 300}, {850, 305}, {700, 310}, {500, 320}, {300, 335}});
   THETAE_params tp;
   EXPECT_EQ(thetae_index(s.data(), 5, &tp), 0);
   EXPECT_EQ(tp.index, 0.0f);
   EXPECT_EQ(tp.base, 1000.0f);
-  EXPECT_EQ(tp.top, MISSING);
+  EXPECT_EQ(tp.top, 300.0f);
   EXPECT_NEAR(tp.max, 335, 0.05);
   EXPECT_EQ(tp.maxp, 300.0f);  // the last level: the scan went all the way up
   EXPECT_NEAR(tp.min, 300, 0.05);

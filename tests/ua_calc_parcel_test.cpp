@@ -6,6 +6,7 @@
 
 #include <cmath>
 #include <functional>
+#include <utility>
 #include <vector>
 
 #include "sounding_fixture.h"
@@ -88,19 +89,18 @@ TEST(EnergyCalc, Segment) {
 // A dry parcel (30/-20 C at 1000 mb, condensation level near 474 mb by Bolton's formula)
 // through two layers, above which the sounding ends: the whole ascent is the dry walk.
 // Parcel on its dry adiabat (theta 303.15 K): 21.0014 C at 900 mb, 11.2577 C at 800 mb.
-// Superadiabatic layer 1000-900 mb (environment 30 -> 18 C, 0 -> 900 m):
-//   9.8 ((30 + 21.0014)/2 - 24) / 297.15 * 900 = +44.544 J/kg.
-// Stable layer 900-800 mb (18 -> 15 C, 900 -> 1900 m):
-//   9.8 ((21.0014 + 11.2577)/2 - 16.5) / 289.65 * 1000 = -12.534 J/kg.
+// The superadiabatic layer 1000-900 mb (+44.5 J/kg by hand) is below the condensation
+// level, so no CAPE; the parcel never becomes free, so the stable layer above it
+// (-12.5 J/kg) is no inhibition either.
 TEST(ParcelCalc, TwoLayerDryAscentByHand) {
   std::vector<UPA_level> s = {thermo_level(1000, 0, 30, -20), thermo_level(900, 900, 18, -25),
                               thermo_level(800, 1900, 15, -30)};
   PARCEL_params r;
   ASSERT_EQ(parcel_calc(s.data(), 3, nullptr, 100, 1000, 0, &r), 1);
   EXPECT_NEAR(r.plcl, 474, 5);
-  EXPECT_NEAR(r.Bplus, 44.544, 0.05);
-  EXPECT_NEAR(r.Bminus, 12.534, 0.05);
-  EXPECT_NEAR(r.wmax, std::sqrt(2 * 44.544), 0.01);
+  EXPECT_EQ(r.Bplus, 0.0f);
+  EXPECT_EQ(r.Bminus, 0.0f);
+  EXPECT_EQ(r.wmax, 0.0f);
   EXPECT_NEAR(r.cap, 15 - 11.2577, 0.01);  // the 800 mb environment excess
   EXPECT_EQ(r.lfc, -1.0f);                 // no moist ascent: the sounding ends below the LCL
   EXPECT_EQ(r.el, MISSING);
@@ -127,20 +127,19 @@ TEST(ParcelCalc, UniformExcessClosedForm) {
   EXPECT_NEAR(r.cap, 0, 0.01);  // only the start, where parcel and environment agree
 }
 
-// Parcel colder all the way: no LFC, no EL or MPL, no CAPE, and all the negative energy
-// is inhibition: Rd (1 ln(1000/p1) + 2 ln(p1/pN)).
+// Parcel colder all the way: no LFC, no EL or MPL, no CAPE, and no inhibition either:
+// the negative area of a parcel that never becomes free (Rd (1 ln(1000/p1) + 2
+// ln(p1/pN)), some 400 J/kg here) is no energy that lifting could overcome.
 TEST(ParcelCalc, AlwaysColder) {
   const Built b = build(20, 20, [](double) { return 2.0; });
   PARCEL_params r;
   ASSERT_EQ(parcel_calc(const_cast<UPA_level*>(b.lev.data()), count(b.lev), nullptr, 100, 1000, 0, &r), 1);
-  const double p1 = b.p.front(), pn = b.p[b.p.size() - 2];
-  const double cin = kRd * (std::log(1000 / p1) + 2 * std::log(p1 / pn));
   EXPECT_EQ(r.lfc, -1.0f);
   EXPECT_EQ(r.el, MISSING);
   EXPECT_EQ(r.mpl, MISSING);
-  EXPECT_NEAR(r.Bplus, 0, 0.5);
+  EXPECT_EQ(r.Bplus, 0.0f);
   EXPECT_EQ(r.wmax, 0.0f);
-  EXPECT_NEAR(r.Bminus, cin, 0.002 * cin);
+  EXPECT_EQ(r.Bminus, 0.0f);
   EXPECT_NEAR(r.cap, 2, 0.001);  // every step below 500 mb has the 2 K excess
 }
 
@@ -190,6 +189,85 @@ TEST(ParcelCalc, EquilibriumAndMaximumParcelLevel) {
       EXPECT_LE(r.Bmpl, 0.0f) << upper;
       EXPECT_GT(r.Bmpl, -kRd * 8 * std::log(p_mpl / (p_mpl - 10))) << upper;
       EXPECT_NEAR(r.Bel, cape - kRd * 2.5 * std::log(pc / pd), 0.005 * cape) << upper;
+    }
+  }
+}
+
+// Two positive areas: parcel warmer by 3 K from 905 to 705 mb and again from 655 to
+// 405 mb, a thin stable layer (2 K colder) between them, 8 K colder above 405 mb and
+// 1 K colder below 905 mb. Every step between two step levels has the closed-form energy
+// E = -Rd (off1 + off2)/2 ln(p1/p2) (see build), summed here step by step: the EL is the
+// middle of the step across 405 mb, the top of the higher area (the first area's top,
+// near 700 mb, is passed); B at the EL is the net energy of the steps from the LFC up to
+// and including that step; CAPE the sum of the positive steps; the MPL lies above the EL.
+TEST(ParcelCalc, EquilibriumLevelTopsTheHighestPositiveArea) {
+  const auto off = [](double p) {
+    return p >= 905 ? 1.0 : p >= 705 ? -3.0 : p >= 655 ? 2.0 : p >= 405 ? -3.0 : 8.0;
+  };
+  const Built b = build(20, 20, off, 150);
+  PARCEL_params r;
+  ASSERT_EQ(parcel_calc(const_cast<UPA_level*>(b.lev.data()), count(b.lev), nullptr, 100, 1000, 0, &r), 1);
+  double cape = 0.0, net = 0.0;
+  bool free = false;
+  double el = 0.0;
+  for (size_t k = 0; k + 1 < b.p.size() && b.p[k] >= 405; ++k) {
+    const double e = -kRd * (off(b.p[k]) + off(b.p[k + 1])) / 2 * std::log(b.p[k] / b.p[k + 1]);
+    if (e >= 0) free = true;
+    if (!free) continue;
+    if (e > 0) cape += e;
+    net += e;
+    el = (b.p[k] + b.p[k + 1]) / 2;
+  }
+  EXPECT_NEAR(r.el, el, 0.01);
+  EXPECT_NEAR(r.el, 405, 5.01);
+  EXPECT_NEAR(r.Bplus, cape, 0.005 * cape);
+  EXPECT_NEAR(r.Bel, net, 0.005 * cape);
+  EXPECT_NE(r.mpl, MISSING);
+  EXPECT_LT(r.mpl, r.el);
+  EXPECT_LE(r.Bmpl, 0.0f);
+}
+
+// Below the condensation level (t 20, td 14 C at 1000 mb: LCL near 925 mb) the parcel
+// first meets a 1 C surface inversion (1000 to 985 mb, environment 20 -> 21 C) and then a
+// superadiabatic layer (985 to 960 mb, 21 -> 12 C), where it is warmer by up to 4.6 K.
+// Heights are hypsometric from the mean end temperatures, so each segment's energy is
+// Rd (mean Tp - mean Te) ln(p1/p2). On the dry adiabat (theta 293.15 K) the parcel is
+// 18.736 C at 985 mb, so the inversion is Rd (19.368 - 20.5) ln(1000/985) = -4.91 J/kg.
+//  - Above the LCL the parcel stays 2 K colder: it never becomes free, so CAPE, CIN and
+//    w max are all 0 (the dry walk's warm layers, some 45 J/kg, are no CAPE).
+//  - Above the LCL the parcel is 2 K warmer: CAPE is the moist steps' energy only,
+//    Rd 2 ln(p1/pN) plus the step from the LCL (at most Rd 5 ln(plcl/p1)), and the
+//    inversion's -4.91 J/kg is the inhibition.
+TEST(ParcelCalc, DryAscentWarmthIsNoCape) {
+  for (double above : {2.0, -2.0}) {
+    const Built moist = build(20, 14, [above](double) { return above; });
+    std::vector<UPA_level> s = {thermo_level(1000, 0, 20, 14)};
+    for (auto [p, t] : {std::pair{985.0, 21.0}, std::pair{960.0, 12.0}}) {
+      const UPA_level& prev = s.back();
+      const double h = prev.h + kRd / kG * ((prev.t + t) / 2.0 + 273.15) * std::log(prev.p / p);
+      s.push_back(thermo_level(static_cast<float>(p), static_cast<float>(h), static_cast<float>(t),
+                               static_cast<float>(t - 5)));
+    }
+    for (size_t k = 1; k < moist.lev.size(); ++k) {
+      UPA_level l = moist.lev[k];
+      const UPA_level& prev = s.back();
+      l.h = static_cast<float>(prev.h + kRd / kG * ((prev.t + l.t) / 2.0 + 273.15) * std::log(prev.p / l.p));
+      s.push_back(l);
+    }
+    PARCEL_params r;
+    ASSERT_EQ(parcel_calc(s.data(), count(s), nullptr, 100, 1000, 0, &r), 1);
+    ASSERT_NEAR(r.plcl, 925, 10);
+    if (above > 0) {
+      EXPECT_EQ(r.lfc, -1.0f);
+      EXPECT_EQ(r.Bplus, 0.0f);
+      EXPECT_EQ(r.Bminus, 0.0f);
+      EXPECT_EQ(r.wmax, 0.0f);
+    } else {
+      const double p1 = moist.p.front(), pn = moist.p[moist.p.size() - 2];
+      const double lo = kRd * 2 * std::log(p1 / pn);
+      EXPECT_GE(r.Bplus, lo - 0.01);
+      EXPECT_LE(r.Bplus, lo + kRd * 5 * std::log(r.plcl / p1));
+      EXPECT_NEAR(r.Bminus, 4.91, 0.02);
     }
   }
 }

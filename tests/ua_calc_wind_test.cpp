@@ -28,13 +28,25 @@ void expect_rel(double got, double want, double rel, const std::string& why) {
   EXPECT_NEAR(got, want, std::fabs(want) * rel + 1e-7) << why;
 }
 
-// Quarter circle: 20 kt at constant speed veering from 180 to 270 over 900 m, so the
-// height interpolation turns the wind 10 degrees per 100 m step.
-std::vector<UPA_level> quarter_circle() { return {wl(1000, 0, 180, 20), wl(900, 900, 270, 20)}; }
+// Quarter circle: 20 kt at constant speed veering from 180 to 270 over 900 m, one wind
+// level every 100 m turned 10 degrees from the one below, so every 100 m step of the
+// integrations lies on a level. `base` lifts the whole profile.
+std::vector<UPA_level> quarter_circle(float base = 0) {
+  std::vector<UPA_level> s;
+  for (int k = 0; k <= 9; ++k)
+    s.push_back(wl(static_cast<float>(1000 - 10 * k) - base / 10, base + 100.0f * k, 180.0f + 10.0f * k, 20));
+  return s;
+}
+
+// The same turn between only two wind levels, 900 m apart: the u and v components are
+// interpolated in height, so the hodograph between them is the straight chord.
+std::vector<UPA_level> quarter_chord() { return {wl(1000, 0, 180, 20), wl(900, 900, 270, 20)}; }
 
 // A wind from the west growing from 0 to 20 kt over 1000 m: a straight-line hodograph
 // along the u axis.
 std::vector<UPA_level> straight_line() { return {wl(1000, 0, 270, 0), wl(890, 1000, 270, 20)}; }
+
+int count(const std::vector<UPA_level>& s) { return static_cast<int>(s.size()); }
 
 // The storm motion whose components are (u, v) knots, as direction and speed.
 WIND storm_uv(double u, double v) {
@@ -119,7 +131,7 @@ TEST(Helicity, QuarterCircleByHand) {
   auto s = quarter_circle();
   const WIND still{0.0f, 0.0f};
   HELICITY_params h;
-  EXPECT_EQ(helicity(s.data(), 2, 103, 0, 900, &still, &h), 1);
+  EXPECT_EQ(helicity(s.data(), count(s), 103, 0, 900, &still, &h), 1);
   const double S = 20.0 * kKt;
   const double hel = 9.0 * S * S * std::sin(10.0 * kDeg);
   const double vort = 10.0 * kDeg / 100.0 * S;
@@ -132,6 +144,37 @@ TEST(Helicity, QuarterCircleByHand) {
   expect_rel(h.hor_vort, vort, 1e-4, "pure turning: horizontal equals streamwise");
   EXPECT_NEAR(h.rel_hel, 1.0, 1e-4);
   EXPECT_NEAR(h.dir_shr, 90.0, 1e-3);
+}
+
+// Between two wind levels the wind of each 100 m step is the height interpolation of the
+// u and v components, not of direction and speed: the quarter turn between two levels is
+// the chord from (0, S) to (S, 0) m/s. The helicity of a straight hodograph segment is the
+// cross product of its end vectors (storm at rest): S * S = 105.84 m2/s2, where a wind
+// swung through the directions would give the arc's 165.4.
+TEST(Helicity, ComponentsInterpolatedBetweenLevels) {
+  auto s = quarter_chord();
+  const WIND still{0.0f, 0.0f};
+  HELICITY_params h;
+  EXPECT_EQ(helicity(s.data(), 2, 103, 0, 900, &still, &h), 1);
+  const double S = 20.0 * kKt;
+  expect_rel(h.pos_hel, S * S, 1e-4, "chord: cross product of the end winds");
+  EXPECT_EQ(h.neg_hel, 0.0f);
+  EXPECT_NEAR(h.dir_shr, 90.0, 1e-3) << "direction shear still from the two bounds";
+  // A light wind turning through south: 2 kt from 90 to 2 kt from 270 over 900 m.
+  // Components go (-2, 0) -> (+2, 0) kt along a straight line through the origin: with
+  // the storm at rest no area, helicity 0; direction interpolation would have swung the
+  // wind through 180 (a half circle, -2 x area = pi (2 kt)^2 of one sign).
+  auto calm = std::vector<UPA_level>{wl(1000, 0, 90, 2), wl(900, 900, 270, 2)};
+  EXPECT_EQ(helicity(calm.data(), 2, 103, 0, 900, &still, &h), 1);
+  EXPECT_NEAR(h.tot_hel, 0.0, 1e-3);
+  // Shear over the same layer, one 500 m step (the next would end above 910 m): the wind
+  // at 500 m is u = -2 + 4 * 500/900 = 0.2222 kt, v = 0, from 270 after 90: a 180 degree
+  // turn, which counts as backing, so neg = 2.2222 kt * 0.5144 / 500 m and pos = 0.
+  // (Through direction and speed the 500 m wind would be 2 kt from 190: veering.)
+  SHEAR_params sh;
+  EXPECT_EQ(shear_layer(calm.data(), 2, 103, 0, 900, &still, &sh), 1);
+  EXPECT_EQ(sh.pos_shr, 0.0f);
+  EXPECT_NEAR(sh.neg_shr, 4.0 * 500 / 900 * kKt / 500, 1e-7);
 }
 
 // Straight-line hodograph from (0,0) to (20,0) kt. For a storm at (cu, cv) each step adds
@@ -172,7 +215,7 @@ TEST(Helicity, TopAboveSoundingSubstituted) {
   auto s = quarter_circle();
   const WIND still{0.0f, 0.0f};
   HELICITY_params h;
-  EXPECT_EQ(helicity(s.data(), 2, 103, 0, 3000, &still, &h), 0);
+  EXPECT_EQ(helicity(s.data(), count(s), 103, 0, 3000, &still, &h), 0);
   const double S = 20.0 * kKt, hel = 9.0 * S * S * std::sin(10.0 * kDeg);
   expect_rel(h.pos_hel, hel, 1e-4, "integrated to 900 m only");
   expect_rel(h.ave_hel, hel / 900.0, 1e-4, "mean over the 900 m integrated");
@@ -183,10 +226,11 @@ TEST(Helicity, TopAboveSoundingSubstituted) {
 // quarter circle lifted to 100-1000 m over a calm-less ground level gives the same nine
 // steps; ten steps were taken, so the per-step vorticity is 9/10 of one step's.
 TEST(Helicity, MissingBottomWindStartsAtFirstWind) {
-  auto s = std::vector<UPA_level>{wl(1000, 0, MISSING, MISSING), wl(990, 100, 180, 20), wl(900, 1000, 270, 20)};
+  auto s = quarter_circle(100);
+  s.insert(s.begin(), wl(1000, 0, MISSING, MISSING));
   const WIND still{0.0f, 0.0f};
   HELICITY_params h;
-  EXPECT_EQ(helicity(s.data(), 3, 103, 0, 1000, &still, &h), 1);
+  EXPECT_EQ(helicity(s.data(), count(s), 103, 0, 1000, &still, &h), 1);
   const double S = 20.0 * kKt;
   expect_rel(h.pos_hel, 9.0 * S * S * std::sin(10.0 * kDeg), 1e-4, "nine turning steps");
   expect_rel(h.stm_vort, 0.9 * 10.0 * kDeg / 100.0 * S, 1e-4, "nine of ten steps turn");
@@ -195,7 +239,7 @@ TEST(Helicity, MissingBottomWindStartsAtFirstWind) {
 
 // Bad input leaves the sums missing and returns 0 (not done) or -1 (no heights).
 TEST(Helicity, BadInput) {
-  auto good = quarter_circle();
+  auto good = quarter_chord();
   auto high = std::vector<UPA_level>{wl(500, 5600, 180, 20), wl(400, 7200, 270, 20)};
   auto noh = std::vector<UPA_level>{wl(1000, MISSING, 180, 20), wl(900, MISSING, 270, 20)};
   auto calm = std::vector<UPA_level>{wl(1000, 0, MISSING, MISSING), wl(900, 900, MISSING, MISSING)};

@@ -58,21 +58,26 @@ std::string truncated_copy(const char* name, long keep) {
 }  // namespace
 
 // Detection: "station" dimension gives 11, its absence 12; files that only begin like
-// netCDF are unknown, and detection prints nothing.
+// netCDF are unknown, and detection prints nothing but the one warning on a damaged
+// classic header.
 TEST(CdfKind, Detection) {
-  struct Case { std::string path; int kind; };
+  const std::string cut = truncated_copy("stations.nc", 200);
+  struct Case { std::string path; int kind; std::string err; };
   const Case cases[] = {
-      {built("stations.nc"), UPA_KIND_CDF_STN},  // records along "station"
-      {built("reports.nc"), UPA_KIND_CDF_REP},   // records along "report"
-      {built("empty.nc"), UPA_KIND_CDF_STN},     // no records, still the kind 11 layout
-      {std::string(ZUD_TEST_DATA) + "/cdf/not_netcdf.txt", -1},  // text starting "CDF"
-      {truncated_copy("stations.nc", 200), -1},  // header cut short
-      {built("neither.nc"), -1},  // netCDF, but neither "station" nor "report"
+      {built("stations.nc"), UPA_KIND_CDF_STN, ""},  // records along "station"
+      {built("reports.nc"), UPA_KIND_CDF_REP, ""},   // records along "report"
+      {built("empty.nc"), UPA_KIND_CDF_STN, ""},     // no records, still the kind 11 layout
+      {std::string(ZUD_TEST_DATA) + "/cdf/not_netcdf.txt", -1, ""},  // text starting "CDF"
+      // Header cut short: the 21 variables cannot fit in the 200 bytes.
+      {cut, -1,
+       "CDF_open: damaged netCDF header in " + cut +
+           ": variable list counts 21, more than the file holds\n"},
+      {built("neither.nc"), -1, ""},  // netCDF, but neither "station" nor "report"
   };
   for (const auto& c : cases) {
     testing::internal::CaptureStderr();
     EXPECT_EQ(UPA_chktype(c.path.c_str()), c.kind) << c.path;
-    EXPECT_EQ(testing::internal::GetCapturedStderr(), "") << c.path;
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), c.err) << c.path;
   }
 }
 

@@ -595,12 +595,21 @@ std::string capacity_file(int nsig, int nwnd, const char* after_sig = "") {
   return s;
 }
 
+// An overfull block loses its top levels, and one warning names the station and the
+// counts dropped (the generator's level counts less the report's 200 and 100).
 TEST(Capacity, FullAndOverfullBlocks) {
-  struct Case { int nsig, nwnd, numsig, numwnd; const char* why; };
+  struct Case { int nsig, nwnd, numsig, numwnd; const char* warning; const char* why; };
   const Case cases[] = {
-      {200, 100, 200, 100, "exactly full: the X and $ still belong to the block"},
-      {205, 104, 200, 100, "overfull: the extra levels are read past and dropped"},
-      {199, 99, 199, 99, "one short of full"},
+      {200, 100, 200, 100, "", "exactly full: the X and $ still belong to the block"},
+      {205, 104, 200, 100,
+       "UPA_read: Station BIG: 5 significant and 4 wind levels beyond the report's 200 and "
+       "100 dropped\n",
+       "overfull: the extra levels are read past and dropped"},
+      {230, 100, 200, 100,
+       "UPA_read: Station BIG: 30 significant and 0 wind levels beyond the report's 200 and "
+       "100 dropped\n",
+       "only the significant levels overfull"},
+      {199, 99, 199, 99, "", "one short of full"},
   };
   int k = 0;
   for (const auto& c : cases) {
@@ -608,7 +617,10 @@ TEST(Capacity, FullAndOverfullBlocks) {
     write_file(path, capacity_file(c.nsig, c.nwnd));
     ASSERT_EQ(open_auto(path), 4) << c.why;
     UPA_report r;
-    ASSERT_EQ(read_block(0, &r), 0) << c.why;
+    testing::internal::CaptureStderr();
+    const int got = read_block(0, &r);
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), c.warning) << c.why;
+    ASSERT_EQ(got, 0) << c.why;
     EXPECT_EQ(r.numsig, c.numsig) << c.why;
     EXPECT_EQ(r.numwnd, c.numwnd) << c.why;
     int last = c.numsig - 1;

@@ -657,8 +657,10 @@ SATAD_FLOOR = 133.16
 def ascent(prof, t0, w0, p0):
     """Independent parcel integration: buoyancy g (Tp - Te)/Te over height steps of the
     environment, 1 mb steps in ln p from the parcel level to the top of the sounding.
-    Returns CAPE (all positive area), CIN (negative area below the LFC), LFC, EL, MPL,
-    B at the EL, LCL and the largest Te - Tp below 500 mb."""
+    Returns CAPE (positive area above the LCL, the dry ascent's warmth being no
+    convective energy), CIN (negative area below the LFC, 0 when the parcel never becomes
+    free), LFC, EL (top of the highest positive area), MPL (above that EL), B at the EL,
+    LCL and the largest Te - Tp below 500 mb."""
     pl, tl = lcl(t0, dewpoint_of(w0, p0), p0)
     th = theta(t0, p0)
     lab = satad_label(tl, pl)
@@ -689,7 +691,7 @@ def ascent(prof, t0, w0, p0):
             e = G * ((tp + tp1) / 2 - (te + te1) / 2) / ((te + te1) / 2) * (h - h1)
             pm = (p + p1) / 2
             moist = p1 <= pl
-            if e > 0:
+            if e > 0 and moist:
                 res['cape'] += e
             if not moist:
                 if e < 0:
@@ -703,12 +705,15 @@ def ascent(prof, t0, w0, p0):
                     positive = True
                 if e < 0 and state != 0:
                     neg_above -= e
-                    if positive and state == 1:
+                    if positive:
                         res['el'], res['bel'], state = pm, res['cape'] - neg_above, 2
+                        res['mpl'] = None
                     positive = False
                 if state == 2 and res['mpl'] is None and neg_above >= res['cape']:
                     res['mpl'] = pm
         prev = (p, tp, te, h)
+    if state == 0:
+        res['cin'] = 0.0
     return res
 
 
@@ -859,7 +864,8 @@ def check_indices(ck, rep, prof, sfc, body):
         # Decreasing runs of theta-e upward from the first moist level, the run starting
         # at or below 700 mb with the largest total decrease. The printed bounds are the
         # upper end of the run's first segment and the upper end of the first increasing
-        # segment after it (-9999 when the run never ends).
+        # segment after it; a run that never ends, or a sounding without any decrease,
+        # reaches the last moist level examined.
         te = [(r['px'], thetae(r['t'] + C2K, r['td'] + C2K, r['px'])) for r in mrows]
         runs, cur = [], None
         for (p1, e1), (p2, e2) in zip(te, te[1:]):
@@ -880,7 +886,7 @@ def check_indices(ck, rep, prof, sfc, body):
         best = max(runs, key=lambda x: x[2]) if runs else [te[0][0], None, 0.0]
         ck.near(j, 'theta-e index', v[0], best[2], 0.01, 0.3)
         ck.near(j, 'theta-e layer base', v[1], best[0], 0.1)
-        ck.near(j, 'theta-e layer top', v[2], best[1] if best[1] is not None else -9999, 0.1)
+        ck.near(j, 'theta-e layer top', v[2], best[1] if best[1] is not None else te[-1][0], 0.1)
 
     j, v = line(r'Conv cond level \(CCL\):' + FNUM + ' mb =' + FNUM + ' m =' + FNUM + ' ft$')
     if j is not None:
@@ -1078,6 +1084,21 @@ class Winds:
         return None
 
 
+    def uv_at(self, h):
+        """Wind vector (m/s) at height h for the kinematic integrations: the u and v
+        components linear in height between the rows above and below."""
+        rs = self.rows
+        for a, b in zip(rs, rs[1:]):
+            if a['h'] <= h <= b['h']:
+                f = 0 if b['h'] == a['h'] else (h - a['h']) / (b['h'] - a['h'])
+                ua, va = wind_uv(a['dir'], a['spd'] * KT)
+                ub, vb = wind_uv(b['dir'], b['spd'] * KT)
+                return ua + f * (ub - ua), va + f * (vb - va)
+        if rs and abs(h - rs[0]['h']) <= 3:
+            return wind_uv(rs[0]['dir'], rs[0]['spd'] * KT)
+        return None
+
+
 def layer_mean(winds, h0, h1):
     """Log-pressure weighted mean wind from h0 to h1: mean vector direction and mean
     scalar speed (knots)."""
@@ -1102,7 +1123,8 @@ def layer_mean(winds, h0, h1):
 
 
 def kinematics(winds, h0, depth, storm):
-    """Shear and storm-relative helicity of the layer h0..h0+depth from the wind profile:
+    """Shear and storm-relative helicity of the layer h0..h0+depth from the wind profile
+    (wind components linear in height between the rows):
     positive/negative shear (veering/backing steps of 500 m), helicity as the signed area
     swept by the storm-relative hodograph, storm-relative directional shear, and the
     natural-coordinate vorticity: streamwise |V| dpsi/dz and the horizontal magnitude
@@ -1113,14 +1135,14 @@ def kinematics(winds, h0, depth, storm):
     P = [0.0, 0.0]
     N = [0.0, 0.0]
     z = 0.0
-    prev = winds.at(h0)
+    prev = winds.uv_at(h0)
     h = h0 + 500
     while h <= h0 + depth + 10:
-        cur = winds.at(h)
+        cur = winds.uv_at(h)
         if prev and cur:
-            u1, v1 = wind_uv(prev[0], prev[1] * KT)
-            u2, v2 = wind_uv(cur[0], cur[1] * KT)
-            turn = cur[0] - prev[0]
+            u1, v1 = prev
+            u2, v2 = cur
+            turn = uv_wind(u2, v2)[0] - uv_wind(u1, v1)[0]
             acc = P if (0 < turn < 180 or turn < -180) else N
             acc[0] += u2 - u1
             acc[1] += v2 - v1
@@ -1135,14 +1157,11 @@ def kinematics(winds, h0, depth, storm):
     n = 0
     dz = 10.0
     h = h0
-    a = winds.at(h)
-    su1 = None
+    a = winds.uv_at(h)
     while h + dz <= h0 + depth + 1e-6:
-        b = winds.at(h + dz)
+        b = winds.uv_at(h + dz)
         if a and b:
-            ua, va = wind_uv(a[0], a[1] * KT)
-            ub, vb = wind_uv(b[0], b[1] * KT)
-            ua, va, ub, vb = ua - cu, va - cv, ub - cu, vb - cv
+            ua, va, ub, vb = a[0] - cu, a[1] - cv, b[0] - cu, b[1] - cv
             e = va * ub - vb * ua
             if e > 0:
                 pos += e

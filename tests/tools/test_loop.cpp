@@ -15,6 +15,8 @@
 //   --silent       create the queue and never read it
 //   --refuse       answer every connection request with a refusal (status "/")
 //   --dead         answer every data record with status "-" (not running)
+//   --dead-for=N   answer only "query res N" with status "-" (not running) and keep
+//                  serving the connection (queue mode only)
 //   --socket       serve over a stream socket on port offset+WINDOW
 //   --offset=N     offset added to WINDOW
 //   --life=S       remove the queue and end after S seconds (default 30), so that a test
@@ -51,7 +53,7 @@ void on_term(int) { stop_asked = 1; }
 void ignore_timeout(int) {}
 
 struct Options {
-  std::string ready, log;
+  std::string ready, log, dead_for;
   bool silent = false, refuse = false, dead = false, sock = false;
   int offset = 0, life = kDefaultLife, window = -1;
   std::map<std::string, std::string> table;  // resource name -> value
@@ -68,7 +70,9 @@ bool parse(int argc, char** argv, Options* o) {
   std::string num;
   for (int i = 1; i < argc; ++i) {
     const char* a = argv[i];
-    if (take_value(a, "--ready", &o->ready) || take_value(a, "--log", &o->log)) continue;
+    if (take_value(a, "--ready", &o->ready) || take_value(a, "--log", &o->log) ||
+        take_value(a, "--dead-for", &o->dead_for))
+      continue;
     if (take_value(a, "--offset", &num)) {
       o->offset = std::atoi(num.c_str());
     } else if (take_value(a, "--life", &num)) {
@@ -105,6 +109,15 @@ void answer(Options& o, int qid, int conn, const char* text) {
   log_line(o, std::to_string(conn) + " " + text);
   if (o.dead) {
     MQ_sput(qid, conn, MQ_STATUS_DEAD, "%s", "");
+    return;
+  }
+  if (!o.dead_for.empty() && text == "query res " + o.dead_for) {
+    // Status "-" written directly: through MQ_sput it would free the connection, and
+    // this loop goes on serving the client's other queries.
+    mqueuebuf rec{};
+    rec.mtype = conn;
+    rec.mtext[0] = static_cast<char>('0' + MQ_STATUS_DEAD);
+    msgsnd(qid, &rec, MQ_RECORD_BYTES, 0);
     return;
   }
   if (std::strncmp(text, "query res ", 10) == 0) {
