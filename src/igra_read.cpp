@@ -192,7 +192,9 @@ class IgraReader : public ING_reader {
     long_line_ = false;
   }
 
-  void finish(std::int64_t, std::vector<ING_report>* out) override {
+  void finish(std::int64_t, std::vector<ING_report>* out) override { take_ready(out); }
+
+  void take_ready(std::vector<ING_report>* out) override {
     for (ING_report& r : reports_) out->push_back(std::move(r));
     reports_.clear();
   }

@@ -173,7 +173,9 @@ class ListReader : public ING_reader {
     found_any_ = false;
   }
 
-  void finish(std::int64_t, std::vector<ING_report>* out) override {
+  void finish(std::int64_t, std::vector<ING_report>* out) override { take_ready(out); }
+
+  void take_ready(std::vector<ING_report>* out) override {
     for (ING_report& r : reports_) out->push_back(std::move(r));
     reports_.clear();
   }

@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <functional>
 #include <map>
 #include <set>
 #include <string>
@@ -27,6 +28,7 @@ constexpr M_type kMess = 0xF00;
 constexpr int kExitNoInput = 10;
 constexpr int kExitNoData = 30;
 constexpr std::size_t kChunk = 1 << 16;          // bytes read at a time
+constexpr std::size_t kWriteBatch = 256;         // reports complete before a batch is written
 constexpr long kProgressMin = 1 << 20;           // inputs from this size show progress
 constexpr int kMaxPath = 160;                    // joined file names
 constexpr const char* kStationList = "igra2-station-list.txt";
@@ -88,10 +90,16 @@ std::vector<std::string> input_names() {
   return names;
 }
 
+std::string joined_path(const char* file) {
+  char path[kMaxPath] = "";
+  FILE_add_path(RES_get("file_path"), file, path);
+  return path;
+}
+
 // Reads one input through the first reader that recognises it. Returns false when no
 // reader does.
 bool ingest_file(FILE* in, const std::string& name, std::vector<std::unique_ptr<ING_reader>>& readers,
-                 Progress* progress) {
+                 Progress* progress, const std::function<void(std::vector<ING_report>*)>& write) {
   std::vector<char> buf(kChunk);
   std::size_t n = std::fread(buf.data(), 1, buf.size(), in);
   progress->add(n);
@@ -105,20 +113,73 @@ bool ingest_file(FILE* in, const std::string& name, std::vector<std::unique_ptr<
     MESS_print(kWarn, "%s: no upper-air reports found\n", name.c_str());
     return false;
   }
+  // Reports complete while the input is still read (archives) are written in batches.
+  std::vector<ING_report> ready;
   while (n > 0) {
     reader->feed(buf.data(), n);
+    reader->take_ready(&ready);
+    if (ready.size() >= kWriteBatch) write(&ready);
     n = std::fread(buf.data(), 1, buf.size(), in);
     progress->add(n);
   }
   if (std::ferror(in)) MESS_print(kWarn, "%s: read error; reports after it are lost\n", name.c_str());
   reader->end_file();
+  reader->take_ready(&ready);
+  if (!ready.empty()) write(&ready);
   return true;
 }
 
-std::string joined_path(const char* file) {
-  char path[kMaxPath] = "";
-  FILE_add_path(RES_get("file_path"), file, path);
-  return path;
+// What a run has written so far.
+struct Output {
+  bool located = false;                  // station list and upa.cty read
+  ING_stations stations;
+  std::set<std::string> files;           // converted files written
+  std::set<int> stations_written;
+  int refused = 0;                       // reports the selection could not place
+};
+
+// Locates the selected reports and writes them, one file per observation time, into
+// files that may already hold other stations (or earlier batches); empties `reports`.
+void write_reports(std::vector<ING_report>* reports, const ING_select& sel, Output* out) {
+  // Locations from upa.cty, else from the station list (which adds upa.cty lines).
+  ING_stations& stations = out->stations;
+  if (!out->located && !reports->empty()) {
+    out->located = true;
+    const char* list = RES_get("station_list");
+    std::string list_path = joined_path(list && *list ? list : kStationList);
+    if (ING_read_station_list(list_path.c_str(), &stations.list) < 0)
+      MESS_print(kWarn, "Station list not found: %s\n", list_path.c_str());
+    ING_read_cty(joined_path(kStationDb).c_str(), &stations);
+  }
+  out->refused += ING_keep_selected(sel, stations, reports);
+  for (ING_report& r : *reports)
+    if (!ING_locate(&stations, &r))
+      MESS_print(kWarn, "Station %05d is in neither %s nor the station list: written without location\n",
+                 r.wmo, kStationDb);
+
+  // One file per observation time.
+  std::map<std::tuple<int, int, int, int>, std::vector<ING_report*>> by_time;
+  for (ING_report& r : *reports)
+    by_time[{r.date.year, r.date.month, r.date.day, r.date.hour}].push_back(&r);
+  for (auto& [when, reps] : by_time) {
+    const Date& date = reps.front()->date;
+    std::string path;
+    if (date.year == IMISSING || ING_file_name(date, &path) != 0) {
+      MESS_print(kWarn, "No converted file name for day %02d %02dZ: %zu stations not written\n",
+                 date.day, date.hour, reps.size());
+      continue;
+    }
+    if (ING_write_file(path.c_str(), date, reps) < 0) continue;
+    out->files.insert(path);
+    for (ING_report* r : reps) {
+      out->stations_written.insert(r->wmo);
+      if (r->notes.empty()) continue;
+      std::string all;
+      for (const std::string& n : r->notes) all += (all.empty() ? "" : "; ") + n;
+      MESS_print(kWarn, "%05d %02d %02dZ: %s\n", r->wmo, r->date.day, r->date.hour, all.c_str());
+    }
+  }
+  reports->clear();
 }
 
 }  // namespace
@@ -166,7 +227,8 @@ int main(int argc, char** argv) {
   FILE_set_time(nullptr);
   ING_set_ids(RES_get("identifier"), &sel);
   std::vector<std::unique_ptr<ING_reader>> readers = make_readers(&sel);
-  std::vector<ING_report> reports;
+  Output out;
+  auto write = [&sel, &out](std::vector<ING_report>* reps) { write_reports(reps, sel, &out); };
   {
     Progress progress(total);
     for (const std::string& n : usable) {
@@ -175,12 +237,13 @@ int main(int argc, char** argv) {
         MESS_print(kWarn, "Cannot open input file: %s\n", n.c_str());
         continue;
       }
-      ingest_file(in, n == "-" ? "standard input" : n, readers, &progress);
+      ingest_file(in, n == "-" ? "standard input" : n, readers, &progress, write);
       if (in != stdin) std::fclose(in);
     }
   }
   ING_counts counts;
   const std::int64_t now = FILE_get_current_time();
+  std::vector<ING_report> reports;
   for (auto& r : readers) {
     r->finish(now, &reports);
     counts.bulletins += r->counts.bulletins;
@@ -188,48 +251,13 @@ int main(int argc, char** argv) {
     counts.nil += r->counts.nil;
     counts.rejected += r->counts.rejected;
   }
-
-  // Locations from upa.cty, else from the station list (which adds upa.cty lines).
-  ING_stations stations;
-  const char* list = RES_get("station_list");
-  std::string list_path = joined_path(list && *list ? list : kStationList);
-  if (!reports.empty() && ING_read_station_list(list_path.c_str(), &stations.list) < 0)
-    MESS_print(kWarn, "Station list not found: %s\n", list_path.c_str());
-  ING_read_cty(joined_path(kStationDb).c_str(), &stations);
-  counts.rejected += ING_keep_selected(sel, stations, &reports);
-  for (ING_report& r : reports)
-    if (!ING_locate(&stations, &r))
-      MESS_print(kWarn, "Station %05d is in neither %s nor the station list: written without location\n",
-                 r.wmo, kStationDb);
-
-  // One file per observation time.
-  std::map<std::tuple<int, int, int, int>, std::vector<ING_report*>> by_time;
-  for (ING_report& r : reports)
-    by_time[{r.date.year, r.date.month, r.date.day, r.date.hour}].push_back(&r);
-  int files = 0;
-  std::set<int> stations_written;
-  for (auto& [when, reps] : by_time) {
-    const Date& date = reps.front()->date;
-    std::string path;
-    if (date.year == IMISSING || ING_file_name(date, &path) != 0) {
-      MESS_print(kWarn, "No converted file name for day %02d %02dZ: %zu stations not written\n",
-                 date.day, date.hour, reps.size());
-      continue;
-    }
-    if (ING_write_file(path.c_str(), date, reps) < 0) continue;
-    ++files;
-    for (ING_report* r : reps) {
-      stations_written.insert(r->wmo);
-      if (r->notes.empty()) continue;
-      std::string all;
-      for (const std::string& n : r->notes) all += (all.empty() ? "" : "; ") + n;
-      MESS_print(kWarn, "%05d %02d %02dZ: %s\n", r->wmo, r->date.day, r->date.hour, all.c_str());
-    }
-  }
-  if (files > 0) ING_write_cty(&stations);
+  write(&reports);
+  counts.rejected += out.refused;
+  int files = static_cast<int>(out.files.size());
+  if (files > 0) ING_write_cty(&out.stations);
 
   MESS_print(kMess, "%d reports of %d stations from %d bulletins into %d files; %d NIL, %d rejected\n",
-             counts.reports, static_cast<int>(stations_written.size()), counts.bulletins, files,
+             counts.reports, static_cast<int>(out.stations_written.size()), counts.bulletins, files,
              counts.nil, counts.rejected);
   ZUD_exit(files > 0 ? 0 : kExitNoData);
 }

@@ -90,6 +90,10 @@ class ING_reader {
   // The reports of everything fed; `now` (seconds since 1970, UTC) dates reports whose
   // input carries only a day and an hour. Appends to `out`.
   virtual void finish(std::int64_t now, std::vector<ING_report>* out) = 0;
+  // Appends the reports already complete and hands them over, for readers whose reports
+  // do not wait for the rest of the input (archives): the program writes them while
+  // reading, so that memory stays flat in the input size. Default: none before finish.
+  virtual void take_ready(std::vector<ING_report>* out) { (void)out; }
   ING_counts counts;
 };
 
