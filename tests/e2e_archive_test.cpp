@@ -270,3 +270,14 @@ TEST(E2eLists, PageWithoutTable) {
   EXPECT_NE(both.err.find("no sounding table"), std::string::npos);
   EXPECT_EQ(files_in(dir + "out"), (std::vector<std::string>{"2018122212_upa.cvt"}));
 }
+
+// A table naming its station by letters that upa.cty does not hold cannot be filed (a
+// converted block needs the WMO number): named, nothing written, status 30.
+TEST(E2eLists, StationWithoutNumber) {
+  std::string dir = setup("list_nonumber");
+  e2e::Run r = ingest(dir, {kLists + "sharppy_OAX_2014061619.txt"});
+  EXPECT_EQ(r.status, 30);
+  EXPECT_NE(r.err.find("Station OAX 2014-06-16 19Z: no WMO number"), std::string::npos) << r.err;
+  EXPECT_NE(r.out.find("0 files; 0 NIL, 1 rejected"), std::string::npos) << r.out;
+  EXPECT_TRUE(files_in(dir + "out").empty());
+}

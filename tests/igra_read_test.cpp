@@ -361,6 +361,18 @@ TEST(IgraFiles, DamagedInput) {
   EXPECT_NE(h.err.find("line 125: header record not readable"), std::string::npos) << h.err;
   EXPECT_EQ(h.reps[0].sig.size(), ingest({text}).reps[0].sig.size());
 
+  // A station without a WMO number (network code W): named, not ingested.
+  std::string wban = text;
+  for (std::size_t at = wban.find("#AUM00011035"); at != std::string::npos;
+       at = wban.find("#AUM00011035", at + 1))
+    wban.replace(at, 12, "#USW00023066");
+  Ingest w = ingest({wban});
+  EXPECT_EQ(w.reps.size(), 0u);
+  EXPECT_EQ(w.counts.rejected, 3);
+  EXPECT_NE(w.err.find("IGRA USW00023066 2015-01-23 12Z: station without a WMO number"),
+            std::string::npos)
+      << w.err;
+
   // Binary noise is not an IGRA file and yields nothing, with a message.
   auto reader = IGRA_reader(nullptr);
   std::string noise(3000, '\0');
