@@ -487,7 +487,10 @@ class ListReader : public ING_reader {
     r.lat = s.lat;
     r.lon = s.lon;
     r.elev = s.elev;
-    if (sel_ && !ING_selected(*sel_, r)) return;
+    // The time window now; stations once the program has found the numbers of those
+    // named by letters.
+    if (sel_ && sel_->window && !ING_selected(ING_select{true, sel_->from, sel_->to, sel_->step, {}}, r))
+      return;
     // Rows ordered upward; the surface is the first with a temperature.
     std::vector<Row>& rows = s.rows;
     std::stable_sort(rows.begin(), rows.end(), [](const Row& a, const Row& b) {

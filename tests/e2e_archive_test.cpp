@@ -253,6 +253,12 @@ TEST(E2eLists, OmahaAgreesWithConvertedFile) {
   EXPECT_EQ(compared, 16);
   // The published surface: " 965.00,    350.00,     27.80,     23.80,    150.00,     23.00".
   EXPECT_NE(row(ours.out, "965 350 27.8 23.8"), "") << ours.out;
+
+  // Selected by the WMO number the page does not carry (found in upa.cty), and by time.
+  e2e::Run sel = ingest(dir, {"-cp", dir + "sel", "-id", "72558", "-ho", "14061619",
+                              kLists + "sharppy_OAX_2014061619.txt"});
+  EXPECT_EQ(sel.status, 0) << sel.err;
+  EXPECT_EQ(files_in(dir + "sel"), (std::vector<std::string>{"2014061619_upa.cvt"}));
 }
 
 // A page without a table is named and refused; a good page beside it is still written.
