@@ -8,7 +8,9 @@
 # a one-station run and of the N-station run (/usr/bin/time -v) and the instructions of
 # one full analysis (valgrind --tool=callgrind). Targets: at most 2x the time of wc -l;
 # maximum resident memory under 16 MB and independent of the file size. Exits 1 when a
-# target is missed. UA_PARSE=path measures another build of the program.
+# target is missed. UA_PARSE=path measures another build of the program. It also times one
+# diagram (-pl skewt, PNG) of a one-station file and checks that a run without a diagram
+# never loads the drawing library (LD_DEBUG=files of the dynamic loader).
 #
 # Then the ingest program on the whole WMO TEMP feed of 06 February 2026 00Z (2270
 # bulletins, tests/data/ingest): build/ua_ingest against `wc -l` on the same file (best
@@ -99,6 +101,9 @@ valgrind --tool=callgrind --callgrind-out-file="$scratch/callgrind.out" "${parse
   >/dev/null 2>callgrind.err || true
 instr=$(sed -n 's/.*Collected : //p' callgrind.err | tail -1)
 
+t_diagram=$(best_of "$UA_PARSE" -ba -me out4 -id AAA -pl skewt -de p,"$scratch/d.png" small.upa)
+cairo_maps=$(LD_DEBUG=files "${parse[@]}" big.upa 2>&1 >/dev/null | grep -c 'file=libcairo' || true)
+
 echo "file: $stations stations, $bytes bytes; last station $last (status $status, $lines lines)"
 printf '%-44s %10s s\n' "wc -l big.upa (best of $runs)" "$t_wc"
 printf '%-44s %10s s\n' "ua_parse -ba -me out4 -id $last (best of $runs)" "$t_parse"
@@ -107,6 +112,8 @@ printf '%-44s %10s kB\n' "max RSS, 1 station" "$rss_small"
 printf '%-44s %10s kB\n' "max RSS, $stations stations" "$rss_big"
 printf '%-44s %10s kB\n' "max RSS, wc -l (reference)" "$rss_wc"
 printf '%-44s %10s\n' "instructions, one full analysis (callgrind)" "${instr:-?}"
+printf '%-44s %10s s\n' "ua_parse ... -pl skewt, 1 station (best of $runs)" "$t_diagram"
+printf '%-44s %10s\n' "drawing library loaded by a table run" "$([ "$cairo_maps" = 0 ] && echo no || echo yes)"
 if [ -n "${BENCH_KEEP:-}" ]; then
   cp "$scratch/callgrind.out" "$BENCH_KEEP"
   echo "callgrind profile kept in $BENCH_KEEP (callgrind_annotate $BENCH_KEEP)"
@@ -196,6 +203,9 @@ if [ "$rss_big" -ge "$rss_limit_kb" ] || [ "$rss_small" -ge "$rss_limit_kb" ]; t
 fi
 if [ $((rss_big - rss_small)) -gt "$rss_spread_kb" ]; then
   echo "MISSED: resident memory grows with the file ($rss_small kB -> $rss_big kB)"; missed=1
+fi
+if [ "$cairo_maps" != 0 ]; then
+  echo "MISSED: a run without a diagram loads the drawing library"; missed=1
 fi
 if [ "$status" != 0 ]; then
   echo "MISSED: the analysis of $last ended with status $status"; missed=1

@@ -397,7 +397,9 @@ void TempReader::keep(const std::vector<Group>& all, std::size_t from) {
     // A second, different sending without a correction heading: the fuller one stands
     // (a report first sent empty or cut short is often sent again complete), counted in
     // well-formed groups, since a copy whose lines were broken inside groups is longer.
-    if (well_formed(r.groups) > well_formed(it->second.groups)) it->second = std::move(r);
+    // A correction met first stays against the report it corrects.
+    if (!it->second.correction && well_formed(r.groups) > well_formed(it->second.groups))
+      it->second = std::move(r);
     ++counts.duplicates;
   }
 }

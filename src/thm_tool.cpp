@@ -423,6 +423,13 @@ int THERM_calc() {
 // The analysis values computed by THERM_calc.
 const THERM_values* THERM_get_values() { return &values; }
 
+// Fills *snd with the sounding being analysed (see THERM_sounding). Returns 0.
+int THERM_get_sounding(THERM_sounding* snd) {
+  if (snd == nullptr) return 0;
+  *snd = {sm, sm_num, wm, wm_num, sfc, trop, mwnd, par, mean6, storm};
+  return 0;
+}
+
 // ---- tables ---------------------------------------------------------------------------------
 
 // The risk word (with its line end) of an index value: the first class whose bound the

@@ -2,6 +2,7 @@
 // runtime, opens one upper-air file, selects one station, merges its report into a
 // sounding and prints the station, the sounding and its analyses.
 
+#include "zuddraw.h"
 #include "zudresrc.h"
 #include "zudupa.h"
 
@@ -19,7 +20,7 @@ res_type res_key[] = {
     RES_con_path,   RES_grid_path,  RES_raw_path, RES_image_path, RES_watch_path,
     RES_text_path,  RES_model_path, RES_sat_path, RES_name_conv, RES_in_file,
     RES_out_file,   RES_file_param, RES_current,  RES_hour,      RES_num_hour,
-    RES_identifier, RES_parameter,  RES_null};
+    RES_identifier, RES_parameter,  RES_plot_type, RES_device,    RES_null};
 
 // Positional options: the input file names.
 res_type res_pos[] = {RES_filenames, RES_null};
@@ -95,5 +96,8 @@ int main(int argc, char** argv) {
   THERM_wind_table();
   THERM_wind();
   THERM_storm_table();
+
+  // The diagram, when "plot_type" asks for one; the tables above are printed either way.
+  if (SKEWT_plot(&report) < 0) ZUD_exit(SKEWT_EXIT_NOT_WRITTEN);
   return 0;
 }

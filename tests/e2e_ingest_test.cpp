@@ -358,7 +358,8 @@ TEST(IngestBadInput, MessagesAndStatus) {
   EXPECT_TRUE(e2e::has(mixed.err, "TTAA ends inside a level")) << mixed.err;
   e2e::Run norman = listing(dir, dir + "out/2026020600_upa.cvt", "72357");
   EXPECT_EQ(norman.status, 0);
-  const Row* r = row_at(rows(norman.out), 850);
+  const std::vector<Row> nrows = rows(norman.out);
+  const Row* r = row_at(nrows, 850);
   ASSERT_NE(r, nullptr) << norman.out;
   EXPECT_EQ(r->h, 1469);  // 85469: the report had no "=" and still ends where it should
 

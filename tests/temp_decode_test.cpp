@@ -168,6 +168,27 @@ TEST(TempReader, BulletinsInPieces) {
   }
 }
 
+// A correction that arrives before the report it corrects still stands; of two different
+// sendings without a correction heading the fuller one stands.
+TEST(TempReader, CorrectionFirst) {
+  const std::string text =
+      "USUS01 KWBC 060000 CCA\n"
+      "TTAA 56001 72357 99978 20259 31009 77173 33063=\n"
+      "USUS01 KWBC 060000\n"
+      "TTAA 56001 72357 99978 20259 31009 85469 08856 32015 77173 33062=\n"
+      "TTAA 56001 72518 99001 03958 29004=\n"
+      "USUS01 KWBC 060000 RRA\n"
+      "TTAA 56001 72518 99001 03958 29004 00121 03758 32011=\n";
+  ING_counts n;
+  std::vector<ING_report> reps = read_all(text, text.size(), &n);
+  ASSERT_EQ(reps.size(), 2u);
+  ASSERT_EQ(reps[0].mwnd.size(), 1u);
+  EXPECT_FLOAT_EQ(reps[0].mwnd[0].spd, 63);  // the correction's
+  EXPECT_TRUE(reps[0].man.empty());
+  EXPECT_EQ(reps[1].man.size(), 1u);         // the fuller RRA sending
+  EXPECT_EQ(n.duplicates, 2);
+}
+
 // Parts B and D with 21212 winds, PILOT levels by height, and the Id rule of part A.
 TEST(TempReader, PartsJoined) {
   const std::string text =
