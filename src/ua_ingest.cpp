@@ -158,9 +158,20 @@ void write_reports(std::vector<ING_report>* reports, const ING_select& sel, Outp
                  r.wmo, kStationDb);
 
   // One file per observation time.
+  // A station twice at one time (an archive holding two ascents of the hour) keeps the
+  // later one: a file holds one block per station.
   std::map<std::tuple<int, int, int, int>, std::vector<ING_report*>> by_time;
-  for (ING_report& r : *reports)
-    by_time[{r.date.year, r.date.month, r.date.day, r.date.hour}].push_back(&r);
+  for (ING_report& r : *reports) {
+    std::vector<ING_report*>& at = by_time[{r.date.year, r.date.month, r.date.day, r.date.hour}];
+    auto same = std::find_if(at.begin(), at.end(), [&r](const ING_report* o) { return o->wmo == r.wmo; });
+    if (same == at.end()) {
+      at.push_back(&r);
+      continue;
+    }
+    MESS_print(kWarn, "%05d %02d %02dZ: a second sounding of this time replaces the first\n", r.wmo,
+               r.date.day, r.date.hour);
+    *same = &r;
+  }
   for (auto& [when, reps] : by_time) {
     const Date& date = reps.front()->date;
     std::string path;

@@ -190,6 +190,26 @@ TEST(E2eIgra, Selection) {
   EXPECT_NE(bad.err.find("-ho"), std::string::npos) << bad.err;
 }
 
+// A file holding one ascent twice (the first of the three Vienna ascents repeated with
+// other values at its end) gives one block for the station, the later ascent's.
+TEST(E2eIgra, SameTimeTwice) {
+  std::string dir = setup("igra_twice");
+  std::string text = e2e::slurp(kIgra + "AUM00011035-data_first3.txt");
+  std::string first = text.substr(0, text.find("\n#") + 1);
+  std::string again = first;
+  again.replace(again.find("  85000  1441B  -15B"), 20, "  85000  1442B  -25B");
+  e2e::spit(dir + "twice.txt", text + again);
+  e2e::Run r = ingest(dir, {dir + "twice.txt"});
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_NE(r.err.find("11035 23 12Z: a second sounding of this time replaces the first"),
+            std::string::npos)
+      << r.err;
+  std::string file = e2e::slurp(dir + "out/2015012312_upa.cvt");
+  EXPECT_EQ(file.find("\n11035:"), file.rfind("\n11035:")) << file;  // blocks start a line
+  e2e::Run a = listing(dir, "out/2015012312_upa.cvt", "11035");
+  EXPECT_NE(row(a.out, "850 1442 -2.5"), "") << a.out;
+}
+
 // Damaged archive files: a cut gzip file and a header whose count disagrees, each named
 // on standard error; the other soundings are written.
 TEST(E2eIgra, DamagedFiles) {
