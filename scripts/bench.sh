@@ -17,6 +17,12 @@
 # of 5 each), targets at most 0.5 s and at most 5x wc -l, and its maximum resident
 # memory on the feed and on the feed four times over (same reports: memory flat in the
 # input size, within 1 MB). UA_INGEST=path measures another build.
+#
+# Then IGRA 2 station files: the ingest of Gagetown (tests/data/igra, gzipped) and of
+# Vienna (gzipped as distributed), each into a fresh converted-data directory, against
+# `gzip -dc` of the same file in the same run (best of 5 each); target: the ingest at
+# least a third of gzip's speed (time at most 3x). Memory: Vienna against Vienna eight
+# times over (other years), flat within 1 MB.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
@@ -134,7 +140,49 @@ printf '%-44s %10s   (target <= 5)\n' "ratio" "$iratio"
 printf '%-44s %10s kB\n' "max RSS, feed" "$rss_feed"
 printf '%-44s %10s kB\n' "max RSS, feed four times" "$rss_feed4"
 
+# IGRA 2 station files. Each timed ingest writes into a directory of its own, as a first
+# ingest does.
+best_of_ingest() {  # best_of_ingest NAME FILE: best wall time of $runs fresh ingests
+  local best="" t0 t1 t
+  for ((k = 0; k < runs; ++k)); do
+    t0=$(date +%s%N)
+    "$UA_INGEST" -fp "$scratch" -cp "$scratch/igra_$1_$k" -me error "$2" >/dev/null 2>&1 || true
+    t1=$(date +%s%N)
+    t=$((t1 - t0))
+    if [ -z "$best" ] || [ "$t" -lt "$best" ]; then best=$t; fi
+  done
+  awk -v ns="$best" 'BEGIN { printf "%.4f", ns / 1e9 }'
+}
+cp "$root/tests/data/igra/igra2-station-list.txt" .
+igra_missed=()
+for f in CAM00071701-data.txt.gz AUM00011035-data.txt.gz; do
+  src=$root/tests/data/igra/$f
+  cat "$src" >/dev/null
+  t_gz=$(best_of gzip -dc "$src")
+  t_igra=$(best_of_ingest "${f%%-*}" "$src")
+  n_igra=$(find "$scratch/igra_${f%%-*}_0" -type f | wc -l)
+  r_igra=$(awk -v a="$t_igra" -v b="$t_gz" 'BEGIN { printf "%.2f", (b > 0 ? a / b : 0) }')
+  printf '%-44s %10s s\n' "gzip -dc $f (best of $runs)" "$t_gz"
+  printf '%-44s %10s s   (%s files)\n' "ua_ingest $f (best of $runs)" "$t_igra" "$n_igra"
+  printf '%-44s %10s   (target <= 3)\n' "ratio" "$r_igra"
+  if awk -v r="$r_igra" 'BEGIN { exit !(r > 3) }'; then igra_missed+=("$f"); fi
+done
+gzip -dc "$root/tests/data/igra/AUM00011035-data.txt.gz" >vienna.txt
+for y in 2005 2006 2007 2008 2009 2010 2011 2012; do
+  sed "s/^\(#AUM00011035\) 2015/\1 $y/" vienna.txt
+done >vienna8.txt
+rss_igra=$(max_rss "$UA_INGEST" -fp "$scratch" -cp "$scratch/igra_rss1" -me error vienna.txt)
+rss_igra8=$(max_rss "$UA_INGEST" -fp "$scratch" -cp "$scratch/igra_rss8" -me error vienna8.txt)
+printf '%-44s %10s kB\n' "max RSS, Vienna ($(stat -c %s vienna.txt) bytes)" "$rss_igra"
+printf '%-44s %10s kB\n' "max RSS, Vienna x8 ($(stat -c %s vienna8.txt) bytes)" "$rss_igra8"
+
 missed=0
+for f in "${igra_missed[@]}"; do
+  echo "MISSED: ingesting $f takes more than 3 times gzip -dc"; missed=1
+done
+if [ $((rss_igra8 - rss_igra)) -gt "$rss_spread_kb" ]; then
+  echo "MISSED: IGRA ingest memory grows with the file ($rss_igra kB -> $rss_igra8 kB)"; missed=1
+fi
 if awk -v t="$t_ingest" 'BEGIN { exit !(t > 0.5) }'; then
   echo "MISSED: ingesting the feed takes more than 0.5 s"; missed=1
 fi

@@ -10,18 +10,18 @@
 
 #include "zudsevere.h"
 
+#include "zudsnd.h"
+#include "zudunits.h"
+
 #include <algorithm>
 #include <cmath>
 
 namespace {
 
-constexpr double kCtoK = 273.15;        // Celsius to kelvin
 constexpr double kGravity = 9.8;        // m/s2, as the package's other buoyancy integrals
-constexpr double kKnotToMs = 0.5144;    // knots to m/s
 constexpr double kGridStep = 5.0;       // largest pressure step of a parcel path, mb
 constexpr double kLiLevel = 500.0;      // lifted index level, mb
 constexpr double kCape3Top = 3000.0;    // top of the low-level CAPE layer, m AGL
-constexpr int kPressCoord = 100;        // the pressure coordinate of the layer functions
 
 // Source layers of the parcels, mb above the surface.
 constexpr double kMixedDepth = 100.0;   // mixed-layer parcel
@@ -40,8 +40,8 @@ constexpr double kBunkersDev = 7.5;        // deviation of the movers from the m
 constexpr double kEffCape = 100.0;     // least CAPE of an inflow level, J/kg
 constexpr double kEffCin = -250.0;     // strongest inhibition of an inflow level, J/kg
 
-// The Celsius value as kelvin; missing stays missing.
-float kelvin(double c) { return c == MISSING ? MISSING : static_cast<float>(c + kCtoK); }
+// Kelvin of a Celsius value held in double; missing stays missing.
+float kelvin(double c) { return unit_kelvin(static_cast<float>(c)); }
 
 // The environment at pressure p (mb), linear in ln p between the neighbouring levels;
 // false outside the profile.
@@ -139,14 +139,13 @@ struct WindLevel {
 
 // The wind levels of the sounding that have a height, direction and speed, by height
 // above the surface.
-std::vector<WindLevel> wind_levels(const SEVERE_sounding& snd) {
+std::vector<WindLevel> wind_levels(const UPA_sounding& snd) {
   std::vector<WindLevel> w;
-  if (snd.wm == nullptr || snd.sfc.h == MISSING) return w;
-  for (int k = 0; k < snd.wm_num; ++k) {
-    const UPA_level& l = snd.wm[k];
+  if (snd.sfc.h == MISSING) return w;
+  for (const UPA_level& l : snd.wm) {
     if (l.h == MISSING || l.dir == MISSING || l.spd == MISSING) continue;
     float u, v;
-    if (wind2vect(l.dir, static_cast<float>(l.spd * kKnotToMs), &u, &v) != 0) continue;
+    if (wind2vect(l.dir, static_cast<float>(l.spd * UNIT_KNOT_TO_MS), &u, &v) != 0) continue;
     const double z = static_cast<double>(l.h) - snd.sfc.h;
     if (!w.empty() && z <= w.back().z) continue;  // heights must rise
     w.push_back({z, u, v});
@@ -229,7 +228,7 @@ SEVERE_wind to_wind(const WindLevel& w) {
 // The environment of a parcel: the surface and every level above it that has a pressure,
 // height and temperature, by decreasing pressure, with heights above the surface and the
 // virtual temperature. Empty without a surface pressure, height and temperature.
-std::vector<SEVERE_env> SEVERE_environment(const SEVERE_sounding& snd) {
+std::vector<SEVERE_env> SEVERE_environment(const UPA_sounding& snd) {
   std::vector<SEVERE_env> env;
   const UPA_level& s = snd.sfc;
   if (s.p == MISSING || s.p <= 0.0f || s.h == MISSING || s.t == MISSING) return env;
@@ -238,8 +237,7 @@ std::vector<SEVERE_env> SEVERE_environment(const SEVERE_sounding& snd) {
     env.push_back({l.p, static_cast<double>(l.h) - s.h, l.t, td, SEVERE_virt_temp(l.t, l.td, l.p)});
   };
   add(s);
-  for (int k = 0; snd.sm != nullptr && k < snd.sm_num; ++k) {
-    const UPA_level& l = snd.sm[k];
+  for (const UPA_level& l : snd.sm) {
     if (l.p == MISSING || l.p <= 0.0f || l.h == MISSING || l.t == MISSING) continue;
     if (l.p >= env.back().p) continue;  // at or below the surface, or out of order
     add(l);
@@ -454,7 +452,7 @@ float SEVERE_dcape(const std::vector<SEVERE_env>& env, float* start_p) {
   for (const SEVERE_env& e : env)
     if (e.p > best_p) ps.push_back(e.p);
   std::reverse(ps.begin(), ps.end());  // lowest pressure first
-  double dcape = 0.0, z1 = s.z, b1 = (s.t + kCtoK - tw) / (s.t + kCtoK);
+  double dcape = 0.0, z1 = s.z, b1 = (s.t + UNIT_C_TO_K - tw) / (s.t + UNIT_C_TO_K);
   double last = best_p;
   for (const double p_level : ps) {
     const int n = static_cast<int>(std::ceil((p_level - last) / kGridStep));
@@ -463,7 +461,7 @@ float SEVERE_dcape(const std::vector<SEVERE_env>& env, float* start_p) {
       SEVERE_env e;
       if (!env_at(env, pp, &e)) continue;
       const float tp = temp_on_satad(label, static_cast<float>(pp));
-      const double b2 = (e.t + kCtoK - tp) / (e.t + kCtoK);
+      const double b2 = (e.t + UNIT_C_TO_K - tp) / (e.t + UNIT_C_TO_K);
       dcape += kGravity * (b1 + b2) / 2.0 * (z1 - e.z);
       z1 = e.z;
       b1 = b2;
@@ -479,7 +477,7 @@ float SEVERE_dcape(const std::vector<SEVERE_env>& env, float* start_p) {
 // left movers 7.5 m/s to either side of it, perpendicular to the shear from the 0-500 m
 // mean wind to the 5.5-6 km mean wind. Returns 0, or -1 (all missing) when the winds do
 // not cover the surface to 6 km.
-int SEVERE_bunkers(const SEVERE_sounding& snd, SEVERE_wind* mean, SEVERE_wind* right,
+int SEVERE_bunkers(const UPA_sounding& snd, SEVERE_wind* mean, SEVERE_wind* right,
                    SEVERE_wind* left) {
   *mean = *right = *left = SEVERE_wind{};
   const std::vector<WindLevel> w = wind_levels(snd);
@@ -500,7 +498,7 @@ int SEVERE_bunkers(const SEVERE_sounding& snd, SEVERE_wind* mean, SEVERE_wind* r
 
 // Bulk wind difference (m/s): the length of the wind vector difference between the
 // heights top and bottom (m AGL); MISSING when either lies outside the winds.
-float SEVERE_bulk_diff(const SEVERE_sounding& snd, float bottom, float top) {
+float SEVERE_bulk_diff(const UPA_sounding& snd, float bottom, float top) {
   const std::vector<WindLevel> w = wind_levels(snd);
   WindLevel a, b;
   if (bottom == MISSING || top == MISSING || !wind_at(w, bottom, &a) || !wind_at(w, top, &b))
@@ -513,7 +511,7 @@ float SEVERE_bulk_diff(const SEVERE_sounding& snd, float bottom, float top) {
 // height between the wind levels, so the sum over its straight pieces is exact:
 // sum of (v_k - cv)(u_k+1 - cu) - (v_k+1 - cv)(u_k - cu) (Davies-Jones et al. 1990).
 // 0 for a layer without depth; MISSING when the layer is not covered by winds.
-float SEVERE_helicity(const SEVERE_sounding& snd, float bottom, float top, const SEVERE_wind& storm) {
+float SEVERE_helicity(const UPA_sounding& snd, float bottom, float top, const SEVERE_wind& storm) {
   if (bottom == MISSING || top == MISSING || storm.u == MISSING || top < bottom) return MISSING;
   const std::vector<WindLevel> w = wind_levels(snd);
   WindLevel a, b;
@@ -596,7 +594,7 @@ float SEVERE_scp(float mucape, float esrh, float ebwd) {
 namespace {
 
 // The SB, ML and MU parcels, downdraft CAPE and the effective inflow layer into v.
-void thermodynamics(const SEVERE_sounding& snd, const std::vector<SEVERE_env>& env, SEVERE_values* v) {
+void thermodynamics(const UPA_sounding& snd, const std::vector<SEVERE_env>& env, SEVERE_values* v) {
   const SEVERE_env& s = env.front();
   v->sb = SEVERE_lift(env, static_cast<float>(s.p), static_cast<float>(s.t),
                       s.td == MISSING ? MISSING : static_cast<float>(s.td));
@@ -605,12 +603,13 @@ void thermodynamics(const SEVERE_sounding& snd, const std::vector<SEVERE_env>& e
   // brought back to the surface pressure.
   float wbar = MISSING, obar = MISSING;
   const float ps = static_cast<float>(s.p);
-  layer_parcel_mean(snd.sm, snd.sm_num, kPressCoord, ps, static_cast<float>(s.p - kMixedDepth),
+  std::vector<UPA_level> sm = snd.sm;  // the layer functions take a modifiable profile
+  layer_parcel_mean(sm.data(), snd.sm_num(), UNIT_COORD_PRESS, ps, static_cast<float>(s.p - kMixedDepth),
                     &wbar, &obar);
   if (wbar != MISSING && obar != MISSING && wbar > 0.0f) {
     const float t = temp_on_dryad(obar, ps), td = temp_on_mixrat(wbar, ps);
     if (t > 0.0f && td > 0.0f)
-      v->ml = SEVERE_lift(env, ps, static_cast<float>(t - kCtoK), static_cast<float>(td - kCtoK));
+      v->ml = SEVERE_lift(env, ps, static_cast<float>(t - UNIT_C_TO_K), static_cast<float>(td - UNIT_C_TO_K));
   }
 
   // The most unstable parcel: the level of highest theta-e in the lowest 300 mb.
@@ -636,7 +635,7 @@ void thermodynamics(const SEVERE_sounding& snd, const std::vector<SEVERE_env>& e
 
 // The storm motions, bulk wind differences and helicities into v (the effective-layer
 // ones need the layer and the MU parcel already in v).
-void kinematics(const SEVERE_sounding& snd, SEVERE_values* v) {
+void kinematics(const UPA_sounding& snd, SEVERE_values* v) {
   SEVERE_bunkers(snd, &v->mean6, &v->right, &v->left);
   v->bwd1 = SEVERE_bulk_diff(snd, 0.0f, 1000.0f);
   v->bwd6 = SEVERE_bulk_diff(snd, 0.0f, 6000.0f);
@@ -652,7 +651,7 @@ void kinematics(const SEVERE_sounding& snd, SEVERE_values* v) {
 }  // namespace
 
 // Every severe-weather value of the sounding.
-SEVERE_values SEVERE_calc(const SEVERE_sounding& snd) {
+SEVERE_values SEVERE_calc(const UPA_sounding& snd) {
   SEVERE_values v;
   const std::vector<SEVERE_env> env = SEVERE_environment(snd);
   if (!env.empty()) thermodynamics(snd, env, &v);
@@ -661,8 +660,9 @@ SEVERE_values SEVERE_calc(const SEVERE_sounding& snd) {
   // in height; 700-500 mb as the index table computes it.
   v.lapse03 = lapse_between(env, 0.0, 3000.0);
   v.lapse36 = lapse_between(env, 3000.0, 6000.0);
-  const float lapse75 = lapse_rate(snd.sm, snd.sm == nullptr ? 0 : snd.sm_num, kPressCoord, 700.0f, 500.0f);
-  v.lapse75 = lapse75 == MISSING ? MISSING : static_cast<float>(lapse75 * 1000.0);
+  std::vector<UPA_level> sm = snd.sm;  // the layer functions take a modifiable profile
+  const float lapse75 = lapse_rate(sm.data(), snd.sm_num(), UNIT_COORD_PRESS, 700.0f, 500.0f);
+  v.lapse75 = static_cast<float>(unit_scaled(lapse75, UNIT_PER_KM));
 
   kinematics(snd, &v);
   v.stp_fixed = SEVERE_stp_fixed(v.sb.cape, v.sb.lcl, v.srh1, v.bwd6);

@@ -9,16 +9,17 @@
 #include <string>
 
 #include "zudsevere.h"
+#include "zudunits.h"
 
 namespace {
 
 // Message levels of the table's groups, the sub-levels a to d of class out4.
-constexpr M_type kParcels = 0x1000000;    // title and parcel rows
-constexpr M_type kThermo = 0x2000000;     // downdraft CAPE and lapse rates
-constexpr M_type kKinematic = 0x4000000;  // storm motions, shear, helicity, inflow layer
-constexpr M_type kComposite = 0x8000000;  // composite parameters
+constexpr M_type kParcels = mess_sub(MESS_OUT4, MESS_SUB_A);    // title and parcel rows
+constexpr M_type kThermo = mess_sub(MESS_OUT4, MESS_SUB_B);     // downdraft CAPE, lapse rates
+constexpr M_type kKinematic = mess_sub(MESS_OUT4, MESS_SUB_C);  // motions, shear, helicity, inflow
+constexpr M_type kComposite = mess_sub(MESS_OUT4, MESS_SUB_D);  // composite parameters
 
-constexpr double kMsToKnot = 1.0 / 0.5144;  // m/s to knots
+constexpr double kMsToKnot = 1.0 / UNIT_KNOT_TO_MS;  // knots per m/s, exact inverse of the input
 constexpr const char* kRule =
     "-------------------------------------------------------------------------------\n";
 

@@ -4,6 +4,7 @@
 
 #include "zuddraw.h"
 #include "zudresrc.h"
+#include "zudunits.h"
 #include "zudupa.h"
 
 namespace {
@@ -33,9 +34,9 @@ void apply_in_file() {
   if (RES_getvals("in_file", &paramc, &paramv)) {
     for (int i = 0; i < paramc; ++i) {
       if (!strnicmp(paramv[i], "zud", 3))
-        FLAG_set(17, 3);
+        FLAG_set(FLAG_FILE_TYPE, UPA_KIND_ZUDUPA);
       else if (!strnicmp(paramv[i], "cdf", 3))
-        FLAG_set(17, 12);
+        FLAG_set(FLAG_FILE_TYPE, UPA_KIND_CDF_REP);
       else
         FILE_set_name(paramv[i]);
     }
@@ -62,9 +63,9 @@ int main(int argc, char** argv) {
   if (FLAG_help()) {
     char temp_str[kProgNameLen] = "";
     RES_get_progname(temp_str);
-    MESS_print(0xF, "%s: This program reads data for an individual station,\n", temp_str);
-    MESS_print(0xF, "   displays results of standard sounding variables and plots\n");
-    MESS_print(0xF, "   upper air data on a thermodynamic diagram\n");
+    MESS_print(MESS_PRINT, "%s: This program reads data for an individual station,\n", temp_str);
+    MESS_print(MESS_PRINT, "   displays results of standard sounding variables and plots\n");
+    MESS_print(MESS_PRINT, "   upper air data on a thermodynamic diagram\n");
     RES_help_print(temp_str, res_key, res_pos);
     ZUD_exit(0);
   }
@@ -83,20 +84,11 @@ int main(int argc, char** argv) {
   THERM_set_date(nullptr);
 
   if (!UPA_prompt_station(&report)) {
-    MESS_print(0xC0, "No data found!\n");
+    MESS_print(MESS_WARN, "No data found!\n");
     ZUD_exit(30);
   }
 
-  UPA_merge_report(&report);
-  UPA_print_locate(0x1000, &report);
-
-  THERM_sig_table();
-  THERM_calc();
-  THERM_indices();
-  THERM_wind_table();
-  THERM_wind();
-  THERM_storm_table();
-  THERM_severe_table();
+  THERM_report(&report);
 
   // The diagram, when "plot_type" asks for one; the tables above are printed either way.
   if (SKEWT_plot(&report) < 0) ZUD_exit(SKEWT_EXIT_NOT_WRITTEN);

@@ -1,8 +1,9 @@
 // zudsevere.h — today's severe-weather parameters of one merged sounding (module severe)
 // and their table (module severe_table).
 //
-// The analysis takes the sounding explicitly and returns every value in one record; it
-// keeps no state. Units: pressures mb, heights m above ground, energies J/kg, temperatures
+// The analysis takes the merged sounding (UPA_sounding, with its surface set) explicitly
+// and returns every value in one record; it keeps no state. The analysis record of the
+// tables (THERM_record) carries that record. Units: pressures mb, heights m above ground, energies J/kg, temperatures
 // C, lapse rates C/km, wind components m/s, helicity m2/s2. Missing values are -9999.0.
 
 #ifndef ZUDSEVERE_H
@@ -10,19 +11,9 @@
 
 #include <vector>
 
-#include "zudupa.h"
+#include "zud.h"
 
-// The merged sounding handed to the analysis: the thermodynamic profile by decreasing
-// pressure, the wind profile by increasing height (heights m above sea level, winds in
-// degrees and knots) and the surface level interpolated at the surface pressure. The
-// profiles are only read.
-struct SEVERE_sounding {
-  UPA_level* sm = nullptr;
-  int sm_num = 0;
-  UPA_level* wm = nullptr;
-  int wm_num = 0;
-  UPA_level sfc = {MISSING, MISSING, MISSING, MISSING, MISSING, MISSING};
-};
+struct UPA_sounding;  // the merged sounding (zudsnd.h)
 
 // One lifted parcel with the virtual-temperature correction.
 struct SEVERE_parcel {
@@ -80,19 +71,19 @@ struct SEVERE_env {
 };
 
 // ---- severe: the analyses ------------------------------------------------------------
-std::vector<SEVERE_env> SEVERE_environment(const SEVERE_sounding& snd);
+std::vector<SEVERE_env> SEVERE_environment(const UPA_sounding& snd);
 float SEVERE_virt_temp(float t, float td, float p);
 SEVERE_parcel SEVERE_lift(const std::vector<SEVERE_env>& env, float p, float t, float td);
 float SEVERE_dcape(const std::vector<SEVERE_env>& env, float* start_p);
-int SEVERE_bunkers(const SEVERE_sounding& snd, SEVERE_wind* mean, SEVERE_wind* right,
+int SEVERE_bunkers(const UPA_sounding& snd, SEVERE_wind* mean, SEVERE_wind* right,
                    SEVERE_wind* left);
-float SEVERE_bulk_diff(const SEVERE_sounding& snd, float bottom, float top);
-float SEVERE_helicity(const SEVERE_sounding& snd, float bottom, float top, const SEVERE_wind& storm);
+float SEVERE_bulk_diff(const UPA_sounding& snd, float bottom, float top);
+float SEVERE_helicity(const UPA_sounding& snd, float bottom, float top, const SEVERE_wind& storm);
 int SEVERE_effective_layer(const std::vector<SEVERE_env>& env, float* base, float* top);
 float SEVERE_stp_fixed(float sbcape, float sblcl, float srh1, float bwd6);
 float SEVERE_stp_effective(float mlcape, float mllcl, float mlcin, float esrh, float ebwd);
 float SEVERE_scp(float mucape, float esrh, float ebwd);
-SEVERE_values SEVERE_calc(const SEVERE_sounding& snd);
+SEVERE_values SEVERE_calc(const UPA_sounding& snd);
 
 // ---- severe_table: the printed table -------------------------------------------------
 int SEVERE_print(const SEVERE_values& v, int dash);

@@ -148,6 +148,13 @@ float UPA_sfc_pres(const UPA_level* lev, const int* ind);
 int UPA_interp_levels(UPA_level* levels, int num_level, int coord, const float* values,
                       UPA_level* result, int num_result);
 int UPA_interp(UPA_level* levels, int num_level, int coord, float value, UPA_level* result);
+// The same with the surface level that code 1 stands for passed by hand (null: missing).
+int UPA_interp_levels_sfc(UPA_level* levels, int num_level, int coord, const float* values,
+                          UPA_level* result, int num_result, const UPA_level* sfc);
+int UPA_interp_sfc(UPA_level* levels, int num_level, int coord, float value, UPA_level* result,
+                   const UPA_level* sfc);
+// The surface that code 1 stands for in UPA_interp and UPA_interp_levels (null: missing).
+int UPA_set_surface(const UPA_level* sfc);
 int UPA_calc_temp(UPA_level* levels, int num);
 int UPA_calc_height(UPA_level* level, int num);
 int UPA_calc_press(UPA_level* level, int num);
@@ -223,43 +230,59 @@ using WalkVisit =
 int layer_walk(const UPA_level* lev, int num, const UPA_level& bot, int lb, const UPA_level& top,
                int lt, float UPA_level::*skip, const WalkVisit& visit);
 std::string walk_label(WalkSeg kind, int j, int i);
+// Every function below that takes a coordinate code takes last the surface level that
+// code 1 stands for; null (the default) takes the one lent by UPA_set_surface.
 // -- layer quantities
 float variable_calc(int type, const UPA_level* lev);
-float mean_value(const char* val, UPA_level* lev, int num, int coord, float bottom, float top);
+float mean_value(const char* val, UPA_level* lev, int num, int coord, float bottom, float top,
+    const UPA_level* sfc = nullptr);
 int layer_parcel_mean(UPA_level* lev, int num, int coord, float bottom, float top, float* Wbar,
-                      float* Obar);
-float thickness(UPA_level* lev, int num, int coord, float bottom, float top);
-float lapse_rate(UPA_level* lev, int num, int coord, float bottom, float top);
+                      float* Obar,
+    const UPA_level* sfc = nullptr);
+float thickness(UPA_level* lev, int num, int coord, float bottom, float top,
+    const UPA_level* sfc = nullptr);
+float lapse_rate(UPA_level* lev, int num, int coord, float bottom, float top,
+    const UPA_level* sfc = nullptr);
 float precip_water(const UPA_level* lev, int num);
 float freezing_level(const UPA_level* lev, int num);
 float wet_bulb_zero(const UPA_level* lev, int num);
-float max_temperature(UPA_level* lev, int num, int coord, float bottom, float thick);
+float max_temperature(UPA_level* lev, int num, int coord, float bottom, float thick,
+    const UPA_level* sfc = nullptr);
 int thetae_index(const UPA_level* lev, int num, THETAE_params* params);
 // -- parcel ascent and buoyant energy
 float energy_calc(const UPA_level* par1, const UPA_level* par2, const UPA_level* env1,
                   const UPA_level* env2);
 int parcel_calc(UPA_level* lev, int num, UPA_level* blev, int coord, float bottom, float thick,
-                PARCEL_params* params);
-float cap_strength(UPA_level* lev, int num, int coord, float bottom, float thick);
-float pr_ccl(UPA_level* lev, int num, int coord, float bottom, float thick, float* Wbar);
+                PARCEL_params* params,
+    const UPA_level* sfc = nullptr);
+float cap_strength(UPA_level* lev, int num, int coord, float bottom, float thick,
+    const UPA_level* sfc = nullptr);
+float pr_ccl(UPA_level* lev, int num, int coord, float bottom, float thick, float* Wbar,
+    const UPA_level* sfc = nullptr);
 float energy_index(UPA_level* lev, int num);
 // -- stability indices
-float lifted_index(UPA_level* lev, int num, int coord, float bottom, float thick, float top);
+float lifted_index(UPA_level* lev, int num, int coord, float bottom, float thick, float top,
+    const UPA_level* sfc = nullptr);
 float total_totals(UPA_level* lev, int num);
 float vertical_totals(UPA_level* lev, int num);
 float cross_totals(UPA_level* lev, int num);
 float k_index(UPA_level* lev, int num);
 float sweat_index(UPA_level* lev, int num);
 // -- wind analyses
-int layer_wind_mean(UPA_level* lev, int num, int coord, float bottom, float top, WIND* wind);
+int layer_wind_mean(UPA_level* lev, int num, int coord, float bottom, float top, WIND* wind,
+    const UPA_level* sfc = nullptr);
 int helicity(UPA_level* lev, int num, int coord, float bottom, float top, const WIND* storm,
-             HELICITY_params* windp);
+             HELICITY_params* windp,
+    const UPA_level* sfc = nullptr);
 int shear_layer(UPA_level* lev, int num, int coord, float bottom, float top, const WIND* storm,
-                SHEAR_params* windp);
+                SHEAR_params* windp,
+    const UPA_level* sfc = nullptr);
 int bulk_richardson(UPA_level* lev, int num, int coord, float bottom, float cape, float* brn,
-                    float* shear);
+                    float* shear,
+    const UPA_level* sfc = nullptr);
 float energy_helicity(UPA_level* lev, int num, int coord, float bottom, const WIND* storm,
-                      float cape);
+                      float cape,
+    const UPA_level* sfc = nullptr);
 
 // ---- thm_tool: analysis state and tables ----------------------------------------------
 // Every analysis value of the sounding being analysed. Pressures mb, temperatures as
@@ -339,5 +362,8 @@ int THERM_wind_table();
 int THERM_wind();
 int THERM_storm_table();
 int THERM_severe_table();
+
+// The explicit sounding, the analysis record and their functions.
+#include "zudsnd.h"
 
 #endif  // ZUDUPA_H

@@ -6,10 +6,12 @@
 #include <algorithm>
 #include <cmath>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "sounding_fixture.h"
 #include "zudsevere.h"
+#include "zudsnd.h"
 
 namespace {
 
@@ -24,13 +26,18 @@ UPA_level wind_level(double h, double u, double v) {
           static_cast<float>(spd / kKt)};
 }
 
-// A sounding of only winds over a surface at 200 m.
-SEVERE_sounding wind_sounding(std::vector<UPA_level>& w) {
-  SEVERE_sounding s;
-  s.wm = w.data();
-  s.wm_num = static_cast<int>(w.size());
-  s.sfc = {1000.0f, 200.0f, 20.0f, 10.0f, MISSING, MISSING};
+// A sounding of the given profiles over the surface sfc.
+UPA_sounding sounding_of(std::vector<UPA_level> sm, std::vector<UPA_level> wm, const UPA_level& sfc) {
+  UPA_sounding s;
+  s.sm = std::move(sm);
+  s.wm = std::move(wm);
+  s.sfc = sfc;
   return s;
+}
+
+// A sounding of only winds over a surface at 200 m.
+UPA_sounding wind_sounding(const std::vector<UPA_level>& w) {
+  return sounding_of({}, w, {1000.0f, 200.0f, 20.0f, 10.0f, MISSING, MISSING});
 }
 
 // An environment of levels every 25 mb from 1000 mb: temperature falling 7.5 C/km from
@@ -87,7 +94,7 @@ TEST(Severe, BunkersHandHodographs) {
   for (const Case& c : cases) {
     std::vector<UPA_level> w;
     for (int z = 0; z <= 6000; z += 100) w.push_back(wind_level(200.0 + z, c.u(z), c.v(z)));
-    const SEVERE_sounding s = wind_sounding(w);
+    const UPA_sounding s = wind_sounding(w);
     SEVERE_wind mean, right, left;
     ASSERT_EQ(SEVERE_bunkers(s, &mean, &right, &left), 0) << c.name;
     EXPECT_NEAR(mean.u, c.mu, 0.01) << c.name;
@@ -107,13 +114,13 @@ TEST(Severe, BunkersHandHodographs) {
 TEST(Severe, BulkDifferenceAndHelicity) {
   std::vector<UPA_level> w;
   for (int z = 0; z <= 6000; z += 100) w.push_back(wind_level(200.0 + z, 5.0 * z / 1000.0, 0.0));
-  SEVERE_sounding s = wind_sounding(w);
+  UPA_sounding s = wind_sounding(w);
   EXPECT_NEAR(SEVERE_bulk_diff(s, 0.0f, 1000.0f), 5.0, 0.01);
   EXPECT_NEAR(SEVERE_bulk_diff(s, 0.0f, 6000.0f), 30.0, 0.01);
   EXPECT_NEAR(SEVERE_helicity(s, 0.0f, 1000.0f, {15.0f, 0.0f}), 0.0, 0.1);
   EXPECT_NEAR(SEVERE_helicity(s, 0.0f, 1000.0f, {15.0f, -7.5f}), 37.5, 0.2);
 
-  s.wm_num = 40;  // winds up to 3900 m above ground
+  s.wm.resize(40);  // winds up to 3900 m above ground
   SEVERE_wind mean, right, left;
   EXPECT_EQ(SEVERE_bunkers(s, &mean, &right, &left), -1);
   EXPECT_EQ(right.u, MISSING);
@@ -227,12 +234,11 @@ TEST(Severe, Composites) {
 // lifted index, no 700-500 mb or 3-6 km lapse rate, no Bunkers motion).
 TEST(Severe, MissingData) {
   std::vector<UPA_level> snd = plains_sounding();
-  const SEVERE_values full = SEVERE_calc({snd.data(), static_cast<int>(snd.size()), snd.data(),
-                                          static_cast<int>(snd.size()), snd[0]});
+  const SEVERE_values full = SEVERE_calc(sounding_of(snd, snd, snd[0]));
   ASSERT_GT(full.sb.cape, 0.0f);
   ASSERT_NE(full.right.u, MISSING);
 
-  const SEVERE_values calm = SEVERE_calc({snd.data(), static_cast<int>(snd.size()), nullptr, 0, snd[0]});
+  const SEVERE_values calm = SEVERE_calc(sounding_of(snd, {}, snd[0]));
   EXPECT_EQ(calm.right.u, MISSING);
   EXPECT_EQ(calm.srh1, MISSING);
   EXPECT_EQ(calm.stp_fixed, MISSING);
@@ -250,15 +256,14 @@ TEST(Severe, MissingData) {
   std::vector<UPA_level> dry = plains_sounding();
   for (UPA_level& l : dry)
     if (l.p < 700.0f) l.td = MISSING;
-  const SEVERE_values d = SEVERE_calc({dry.data(), static_cast<int>(dry.size()), dry.data(),
-                                       static_cast<int>(dry.size()), dry[0]});
+  const SEVERE_values d = SEVERE_calc(sounding_of(dry, dry, dry[0]));
   EXPECT_GT(d.sb.cape, 0.0f);
   EXPECT_NEAR(d.sb.cape, full.sb.cape, 0.1 * full.sb.cape);
   EXPECT_FLOAT_EQ(d.sb.lcl, full.sb.lcl);
 
   std::vector<UPA_level> low = plains_sounding();
   low.resize(12);  // ends at 550 mb
-  const SEVERE_values l = SEVERE_calc({low.data(), 12, low.data(), 12, low[0]});
+  const SEVERE_values l = SEVERE_calc(sounding_of(low, low, low[0]));
   EXPECT_EQ(l.sb.li, MISSING);
   EXPECT_EQ(l.lapse75, MISSING);
   EXPECT_EQ(l.lapse36, MISSING);
@@ -275,7 +280,7 @@ TEST(Severe, LapseRates) {
   for (const SEVERE_env& e : layered_env([](double p) { return p >= 900.0; }))
     snd.push_back({static_cast<float>(e.p), static_cast<float>(e.z + 300.0), static_cast<float>(e.t),
                    static_cast<float>(e.td), MISSING, MISSING});
-  const SEVERE_values v = SEVERE_calc({snd.data(), static_cast<int>(snd.size()), nullptr, 0, snd[0]});
+  const SEVERE_values v = SEVERE_calc(sounding_of(snd, {}, snd[0]));
   EXPECT_NEAR(v.lapse03, 7.5, 0.01);
   EXPECT_NEAR(v.lapse36, 7.5, 0.01);
   EXPECT_NEAR(v.lapse75, 7.5, 0.01);
