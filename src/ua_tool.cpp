@@ -13,6 +13,7 @@
 #include <cstring>
 
 #include "zudresrc.h"
+#include "zudscript.h"
 #include "zudupa.h"
 
 namespace {
@@ -173,6 +174,9 @@ int UPA_rewind_file() {
   stat_num = 0;
   return 0;
 }
+
+// The handle of the open upper-air file for UPA_read, -1 when none is open.
+int UPA_file_handle() { return cvt_fd; }
 
 // The date of the open upper-air file (all fields -9999 when none is open).
 Date* UPA_get_file_date() { return &file_date; }
