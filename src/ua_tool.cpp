@@ -347,6 +347,9 @@ int UPA_print_level(M_type mess1, M_type mess2, int ind, const UPA_level* level)
     return 0;
   }
 
+  // The derived columns cost more than the rest of the row: computed only when shown.
+  const bool ext = MESS_check(mess2) != 0;
+  if (!ext && !MESS_check(mess1)) return 0;
   const float p = level->p;
   const float t = to_kelvin(level->t);
   const float td = to_kelvin(level->td);
@@ -364,14 +367,14 @@ int UPA_print_level(M_type mess1, M_type mess2, int ind, const UPA_level* level)
                  ? static_cast<float>(static_cast<double>(level->t) - level->td)
                  : MISSING;
   print_col(mess2, kDd, dd);
-  print_col(mess2, kTemp, to_celsius(wet_bulb(t, td, p)));
+  print_col(mess2, kTemp, ext ? to_celsius(wet_bulb(t, td, p)) : MISSING);
   print_col(mess1, kWind, level->dir);
   print_col(mess1, kWind, level->spd);
-  print_col(mess2, kTemp, pot_temp(t, p));
-  print_col(mess2, kTemp, virt_pot_temp(t, td, p));
-  print_col(mess2, kTemp, wet_bulb_pot_temp(t, td, p));
-  print_col(mess2, kTemp, eq_pot_temp(t, td, p));
-  print_col(mess2, kMix, mix_ratio(td, p));
+  print_col(mess2, kTemp, ext ? pot_temp(t, p) : MISSING);
+  print_col(mess2, kTemp, ext ? virt_pot_temp(t, td, p) : MISSING);
+  print_col(mess2, kTemp, ext ? wet_bulb_pot_temp(t, td, p) : MISSING);
+  print_col(mess2, kTemp, ext ? eq_pot_temp(t, td, p) : MISSING);
+  print_col(mess2, kMix, ext ? mix_ratio(td, p) : MISSING);
   MESS_print(mess1, "\n");
   return 0;
 }
