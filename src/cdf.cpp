@@ -33,7 +33,7 @@
 namespace {
 
 constexpr int kLibFailed = -1;         // what every version-2 call returns on failure
-constexpr M_type kWarn = 0x000000C0;   // message level of a damaged header
+constexpr M_type kWarn = MESS_WARN;   // message level of a damaged header
 
 // The netCDF library is loaded on first use: it brings some forty shared libraries with
 // it, and most runs read text files only, so a text run should not pay for loading them.

@@ -14,8 +14,8 @@ namespace {
 
 constexpr int kMaxPath = 160;               // longest expanded database name
 constexpr int kWmoText = 16;                // room for a WMO number written "%05d"
-constexpr M_type kWarn = 0x000000C0;        // message level of a missing database
-constexpr M_type kMess = 0x00000F00;        // message level of the search notice
+constexpr M_type kWarn = MESS_WARN;        // message level of a missing database
+constexpr M_type kMess = MESS_MESS;        // message level of the search notice
 constexpr const char* kDefaultDb = "sao.cty";  // database used when none is named
 
 // True when `id` names the record: its identifier, its name, or its WMO number as

@@ -35,7 +35,7 @@ constexpr const char* kDefaultFile = ".zuddef";  // file name when none is given
 // Names looked for, in this order, when a directory is named.
 constexpr std::array<const char*, 3> kDirFiles = {"zud.cfg", ".zuddef", "Zud.res"};
 
-constexpr M_type kWarn = 0xC0;  // message level (warn) of the reader's warnings
+constexpr M_type kWarn = MESS_WARN;  // message level (warn) of the reader's warnings
 
 // How the open file was obtained, so that closing matches opening.
 enum class Source { kNone, kFile, kPipe, kStdin };

@@ -51,13 +51,13 @@ constexpr long kMaxOffsetNumber = 1000000;  // bound for each number of a time o
 constexpr int kListWidth = 80;     // line width of the file listing
 constexpr int kListGap = 2;        // blanks between listed names
 
-constexpr M_type kLevelPrint = 0xF;         // prompts and the listing header
-constexpr M_type kLevelWarn = 0xC0;         // missing files and conventions
-constexpr M_type kLevelMess = 0xF00;        // the chosen current file
-constexpr M_type kTraceConv = 0x10000000;   // convention-file matching
-constexpr M_type kTracePath = 0x40000000;   // extracted directories
-constexpr M_type kTraceMatch = 0x80000000;  // name matching and key settings
-constexpr M_type kTraceDebug = 0xF0000000;  // time specifications and dates
+constexpr M_type kLevelPrint = MESS_PRINT;         // prompts and the listing header
+constexpr M_type kLevelWarn = MESS_WARN;         // missing files and conventions
+constexpr M_type kLevelMess = MESS_MESS;        // the chosen current file
+constexpr M_type kTraceConv = mess_sub(MESS_DEBUG, MESS_SUB_A);   // convention-file matching
+constexpr M_type kTracePath = mess_sub(MESS_DEBUG, MESS_SUB_C);   // extracted directories
+constexpr M_type kTraceMatch = mess_sub(MESS_DEBUG, MESS_SUB_D);  // name matching and key settings
+constexpr M_type kTraceDebug = MESS_DEBUG;  // time specifications and dates
 
 constexpr int kExitOk = 0;      // "exit" typed or "list" given
 constexpr int kExitNoFile = 10; // no input file found
@@ -591,6 +591,26 @@ int FILE_extract_extra_info(char* file) {
   return 0;
 }
 
+namespace {
+
+// Applies the key settings ":k=value" anywhere after the type name and cuts the type at
+// the first of them.
+void take_key_settings(std::string& want) {
+  std::size_t cut = std::string::npos;
+  for (std::size_t p = want.find(':'); p != std::string::npos; p = want.find(':', p + 1)) {
+    if (p + 2 >= want.size() || want[p + 2] != '=') continue;
+    std::size_t end = want.find(':', p + 3);
+    std::string value = want.substr(p + 3, end == std::string::npos ? end : end - p - 3);
+    if (value.empty()) continue;
+    FILE_set_key(want[p + 1], value.c_str());
+    MESS_print(kTraceMatch, "KEY: %c = %s\n", want[p + 1], value.c_str());
+    cut = std::min(cut, p);
+  }
+  if (cut != std::string::npos) want.resize(cut);
+}
+
+}  // namespace
+
 // Chooses the file-name convention of file type `type`: "none" for none, "@template" for
 // a template given directly, else the type's entry in the naming-convention file; keys
 // may be set inside the type as in upa_cvt:i=ABCD. Returns 1 when a template was taken
@@ -611,18 +631,7 @@ int FILE_set_name(const char* type) {
   if (!stricmp(want.c_str(), "none")) return 0;
   if (!want.empty() && want[0] == '@') return set_template(want.substr(1)) ? 1 : 0;
 
-  // Key settings ":k=value" anywhere after the type name; the type ends at the first.
-  std::size_t cut = std::string::npos;
-  for (std::size_t p = want.find(':'); p != std::string::npos; p = want.find(':', p + 1)) {
-    if (p + 2 >= want.size() || want[p + 2] != '=') continue;
-    std::size_t end = want.find(':', p + 3);
-    std::string value = want.substr(p + 3, end == std::string::npos ? end : end - p - 3);
-    if (value.empty()) continue;
-    FILE_set_key(want[p + 1], value.c_str());
-    MESS_print(kTraceMatch, "KEY: %c = %s\n", want[p + 1], value.c_str());
-    cut = std::min(cut, p);
-  }
-  if (cut != std::string::npos) want.resize(cut);
+  take_key_settings(want);
 
   // The convention file, never a stream or a command: a plain file found on file_path.
   const char* nc = RES_get("name_conv");
@@ -674,6 +683,195 @@ int FILE_set_name(const char* type) {
   return 0;
 }
 
+namespace {
+
+// Matching of a typed name against the file-name template: the name is copied element by
+// element while it agrees with the template; from the first disagreement on the rest of
+// the name is copied unchanged.
+struct TemplateMatch {
+  const std::string& name;  // the typed name
+  const std::string& tmpl;  // the template
+  std::string out;          // the resolved name so far
+  std::size_t s = 0;        // position in the name
+  std::size_t t = 0;        // position in the template
+  int w = 0;                // 0 nothing matched, 1 directory, 2 date digits, 3 name used up
+  bool local = false;       // the name has no directory part
+  bool in_group = false;    // inside a "{...}" group of literal text
+  bool done = false;        // the rest of the name has been copied
+
+  void copy_rest() {
+    out += name.substr(s);
+    s = name.size();
+    done = true;
+  }
+
+  void dir(const Element& e) {
+    t = e.next;
+    if (FILE_fullpath(name.c_str())) {
+      std::size_t point = walk_back(name, count_separators(tmpl, t, "/\\:"));
+      if (point > s) {
+        out += name.substr(s, point - s);
+        s = point;
+      }
+    } else {
+      std::string d = dir_value(e);
+      put_dir(d, tmpl, &t, &out);
+      if (t < tmpl.size() && tmpl[t] == '/') {
+        out += '/';
+        ++t;
+      }
+    }
+    w = 1;
+  }
+
+  void date(const Element& e) {
+    std::size_t width = date_width(e.code);
+    if (name.size() - s < width || !read_name_field(e.code, name.substr(s, width))) {
+      copy_rest();
+      return;
+    }
+    out += name.substr(s, width);
+    s += width;
+    w = 2;
+    if (e.code == 'd' || e.code == 'j') match_interval(set.day, 86400, e.count);
+    if (e.code == 'h') match_interval(set.hour, 3600, e.count);
+    if (e.code == 'n') match_interval(set.min, 60, e.count);
+    t = e.next;
+  }
+
+  void extension(const Element& e) {
+    std::string run = literal_run(tmpl, e.next);
+    std::size_t at = run.empty() ? name.size() : name.find(run, s);
+    if (!ext.empty()) {
+      out += ext;
+      if (at != std::string::npos) s = at;
+    } else if (at == std::string::npos) {
+      copy_rest();
+      return;
+    } else {
+      std::string piece = name.substr(s, at - s);
+      ext = piece.substr(0, kMaxExt);
+      out += piece;
+      s = at;
+    }
+    t = e.next;
+  }
+
+  void key(const Element& e) {
+    const std::string& k = keys[static_cast<unsigned char>(e.code)];
+    if (k.empty()) {
+      copy_rest();
+      return;
+    }
+    std::string v = e.has_count ? k.substr(0, e.count) : k;
+    out += v;
+    s = std::min(name.size(), s + v.size());
+    t = e.next;
+  }
+
+  void literal(const Element& e) {
+    char c = e.code;
+    bool more = s < name.size();
+    if (w > 0 && more && name[s] == c) {
+      out += c;
+      t = e.next;
+      if (++s == name.size()) w = 3;
+    } else if (w > 1 && more) {
+      copy_rest();
+    } else if (w != 0 || (more && name[s] == c)) {
+      out += c;
+      t = e.next;
+      if ((w > 1 || local) && more) ++s;
+    } else {
+      copy_rest();
+    }
+  }
+
+  // One step: a character of a literal group, or one template element.
+  void step() {
+    if (in_group && tmpl[t] != '%') {
+      if (tmpl[t] == '}') {
+        in_group = false;
+        w = 1;
+      } else {
+        out += tmpl[t];
+      }
+      ++t;
+      return;
+    }
+    Element e = parse_element(tmpl, t);
+    switch (e.kind) {
+      case Kind::kStar: copy_rest(); break;
+      case Kind::kOpen:
+        in_group = true;
+        t = e.next;
+        break;
+      case Kind::kDir:
+      case Kind::kResDir: dir(e); break;
+      case Kind::kDate: date(e); break;
+      case Kind::kExt: extension(e); break;
+      case Kind::kKey: key(e); break;
+      case Kind::kChar:
+      case Kind::kClose: literal(e); break;
+    }
+  }
+
+  void run() {
+    while (!done && t < tmpl.size()) {
+      MESS_print(kTraceMatch, "FILES:%s:%s:%s:%s:%s:%d\n", tmpl.c_str() + t, name.c_str() + s,
+                 out.c_str(), name.c_str(), out.c_str(), w);
+      step();
+    }
+  }
+};
+
+// Cuts a "#yyyy[mm[dd[hh[nn]]]]" suffix (after the first character) off the name and
+// makes it the requested time.
+void take_time_suffix(std::string& name) {
+  std::size_t hash = is_time_spec(name) ? std::string::npos : name.find('#', 1);
+  if (hash == std::string::npos) return;
+  int f[5];
+  int nf = 0;
+  read_date_digits(name.c_str() + hash + 1, f, &nf);
+  int* fields[5] = {&set.year, &set.month, &set.day, &set.hour, &set.min};
+  for (int i = 0; i < nf; ++i) *fields[i] = f[i];
+  name.resize(hash);
+}
+
+// Resolves the names that bypass template matching: "@name", stream names, any name
+// without a template, time specifications, "none" and a full path against a full-path
+// template. Returns true when `out_file` has been set.
+bool resolve_special(const std::string& name, const std::string& tmpl, char* out_file) {
+  if (!name.empty() && name[0] == '@') {
+    put_name(name.substr(1), out_file);
+    filename_type = 1;
+    return true;
+  }
+  if (FILE_is_stdio(name.c_str()) || (!tmpl.empty() && FILE_is_stdio(tmpl.c_str()))) {
+    put_name("-", out_file);
+    return true;
+  }
+  if (tmpl.empty()) {
+    put_name(name, filename);
+    put_name(name, out_file);
+    filename_type = 1;
+    return true;
+  }
+  if (is_time_spec(name)) {
+    bool cu = !strnicmp(name.c_str(), "cu", 2);
+    FILE_set_current(name.c_str() + (cu ? 2 : 0), out_file);
+    MESS_print(kLevelMess, "Current filename: %s\n", out_file);
+    return true;
+  }
+  if (!stricmp(name.c_str(), "none") || (FILE_fullpath(tmpl.c_str()) && FILE_fullpath(name.c_str()))) {
+    put_name(name, out_file);
+    return true;
+  }
+  return false;
+}
+
+}  // namespace
+
 // Resolves a typed name into `out_file` (kMaxName characters) and sets the file date:
 // "@name" as it stands, stream names as "-", time specifications ("#...", "la...",
 // "cu...") through FILE_set_current, and other names matched against the template, from
@@ -683,166 +881,18 @@ int FILE_set_name(const char* type) {
 int FILE_set_file(const char* file, char* out_file) {
   std::string name = file ? file : "";
   file_date.year = file_date.month = file_date.day = file_date.hour = file_date.min = IMISSING;
-  std::size_t hash = is_time_spec(name) ? std::string::npos : name.find('#', 1);
-  if (hash != std::string::npos) {
-    int f[5];
-    int nf = 0;
-    read_date_digits(name.c_str() + hash + 1, f, &nf);
-    int* fields[5] = {&set.year, &set.month, &set.day, &set.hour, &set.min};
-    for (int i = 0; i < nf; ++i) *fields[i] = f[i];
-    name.resize(hash);
-  }
+  take_time_suffix(name);
   file_date = set;
   if (!stricmp(name.c_str(), "exit")) ZUD_exit(kExitOk);
-  if (!name.empty() && name[0] == '@') {
-    put_name(name.substr(1), out_file);
-    filename_type = 1;
-    return 0;
-  }
   const std::string& tmpl = active_template();
-  if (FILE_is_stdio(name.c_str()) || (!tmpl.empty() && FILE_is_stdio(tmpl.c_str()))) {
-    put_name("-", out_file);
-    return 0;
-  }
-  if (tmpl.empty()) {
-    put_name(name, filename);
-    put_name(name, out_file);
-    filename_type = 1;
-    return 0;
-  }
-  if (is_time_spec(name)) {
-    bool cu = !strnicmp(name.c_str(), "cu", 2);
-    FILE_set_current(name.c_str() + (cu ? 2 : 0), out_file);
-    MESS_print(kLevelMess, "Current filename: %s\n", out_file);
-    return 0;
-  }
-  if (!stricmp(name.c_str(), "none") || (FILE_fullpath(tmpl.c_str()) && FILE_fullpath(name.c_str()))) {
-    put_name(name, out_file);
-    return 0;
-  }
+  if (resolve_special(name, tmpl, out_file)) return 0;
 
-  std::string out;
   late_off = IMISSING;
-  int w = 0;  // 0 nothing matched, 1 directory, 2 date digits, 3 name used up
-  bool local = name.find('/') == std::string::npos;
-  std::size_t s = 0;
-  std::size_t t = 0;
-  bool in_group = false;
-  bool done = false;
-  auto copy_rest = [&]() {
-    out += name.substr(s);
-    s = name.size();
-    done = true;
-  };
-  while (!done && t < tmpl.size()) {
-    MESS_print(kTraceMatch, "FILES:%s:%s:%s:%s:%s:%d\n", tmpl.c_str() + t, name.c_str() + s,
-               out.c_str(), name.c_str(), out.c_str(), w);
-    if (in_group && tmpl[t] != '%') {
-      if (tmpl[t] == '}') {
-        in_group = false;
-        w = 1;
-      } else {
-        out += tmpl[t];
-      }
-      ++t;
-      continue;
-    }
-    Element e = parse_element(tmpl, t);
-    switch (e.kind) {
-      case Kind::kStar:
-        copy_rest();
-        break;
-      case Kind::kOpen:
-        in_group = true;
-        t = e.next;
-        break;
-      case Kind::kDir:
-      case Kind::kResDir:
-        t = e.next;
-        if (FILE_fullpath(name.c_str())) {
-          std::size_t point = walk_back(name, count_separators(tmpl, t, "/\\:"));
-          if (point > s) {
-            out += name.substr(s, point - s);
-            s = point;
-          }
-        } else {
-          std::string dir = dir_value(e);
-          put_dir(dir, tmpl, &t, &out);
-          if (t < tmpl.size() && tmpl[t] == '/') {
-            out += '/';
-            ++t;
-          }
-        }
-        w = 1;
-        break;
-      case Kind::kDate: {
-        std::size_t width = date_width(e.code);
-        if (name.size() - s < width || !read_name_field(e.code, name.substr(s, width))) {
-          copy_rest();
-          break;
-        }
-        out += name.substr(s, width);
-        s += width;
-        w = 2;
-        if (e.code == 'd' || e.code == 'j') match_interval(set.day, 86400, e.count);
-        if (e.code == 'h') match_interval(set.hour, 3600, e.count);
-        if (e.code == 'n') match_interval(set.min, 60, e.count);
-        t = e.next;
-        break;
-      }
-      case Kind::kExt: {
-        std::string run = literal_run(tmpl, e.next);
-        std::size_t at = run.empty() ? name.size() : name.find(run, s);
-        if (!ext.empty()) {
-          out += ext;
-          if (at != std::string::npos) s = at;
-        } else if (at == std::string::npos) {
-          copy_rest();
-          break;
-        } else {
-          std::string piece = name.substr(s, at - s);
-          ext = piece.substr(0, kMaxExt);
-          out += piece;
-          s = at;
-        }
-        t = e.next;
-        break;
-      }
-      case Kind::kKey: {
-        const std::string& k = keys[static_cast<unsigned char>(e.code)];
-        if (k.empty()) {
-          copy_rest();
-          break;
-        }
-        std::string v = e.has_count ? k.substr(0, e.count) : k;
-        out += v;
-        s = std::min(name.size(), s + v.size());
-        t = e.next;
-        break;
-      }
-      case Kind::kChar:
-      case Kind::kClose: {
-        char c = e.code;
-        bool more = s < name.size();
-        if (w > 0 && more && name[s] == c) {
-          out += c;
-          t = e.next;
-          if (++s == name.size()) w = 3;
-        } else if (w > 1 && more) {
-          copy_rest();
-        } else if (w != 0 || (more && name[s] == c)) {
-          out += c;
-          t = e.next;
-          if ((w > 1 || local) && more) ++s;
-        } else {
-          copy_rest();
-        }
-        break;
-      }
-    }
-  }
-  put_name(out, out_file);
-  MESS_print(kTraceMatch, "FILES:%s:%s:%d\n", name.c_str(), out_file, w);
+  TemplateMatch m{name, tmpl, std::string()};
+  m.local = name.find('/') == std::string::npos;
+  m.run();
+  put_name(m.out, out_file);
+  MESS_print(kTraceMatch, "FILES:%s:%s:%d\n", name.c_str(), out_file, m.w);
   DATE_print(kTraceDebug, &file_date);
   return 0;
 }
@@ -863,6 +913,88 @@ int FILE_get_min_size() { return min_size; }
 int FILE_get_late_off() { return late_off; }
 
 // ---- dated file selection -------------------------------------------------------
+
+namespace {
+
+// Keeps the smaller interval of the time codes, or the one a negative request fixes.
+void code_interval(long v, bool fixed) {
+  if (fixed || late_off == IMISSING || late_off > v)
+    late_off = static_cast<int>(std::min<long>(v, INT_MAX));
+}
+
+// Field chosen for a day, hour or minute code: the requested value when 0 or more (hours
+// and minutes rounded down to n); the date's own rounded down to n when none is
+// requested; for a negative request -(100 o + s) the date's own rounded down to s, plus
+// o. -1 for a negative date field.
+int choose_field(int requested, int own, int n, bool with_offset, int* step) {
+  *step = 0;
+  if (requested != IMISSING && requested >= 0) return with_offset ? requested / n * n : requested;
+  if (own < 0) return -1;
+  if (requested == IMISSING) return own / n * n;
+  int a = -requested;
+  int s = with_offset ? a % 100 : a;
+  if (s <= 0) s = 1;
+  *step = s;
+  return own / s * s + (with_offset ? a / 100 : 0);
+}
+
+// The text of one date code of the template for the date d (year and month already
+// chosen), with the file date and the file interval it implies recorded.
+std::string date_code(const Element& e, const Date& d, int year, int month) {
+  char buf[32] = "";
+  const int n = e.count;
+  int step = 0;
+  int v = 0;
+  switch (e.code) {
+    case 'Y':
+    case 'y':
+      v = set.year != IMISSING ? set.year : (d.year < 0 ? -1 : d.year / n * n);
+      std::snprintf(buf, sizeof buf, e.code == 'Y' ? "%4.4d" : "%2.2d",
+                    v < 0 ? 0 : (e.code == 'Y' ? v : v % 100));
+      file_date.year = v < 0 ? d.year : v;
+      break;
+    case 'm':
+      v = (set.month != IMISSING && set.month >= 0) ? set.month
+                                                     : (d.month < 0 ? -1 : d.month / n * n);
+      std::snprintf(buf, sizeof buf, "%2.2d", v < 0 ? 0 : v);
+      file_date.month = v < 0 ? d.month : v;
+      break;
+    case 'b':
+      std::snprintf(buf, sizeof buf, "%3.3s", month < 0 ? "xxx" : DATE_month_lower(month));
+      file_date.month = month;
+      break;
+    case 'd':
+    case 'j':
+      v = choose_field(set.day, d.day, n, false, &step);
+      code_interval(step > 0 ? step * 86400L : n * 86400L, step > 0);
+      file_date.day = v < 0 ? d.day : v;
+      if (e.code == 'd') {
+        std::snprintf(buf, sizeof buf, "%2.2d", v < 0 ? 0 : v);
+      } else {
+        int julian = 0;
+        if (v >= 0) DATE_monday_julian(year, month, v, &julian);
+        std::snprintf(buf, sizeof buf, "%3.3d", julian);
+        file_date.jday = julian;
+        file_date.month = month;
+      }
+      break;
+    case 'h':
+    case 'n': {
+      bool hour = e.code == 'h';
+      long unit = hour ? 3600 : 60;
+      v = choose_field(hour ? set.hour : set.min, hour ? d.hour : d.min, n, true, &step);
+      code_interval(step > 0 ? step * unit : n * unit, step > 0);
+      std::snprintf(buf, sizeof buf, "%2.2d", v < 0 ? 0 : v);
+      (hour ? file_date.hour : file_date.min) = v < 0 ? (hour ? d.hour : d.min) : v;
+      break;
+    }
+    default:
+      break;
+  }
+  return buf;
+}
+
+}  // namespace
 
 // Generates into `out_file` (kMaxName characters) the name of the file for `datim` (null:
 // the current file date) from the template; the requested fields of FILE_set_time take
@@ -898,35 +1030,13 @@ int FILE_set_date(Date* datim, char* out_file) {
     return 1;
   }
 
-  // Keeps the smaller interval of the time codes, or the one a negative request fixes.
-  auto code_interval = [](long v, bool fixed) {
-    if (fixed || late_off == IMISSING || late_off > v)
-      late_off = static_cast<int>(std::min<long>(v, INT_MAX));
-  };
-  // Field chosen for a day, hour or minute code: the requested value when 0 or more (hours
-  // and minutes rounded down to n); the date's own rounded down to n when none is
-  // requested; for a negative request -(100 o + s) the date's own rounded down to s, plus
-  // o. -1 for a negative date field.
-  auto choose = [](int requested, int own, int n, bool with_offset, int* step) {
-    *step = 0;
-    if (requested != IMISSING && requested >= 0) return with_offset ? requested / n * n : requested;
-    if (own < 0) return -1;
-    if (requested == IMISSING) return own / n * n;
-    int a = -requested;
-    int s = with_offset ? a % 100 : a;
-    if (s <= 0) s = 1;
-    *step = s;
-    return own / s * s + (with_offset ? a / 100 : 0);
-  };
   int year = set.year != IMISSING ? set.year : (d.year < 0 ? -1 : d.year);
   int month = (set.month != IMISSING && set.month >= 0) ? set.month : d.month;
 
   std::string out;
-  char buf[32];
   for (std::size_t t = 0; t < tmpl.size();) {
     Element e = parse_element(tmpl, t);
     t = e.next;
-    int n = e.count;
     switch (e.kind) {
       case Kind::kChar:
         out += e.code == ' ' ? '_' : e.code;
@@ -946,62 +1056,12 @@ int FILE_set_date(Date* datim, char* out_file) {
         break;
       case Kind::kKey: {
         const std::string& k = keys[static_cast<unsigned char>(e.code)];
-        out += k.empty() ? "0" : (e.has_count ? k.substr(0, n) : k);
+        out += k.empty() ? "0" : (e.has_count ? k.substr(0, e.count) : k);
         break;
       }
-      case Kind::kDate: {
-        int step = 0;
-        int v = 0;
-        switch (e.code) {
-          case 'Y':
-          case 'y':
-            v = set.year != IMISSING ? set.year : (d.year < 0 ? -1 : d.year / n * n);
-            std::snprintf(buf, sizeof buf, e.code == 'Y' ? "%4.4d" : "%2.2d",
-                          v < 0 ? 0 : (e.code == 'Y' ? v : v % 100));
-            file_date.year = v < 0 ? d.year : v;
-            break;
-          case 'm':
-            v = (set.month != IMISSING && set.month >= 0) ? set.month
-                                                           : (d.month < 0 ? -1 : d.month / n * n);
-            std::snprintf(buf, sizeof buf, "%2.2d", v < 0 ? 0 : v);
-            file_date.month = v < 0 ? d.month : v;
-            break;
-          case 'b':
-            std::snprintf(buf, sizeof buf, "%3.3s", month < 0 ? "xxx" : DATE_month_lower(month));
-            file_date.month = month;
-            break;
-          case 'd':
-          case 'j':
-            v = choose(set.day, d.day, n, false, &step);
-            code_interval(step > 0 ? step * 86400L : n * 86400L, step > 0);
-            file_date.day = v < 0 ? d.day : v;
-            if (e.code == 'd') {
-              std::snprintf(buf, sizeof buf, "%2.2d", v < 0 ? 0 : v);
-            } else {
-              int julian = 0;
-              if (v >= 0) DATE_monday_julian(year, month, v, &julian);
-              std::snprintf(buf, sizeof buf, "%3.3d", julian);
-              file_date.jday = julian;
-              file_date.month = month;
-            }
-            break;
-          case 'h':
-          case 'n': {
-            bool hour = e.code == 'h';
-            long unit = hour ? 3600 : 60;
-            v = choose(hour ? set.hour : set.min, hour ? d.hour : d.min, n, true, &step);
-            code_interval(step > 0 ? step * unit : n * unit, step > 0);
-            std::snprintf(buf, sizeof buf, "%2.2d", v < 0 ? 0 : v);
-            (hour ? file_date.hour : file_date.min) = v < 0 ? (hour ? d.hour : d.min) : v;
-            break;
-          }
-          default:
-            buf[0] = '\0';
-            break;
-        }
-        out += buf;
+      case Kind::kDate:
+        out += date_code(e, d, year, month);
         break;
-      }
     }
   }
   put_name(out, filename);
@@ -1009,29 +1069,10 @@ int FILE_set_date(Date* datim, char* out_file) {
   return 0;
 }
 
-// Chooses the file for a time specification and writes its name into `out_name`: a start
-// time ("#yyyy[mm[dd[hh[nn]]]]", else "zudcurtime", else now), moved to the requested
-// fields, an offset ("-12", "+1d6", "-0:30"), a latest-file search ("la", "la#48": back
-// one file interval at a time until a file larger than the minimum size exists) and a
-// second offset. Null means "la". Returns the chosen time in seconds since 1970, rounded
-// down to a multiple of the file interval.
-long FILE_set_current(const char* cur, char* out_name) {
-  if (!cur) cur = "la";
-  filename_type = 0;
-  const char* p = cur;
-  std::int64_t t = 0;
-  int used = 0;
-  if (*p == '#' && time_from_digits(p + 1, &t, &used)) {
-    p += 1 + used;
-  } else {
-    if (*p == '#') {  // no four-digit year: the "#" and its digits are passed over
-      ++p;
-      while (is_digit(*p)) ++p;
-    }
-    t = start_time();
-  }
+namespace {
 
-  // Requested fields move the time back to their latest occurrence.
+// Moves the time t (s since 1970) back to the latest occurrence of the requested fields.
+std::int64_t to_requested_fields(std::int64_t t) {
   Date d = date_of(t);
   if (set.month != IMISSING && set.month >= 0) {
     if (d.month < set.month) --d.year;
@@ -1059,6 +1100,64 @@ long FILE_set_current(const char* cur, char* out_name) {
     d.min = set.min;
     t = DATE_num_sec(&d);
   }
+  return t;
+}
+
+// The latest-file search of a time specification at *pp ("la", "la#48"): back (or on, by
+// direction) one file interval at a time from t until a file larger than the minimum
+// size exists, at most the given number of tries; the last name tried stays in out_name.
+// Returns the tries made and moves t and *pp on.
+int find_latest(const char** pp, std::int64_t* tp, int direction, char* out_name) {
+  const char*& p = *pp;
+  std::int64_t& t = *tp;
+  ++p;
+  if (*p == 'a' || *p == 'A') ++p;
+  int limit = kLatestLimit;
+  if (*p == '#' && is_digit(p[1])) {
+    ++p;
+    int v = 0;
+    for (int k = 0; k < kMaxLatestDigits && is_digit(*p); ++k) v = v * 10 + (*p++ - '0');
+    limit = std::max(v, 1);
+  }
+  int tries = 0;
+  while (true) {
+    Date d = date_of(t);
+    MESS_print(kTraceDebug, "LATE:%d %d %d %d %d\n", d.year, d.month, d.day, d.hour, d.min);
+    FILE_set_date(&d, out_name);
+    MESS_print(kTraceDebug, "LATE: %s\n", out_name);
+    long size = FILE_size(out_name);
+    if ((rmin_size > 0 && size > rmin_size) || size > min_size) break;
+    if (++tries >= limit) break;  // the last name tried stays
+    t += interval() * direction;
+  }
+  return tries;
+}
+
+}  // namespace
+
+// Chooses the file for a time specification and writes its name into `out_name`: a start
+// time ("#yyyy[mm[dd[hh[nn]]]]", else "zudcurtime", else now), moved to the requested
+// fields, an offset ("-12", "+1d6", "-0:30"), a latest-file search ("la", "la#48": back
+// one file interval at a time until a file larger than the minimum size exists) and a
+// second offset. Null means "la". Returns the chosen time in seconds since 1970, rounded
+// down to a multiple of the file interval.
+long FILE_set_current(const char* cur, char* out_name) {
+  if (!cur) cur = "la";
+  filename_type = 0;
+  const char* p = cur;
+  std::int64_t t = 0;
+  int used = 0;
+  if (*p == '#' && time_from_digits(p + 1, &t, &used)) {
+    p += 1 + used;
+  } else {
+    if (*p == '#') {  // no four-digit year: the "#" and its digits are passed over
+      ++p;
+      while (is_digit(*p)) ++p;
+    }
+    t = start_time();
+  }
+
+  t = to_requested_fields(t);
 
   int direction = read_sign(&p);
   if (is_digit(*p)) {
@@ -1067,26 +1166,7 @@ long FILE_set_current(const char* cur, char* out_name) {
     direction = read_sign(&p);
   }
   if (*p == 'l' || *p == 'L') {
-    ++p;
-    if (*p == 'a' || *p == 'A') ++p;
-    int limit = kLatestLimit;
-    if (*p == '#' && is_digit(p[1])) {
-      ++p;
-      int v = 0;
-      for (int k = 0; k < kMaxLatestDigits && is_digit(*p); ++k) v = v * 10 + (*p++ - '0');
-      limit = std::max(v, 1);
-    }
-    int tries = 0;
-    while (true) {
-      d = date_of(t);
-      MESS_print(kTraceDebug, "LATE:%d %d %d %d %d\n", d.year, d.month, d.day, d.hour, d.min);
-      FILE_set_date(&d, out_name);
-      MESS_print(kTraceDebug, "LATE: %s\n", out_name);
-      long size = FILE_size(out_name);
-      if ((rmin_size > 0 && size > rmin_size) || size > min_size) break;
-      if (++tries >= limit) break;  // the last name tried stays
-      t += interval() * direction;
-    }
+    const int tries = find_latest(&p, &t, direction, out_name);
     MESS_print(kTraceDebug, "LATEST: %s %s %d\n", cur, out_name, tries);
     direction = read_sign(&p);
   }
@@ -1094,7 +1174,7 @@ long FILE_set_current(const char* cur, char* out_name) {
     t += direction * read_offset(&p, "CUR2", direction);
     MESS_print(kTraceDebug, "CUR2:%ld\n", static_cast<long>(t));
   }
-  d = date_of(t);
+  Date d = date_of(t);
   MESS_print(kTraceDebug, "%d %d %d %d\n", d.year, d.month, d.day, d.hour);
   FILE_set_date(&d, out_name);
   return static_cast<long>(t / interval() * interval());

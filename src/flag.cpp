@@ -12,8 +12,6 @@
 namespace {
 
 constexpr int kNumFlags = 30;      // flag indices 0 to 29
-constexpr int kBatchFlag = 19;     // batch mode when greater than 0
-constexpr int kHelpFlag = 20;      // help requested when greater than 0
 constexpr int kNumSwitches = 13;   // plot switches 0 to 12
 constexpr int kCornerCount = 0;    // switch counting the text corners on
 constexpr int kFirstCorner = 1;    // upper left text corner
@@ -70,13 +68,13 @@ int FLAG_resetl(long value) {
 }
 
 // 1 when the run is in batch mode (flag 19 greater than 0), else 0.
-int FLAG_batch() { return flags[kBatchFlag] > 0 ? 1 : 0; }
+int FLAG_batch() { return flags[FLAG_BATCH] > 0 ? 1 : 0; }
 
 // 1 when help was requested (flag 20 greater than 0), else 0.
-int FLAG_help() { return flags[kHelpFlag] > 0 ? 1 : 0; }
+int FLAG_help() { return flags[FLAG_HELP] > 0 ? 1 : 0; }
 
 // Stores `val` as the batch flag. Returns 0.
-int FLAG_set_batch(int val) { return FLAG_set(kBatchFlag, val); }
+int FLAG_set_batch(int val) { return FLAG_set(FLAG_BATCH, val); }
 
 // Sets plot switch `kind` to `val` (kind 12: switches 0 to 11; kind 0: the six text
 // corners), then recounts switches 0 and 12. Returns 0, or -1 for a kind outside 0 to 12.

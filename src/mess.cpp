@@ -34,9 +34,9 @@ constexpr int kDefaultLines = 22;            // page length when none or a bad o
 constexpr std::size_t kMaxFileName = 159;    // longest message file name kept for routing 2
 constexpr std::size_t kStampSize = 64;       // room for the current date and time text
 constexpr std::size_t kFirstFormat = 255;    // message length formatted in one go
-constexpr M_type kDiagnostic = 0xF0;         // error and warn bits: to standard error
-constexpr M_type kErrorBits = 0x30;          // error class
-constexpr M_type kWarnBits = 0xC0;           // warn class
+constexpr M_type kDiagnostic = MESS_ERROR | MESS_WARN;         // error and warn bits: to standard error
+constexpr M_type kErrorBits = MESS_ERROR;          // error class
+constexpr M_type kWarnBits = MESS_WARN;           // warn class
 constexpr const char* kPagePrompt = "Press return to continue\n";
 
 // Level keywords of the "-me" option, tested in this order; "none" gives the empty mask.
@@ -45,13 +45,13 @@ struct LevelName {
   M_type mask;
 };
 constexpr LevelName kLevelNames[] = {
-    {"none", 0x00000000},  {"print", 0x0000000F}, {"error", 0x00000030}, {"warn", 0x000000C0},
-    {"mess", 0x00000F00},  {"out1", 0x0000F000},  {"out2", 0x000F0000},  {"out3", 0x00F00000},
-    {"out4", 0x0F000000},  {"debug", 0xF0000000},
+    {"none", 0x00000000}, {"print", MESS_PRINT}, {"error", MESS_ERROR}, {"warn", MESS_WARN},
+    {"mess", MESS_MESS},  {"out1", MESS_OUT1},   {"out2", MESS_OUT2},   {"out3", MESS_OUT3},
+    {"out4", MESS_OUT4},  {"debug", MESS_DEBUG},
 };
 
 // Sub-level letters a to d pick one bit of every class.
-constexpr M_type kSubLevel[] = {0x11111111, 0x22222222, 0x44444444, 0x88888888};
+constexpr M_type kSubLevel[] = {MESS_SUB_A, MESS_SUB_B, MESS_SUB_C, MESS_SUB_D};
 
 // The mask plus every bit below its highest set bit: the named class or sub-level and
 // every more important one. 0 stays 0.
@@ -110,11 +110,11 @@ void apply_level_item(const char* item) {
     if (last >= 'a' && last <= 'd') mask &= kSubLevel[last - 'a'];
   }
   if (sign == '+')
-    MESS_set(11, mask);
+    MESS_set(MESS_OP_ADD_QUIET, mask);
   else if (sign == '-')
-    MESS_set(9, mask);
+    MESS_set(MESS_OP_REMOVE_QUIET, mask);
   else
-    MESS_set(10, mask);
+    MESS_set(MESS_OP_SET_QUIET, mask);
 }
 
 // Applies one item of a "-me" value.
@@ -287,7 +287,7 @@ int MESS_hold(M_type level, const char* text) {
 // Prints the program banner with the package version at the ordinary message level.
 // Returns 0.
 int MESS_print_prog(const char* text) {
-  MESS_print(0xF00, "      %s (Ver %s)\n\n", text ? text : "", ZUD_version());
+  MESS_print(MESS_MESS, "      %s (Ver %s)\n\n", text ? text : "", ZUD_version());
   return 0;
 }
 

@@ -33,8 +33,8 @@
 
 namespace {
 
-constexpr M_type kDebugD = 0x80000000;  // traces of every record sent and received
-constexpr M_type kWarn = 0xC0;          // the time-out warning
+constexpr M_type kDebugD = mess_sub(MESS_DEBUG, MESS_SUB_D);  // traces of every record sent and received
+constexpr M_type kWarn = MESS_WARN;          // the time-out warning
 constexpr int kTypeQueue = 0;           // transport: System V message queue
 constexpr int kTypeSocket = 1;          // transport: loopback stream socket
 constexpr int kBacklog = 100;           // pending connections a listening loop accepts

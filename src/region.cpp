@@ -24,9 +24,9 @@
 
 namespace {
 
-constexpr M_type kDebugC = 0x40000000;  // decoding traces
-constexpr M_type kDebugD = 0x80000000;  // region files that cannot be opened
-constexpr M_type kWarn = 0xC0;          // an invalid domain
+constexpr M_type kDebugC = mess_sub(MESS_DEBUG, MESS_SUB_C);  // decoding traces
+constexpr M_type kDebugD = mess_sub(MESS_DEBUG, MESS_SUB_D);  // region files that cannot be opened
+constexpr M_type kWarn = MESS_WARN;          // an invalid domain
 constexpr int kMaxCodes = 8;            // field codes one layout may hold
 constexpr int kMaxNesting = 4;          // region texts that may name further regions
 constexpr int kPathLen = 160;           // longest region file name after joining the path

@@ -12,7 +12,7 @@
 
 namespace {
 
-constexpr M_type kPrint = 0xF;  // every help line: print, all sub-levels
+constexpr M_type kPrint = MESS_PRINT;  // every help line: print, all sub-levels
 
 // How the help lines of a row look.
 enum HelpForm {

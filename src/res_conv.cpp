@@ -16,13 +16,8 @@
 namespace {
 
 // Flag indices the conversions set.
-constexpr int kFlagDevice = 2;      // output device code
-constexpr int kFlagPlotType = 11;   // plot type code
-constexpr int kFlagFileParam = 15;  // use, calculate or append output files
-constexpr int kFlagBatch = 19;      // batch mode
-constexpr int kFlagHelp = 20;       // help requested
 
-constexpr M_type kBatchLevel = 0xFF;  // print, error and warn: what a batch run shows
+constexpr M_type kBatchLevel = MESS_PRINT | MESS_ERROR | MESS_WARN;  // print, error and warn: what a batch run shows
 constexpr int kAllSwitches = 12;      // plot switch kind that sets every switch
 constexpr int kDefaultDevice = 1;     // device code of the screen
 
@@ -108,7 +103,7 @@ int convert_device(const char* data, void* out) {
   int n = 0;
   char** items = nullptr;
   parse_string(data, ',', &n, &items);
-  FLAG_set(kFlagDevice, n > 0 ? RES_set_device(items[0]) : kDefaultDevice);
+  FLAG_set(FLAG_DEVICE, n > 0 ? RES_set_device(items[0]) : kDefaultDevice);
   if (n >= 2) *static_cast<const char**>(out) = std::strchr(data, ',') + 1;
   free_parsed_array(n, items);
   return 1;
@@ -185,18 +180,19 @@ int RES_conv_time(const char* text, Date* date) {
   return 0;
 }
 
-// Converts resource text `data` by kind `cvt`, storing into `out` for the kinds with a
-// destination. Returns 0 when nothing could be done (no text, or no destination for a
-// kind that needs one); 1 otherwise, also when the text was not understood.
-int RES_conv_data(const char* data, void* out, DEF_convert cvt) {
-  if (!data && cvt != CV_batch && cvt != CV_help && cvt != CV_bool) return 0;
+namespace {
+
+// The kinds that act on process state rather than on a destination. Returns 1 when cvt
+// is one of them (with the result in *rc), 0 otherwise.
+int convert_action(const char* data, void* out, DEF_convert cvt, int* rc) {
+  *rc = 1;
   switch (cvt) {
     case CV_batch:
-      FLAG_set(kFlagBatch, 1);
-      if (MESS_check_set() == 0) MESS_set(0, kBatchLevel);
+      FLAG_set(FLAG_BATCH, 1);
+      if (MESS_check_set() == 0) MESS_set(MESS_OP_SET, kBatchLevel);
       return 1;
     case CV_help:
-      FLAG_set(kFlagHelp, 1);
+      FLAG_set(FLAG_HELP, 1);
       return 1;
     case CV_mess:
       MESS_set_str(data);
@@ -209,19 +205,20 @@ int RES_conv_data(const char* data, void* out, DEF_convert cvt) {
     }
     case CV_file_param: {
       int code = keyword_code(kFileParams, data);
-      if (code >= 0) FLAG_set(kFlagFileParam, code);
+      if (code >= 0) FLAG_set(FLAG_FILE_PARAM, code);
       return 1;
     }
     case CV_plot_type: {
       int code = keyword_code(kPlotTypes, data);
-      if (code >= 0) FLAG_set(kFlagPlotType, code);
+      if (code >= 0) FLAG_set(FLAG_PLOT_TYPE, code);
       return 1;
     }
     case CV_draw:
       apply_draw(data);
       return 1;
     case CV_device:
-      return out ? convert_device(data, out) : 0;
+      *rc = out ? convert_device(data, out) : 0;
+      return 1;
     case CV_none:
     case CV_current:
     case CV_name:
@@ -229,10 +226,12 @@ int RES_conv_data(const char* data, void* out, DEF_convert cvt) {
     case CV_strings:
       return 1;  // read as text by the modules that use them
     default:
-      break;
+      return 0;
   }
+}
 
-  if (!out) return 0;
+// The kinds that store into a destination `out` (not null).
+int convert_value(const char* data, void* out, DEF_convert cvt) {
   long v = 0;
   switch (cvt) {
     case CV_bool:
@@ -283,4 +282,17 @@ int RES_conv_data(const char* data, void* out, DEF_convert cvt) {
     default:
       return 1;  // an unknown kind changes nothing
   }
+}
+
+}  // namespace
+
+// Converts resource text `data` by kind `cvt`, storing into `out` for the kinds with a
+// destination. Returns 0 when nothing could be done (no text, or no destination for a
+// kind that needs one); 1 otherwise, also when the text was not understood.
+int RES_conv_data(const char* data, void* out, DEF_convert cvt) {
+  if (!data && cvt != CV_batch && cvt != CV_help && cvt != CV_bool) return 0;
+  int rc = 0;
+  if (convert_action(data, out, cvt, &rc)) return rc;
+  if (!out) return 0;
+  return convert_value(data, out, cvt);
 }

@@ -28,8 +28,8 @@ constexpr int kMqBuf = 128;            // reply buffer, room for a full message 
 constexpr int kReplyEnd = -3;          // reply status: the display loop is not running
 constexpr int kNoReply = -1;           // MQ_get: no reply came (a time-out or a receive error)
 constexpr int kDroppedWait = 2;        // seconds to wait for a reply after "not running"
-constexpr M_type kDebugD = 0x80000000; // trace of every defaults-file store
-constexpr M_type kWarn = 0xC0;         // display-loop warnings
+constexpr M_type kDebugD = mess_sub(MESS_DEBUG, MESS_SUB_D); // trace of every defaults-file store
+constexpr M_type kWarn = MESS_WARN;         // display-loop warnings
 constexpr const char* kDefaultPath = ".:/home/zud/etc:/usr/local/zud/etc";
 static_assert(kPatternBuf >= DEF_RESRC_LEN, "room for a defaults-file pattern");
 static_assert(kValueBuf >= DEF_VALUE_LEN, "room for a defaults-file or environment value");
@@ -529,9 +529,9 @@ char* RES_get_progname(char* prog) {
 int RES_list() {
   for (const resource* r = root_res.next; r; r = r->next) {
     if (r->data)
-      MESS_print(0x8, "%s: %s\n", r->name, r->data);
+      MESS_print(mess_sub(MESS_PRINT, MESS_SUB_D), "%s: %s\n", r->name, r->data);
     else
-      MESS_print(0x8, "%s:\n", r->name);
+      MESS_print(mess_sub(MESS_PRINT, MESS_SUB_D), "%s:\n", r->name);
   }
   return 0;
 }

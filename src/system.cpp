@@ -20,8 +20,8 @@ double total_sleep = 0.0;  // seconds slept through ZUD_sleep since the process 
 
 constexpr const char* kVersion = "5.60.4-LINUX-X11";  // package version text
 constexpr int kAnswerSize = 80;                       // answer line: up to 79 characters
-constexpr M_type kPromptLevel = 0xF;                  // prompts print at level "print"
-constexpr M_type kListLevel = 0x800;                  // "set" listing: mess, sub-level d
+constexpr M_type kPromptLevel = MESS_PRINT;                  // prompts print at level "print"
+constexpr M_type kListLevel = mess_sub(MESS_MESS, MESS_SUB_D);                  // "set" listing: mess, sub-level d
 constexpr double kMaxSleep = 1.0e9;                   // longest single sleep, seconds
 
 // Reads one answer line of at most 79 characters without its line end and trailing

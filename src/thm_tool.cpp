@@ -115,6 +115,15 @@ struct Height {
 };
 Height with_feet(float h) { return {h == MISSING ? MISSING : h, unit_scaled(h, UNIT_M_TO_FT)}; }
 
+// Class bounds of the risk words, from the least to the most severe class (C for the
+// lifted indices, cal/g for the energy index, the index's own unit otherwise).
+constexpr std::initializer_list<float> kLiftedBounds = {2, 0, -2, -4};     // Galway 1956
+constexpr std::initializer_list<float> kShowalterBounds = {3, 1, -2, -6};  // Showalter 1953
+constexpr std::initializer_list<float> kTotalsBounds = {44, 49, 55};       // Miller 1972
+constexpr std::initializer_list<float> kKBounds = {15, 20, 25, 30, 35};    // George 1960
+constexpr std::initializer_list<float> kSweatBounds = {300, 400};          // Miller 1972
+constexpr std::initializer_list<float> kEnergyBounds = {0, -2};            // Darkow 1968
+
 // Risk words of the indices, from the least to the most severe class.
 constexpr const char* kLiftedWords[] = {"None\n", "Showers probable\n",
                                         "Thunderstorms probable\n",
@@ -447,17 +456,17 @@ const THERM_record* THERM_get_record() { return &rec; }
 const char* THERM_risk_word(THERM_risk_index index, float x) {
   switch (index) {
     case THERM_risk_index::lifted:
-      return risk_above(x, {2, 0, -2, -4}, kLiftedWords);
+      return risk_above(x, kLiftedBounds, kLiftedWords);
     case THERM_risk_index::showalter:
-      return risk_above(x, {3, 1, -2, -6}, kLiftedWords);
+      return risk_above(x, kShowalterBounds, kLiftedWords);
     case THERM_risk_index::total_totals:
-      return risk_below(x, {44, 49, 55}, kTotalsWords);
+      return risk_below(x, kTotalsBounds, kTotalsWords);
     case THERM_risk_index::k:
-      return risk_below(x, {15, 20, 25, 30, 35}, kKWords);
+      return risk_below(x, kKBounds, kKWords);
     case THERM_risk_index::sweat:
-      return risk_below(x, {300, 400}, kSweatWords);
+      return risk_below(x, kSweatBounds, kSweatWords);
     case THERM_risk_index::energy:
-      return risk_above(x, {0, -2}, kEnergyWords);
+      return risk_above(x, kEnergyBounds, kEnergyWords);
   }
   return "\n";
 }

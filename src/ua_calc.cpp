@@ -18,12 +18,11 @@
 
 namespace {
 
-constexpr double kCtoK = 273.15;  // Celsius to kelvin
 
-constexpr M_type kTrace = 0x40000000;  // walk and ascent traces, debug sub-level c
+constexpr M_type kTrace = mess_sub(MESS_DEBUG, MESS_SUB_C);  // walk and ascent traces, debug sub-level c
 
-constexpr int kPressCoord = 100;  // the pressure coordinate code
-constexpr int kSurfCoord = 1;     // the surface coordinate code
+constexpr int kPressCoord = UNIT_COORD_PRESS;
+constexpr int kSurfCoord = UNIT_COORD_SFC;
 
 constexpr float kLowSounding = 500.0f;  // a sounding must start at or below this (mb)
 constexpr float kCapLimit = 500.0f;     // cap searches count only pressures above this (mb)
@@ -48,12 +47,10 @@ constexpr float kSweatMinSpd = 15.0f;    // knots at both levels for the shear t
 constexpr float kSweatDir850Lo = 135.0f, kSweatDir850Hi = 250.0f;
 constexpr float kSweatDir500Lo = 210.0f, kSweatDir500Hi = 310.0f;
 
-// Kelvin of a Celsius value; missing stays missing.
-float kelvin(float c) { return c == MISSING ? MISSING : static_cast<float>(c + kCtoK); }
-
-// Celsius of a kelvin value; missing (or the 0.0 "nothing to report" of the adiabat and
-// mixing-ratio functions) gives missing.
-float celsius(float k) { return k == MISSING || k <= 0.0f ? MISSING : static_cast<float>(k - kCtoK); }
+// Conversions keep the one missing rule of zudunits.h: a missing value (or the 0.0
+// "nothing to report" of the adiabat and mixing-ratio functions, as kelvin) stays missing.
+constexpr auto kelvin = unit_kelvin;
+constexpr auto celsius = unit_celsius;
 
 bool valid_pres(float p) { return p != MISSING && p > 0.0f; }
 
@@ -120,6 +117,31 @@ void layer_parcel(UPA_level* lev, int num, int coord, float bottom, float thick,
   const float td = wbar == MISSING ? 0.0f : temp_on_mixrat(wbar, pb);
   *tk = t > 0.0f ? t : MISSING;
   *tdk = td > 0.0f ? td : MISSING;
+}
+
+// The start of a lifted parcel: its temperature and dew point (K) at pressure p (mb), its
+// lifting condensation level (mb) and the temperature there (K).
+struct ParcelStart {
+  float tk = MISSING, tdk = MISSING, p = MISSING, plcl = MISSING, tlcl = MISSING;
+};
+
+// Lifts air of tk and tdk (K) at p (mb) dry-adiabatically to its condensation level.
+// Returns false when that level cannot be computed.
+bool lift_to_lcl(float tk, float tdk, float p, ParcelStart* s) {
+  *s = {tk, tdk, p, lcl_pres(tk, tdk, p), MISSING};
+  if (s->plcl == MISSING) return false;
+  s->tlcl = lcl_temp(tk, p, s->plcl);
+  return true;
+}
+
+// The parcel of the sounding at the interpolated bottom b, or of the mean of the layer
+// thick above bottom when thick > 0, lifted to its condensation level. Returns false
+// when that level cannot be computed.
+bool source_parcel(UPA_level* lev, int num, int coord, float bottom, float thick,
+                   const UPA_level& b, const UPA_level* sfc, ParcelStart* s) {
+  float tk = kelvin(b.t), tdk = kelvin(b.td);
+  if (thick > 0.0f) layer_parcel(lev, num, coord, bottom, thick, b.p, &tk, &tdk, sfc);
+  return lift_to_lcl(tk, tdk, b.p, s);
 }
 
 }  // namespace
@@ -488,9 +510,131 @@ float energy_calc(const UPA_level* par1, const UPA_level* par2, const UPA_level*
     return MISSING;
   const double tp = (static_cast<double>(par1->t) + par2->t) / 2.0;
   const double te = (static_cast<double>(env1->t) + env2->t) / 2.0;
-  return static_cast<float>(kGravity * (tp - te) / (te + kCtoK) *
+  return static_cast<float>(kGravity * (tp - te) / (te + UNIT_C_TO_K) *
                             (static_cast<double>(env2->h) - env1->h));
 }
+
+namespace {
+
+// One parcel ascent in progress: the parcel and environment at the lower (1) and upper
+// (2) end of the current step, and the energies summed so far.
+struct Ascent {
+  UPA_level* lev;
+  int num;
+  PARCEL_params& r;
+  UPA_level par1{}, env1{}, par2{}, env2{};
+  double bplus = 0.0, bminus = 0.0, babove = 0.0;  // positive, inhibiting, above-LFC negative
+  double cap = 0.0;       // largest environment-minus-parcel temperature below 500 mb, C
+  int state = 0;          // 0 below the LFC, 1 above it, 2 above the EL
+  bool positive = false;  // the last segment had positive energy
+
+  // Chooses the parcel: blev when it carries a pressure; else the mean of the layer thick
+  // above bottom (thick > 0), else the sounding at bottom; copies the choice into blev.
+  // Returns the interpolation index of the start.
+  int start(UPA_level* blev, int coord, float bottom, float thick, const UPA_level* sfc) {
+    if (blev != nullptr && blev->p != MISSING) {
+      const int l1 = level_at(lev, num, kPressCoord, blev->p, &env1);
+      par1 = *blev;
+      return l1;
+    }
+    const int l1 = level_at(lev, num, coord, bottom, &env1, sfc);
+    par1 = env1;
+    if (thick > 0.0f) {
+      float tk, tdk;
+      layer_parcel(lev, num, coord, bottom, thick, par1.p, &tk, &tdk, sfc);
+      par1.t = celsius(tk);
+      par1.td = celsius(tdk);
+    }
+    if (blev != nullptr) *blev = par1;
+    return l1;
+  }
+
+  void update_cap(const UPA_level& env, const UPA_level& par) {
+    if (env.p != MISSING && env.p > kCapLimit && env.t != MISSING && par.t != MISSING)
+      cap = std::max(cap, static_cast<double>(env.t) - par.t);
+  }
+
+  // Dry ascent from the start (index l1) to the condensation level along the sounding's
+  // own levels, on the dry adiabat theta_d (K).
+  void dry(int l1, float theta_d) {
+    UPA_level lcl;
+    const int lt = level_at(lev, num, kPressCoord, r.plcl, &lcl);
+    const UPA_level from = env1;
+    par2 = par1;
+    env2 = env1;
+    layer_walk(lev, num, from, l1, lcl, lt, &UPA_level::t,
+               [&](WalkSeg kind, int j, int i, const UPA_level&, const UPA_level& hi, double) {
+                 level_at(lev, num, kPressCoord, hi.p, &env2);
+                 par2 = env2;
+                 par2.t = celsius(temp_on_dryad(theta_d, hi.p));
+                 update_cap(env2, par2);
+                 const float e = energy_calc(&par1, &par2, &env1, &env2);
+                 MESS_print(kTrace, "%s  %5.1f,%5.1f %5.1f,%5.1f %5.1f,%5.1f = %5.1f\n",
+                            walk_label(kind, j, i).c_str(), env1.t, env2.t, env1.p, env2.p,
+                            par1.t, par2.t, e);
+                 // Below the condensation level the parcel is not free: warmth there is no
+                 // convective energy, a cold parcel there is inhibition.
+                 if (e != MISSING && e < 0.0f) bminus -= e;
+                 par1 = par2;
+                 env1 = env2;
+               });
+  }
+
+  // Books the energy e (J/kg) of one moist step whose mid-pressure is pm (mb).
+  void book(float e, float pm) {
+    if (e >= 0.0f && state == 0) {
+      r.lfc = pm;
+      state = 1;
+    }
+    if (e < 0.0f && state == 0) bminus -= e;
+    if (e > 0.0f) {
+      bplus += e;
+      positive = true;
+    }
+    if (e < 0.0f && state != 0) {
+      babove -= e;
+      // Every top of a positive area is an equilibrium level; the last one, the top of
+      // the highest positive area, stands, and the maximum parcel level is sought above it.
+      if (positive) {
+        r.el = pm;
+        r.mpl = MISSING;
+        r.Bel = static_cast<float>(bplus - babove);
+        state = 2;
+      }
+      positive = false;
+    }
+    if (babove >= bplus && state == 2 && r.mpl == MISSING) {
+      r.mpl = pm;
+      r.Bmpl = static_cast<float>(bplus - babove);
+    }
+  }
+
+  // Moist ascent from the condensation level along the saturated adiabat r.Satad in
+  // fixed pressure steps, to the top of the sounding or its last temperature.
+  void moist() {
+    const float ptop = valid_pres(lev[num - 1].p) ? lev[num - 1].p : 0.0f;
+    for (int step = 1;; ++step) {
+      const float p = static_cast<float>(r.plcl - kMoistStep * step);
+      if (!(p > ptop)) break;
+      par1 = par2;
+      env1 = env2;
+      level_at(lev, num, kPressCoord, p, &env2);
+      if (env2.t == MISSING) break;
+      par2 = env2;
+      par2.t = celsius(temp_on_satad(r.Satad, p));
+      update_cap(env2, par2);
+      const float e = energy_calc(&par1, &par2, &env1, &env2);
+      MESS_print(kTrace, "%5.1f,%5.1f %5.1f,%5.1f %5.1f,%5.1f = %5.1f\n", env1.t, env2.t,
+                 env1.p, env2.p, par1.t, par2.t, e);
+      if (e != MISSING)
+        book(e, static_cast<float>((static_cast<double>(par1.p) + par2.p) / 2.0));
+      MESS_print(kTrace, "   %5.1f-%5.1f-%5.1f %5.1f,%5.1f,%5.1f %5.1f-%5.1f\n", bplus, bminus,
+                 babove, r.lfc, r.el, r.mpl, r.Bel, r.Bmpl);
+    }
+  }
+};
+
+}  // namespace
 
 // Lifts a parcel through the sounding and fills *params with its condensation level,
 // level of free convection, equilibrium and maximum parcel levels, positive and negative
@@ -514,121 +658,29 @@ int parcel_calc(UPA_level* lev, int num, UPA_level* blev, int coord, float botto
   };
   if (lev == nullptr || num <= 0 || bottom == MISSING) return no_ascent();
 
-  UPA_level par1, env1;
-  int l1;
-  if (blev != nullptr && blev->p != MISSING) {
-    l1 = level_at(lev, num, kPressCoord, blev->p, &env1);
-    par1 = *blev;
-  } else {
-    l1 = level_at(lev, num, coord, bottom, &env1, sfc);
-    par1 = env1;
-    if (thick > 0.0f) {
-      float tk, tdk;
-      layer_parcel(lev, num, coord, bottom, thick, par1.p, &tk, &tdk, sfc);
-      par1.t = celsius(tk);
-      par1.td = celsius(tdk);
-    }
-    if (blev != nullptr) *blev = par1;
-  }
-  MESS_print(kTrace, "P:%6.1f H:%7.0f T:%7.1f Td:%7.1f Dir:%6.0f Spd:%6.0f\n", par1.p, par1.h,
-             par1.t, par1.td, par1.dir, par1.spd);
+  Ascent a{lev, num, r};
+  const int l1 = a.start(blev, coord, bottom, thick, sfc);
+  MESS_print(kTrace, "P:%6.1f H:%7.0f T:%7.1f Td:%7.1f Dir:%6.0f Spd:%6.0f\n", a.par1.p, a.par1.h,
+             a.par1.t, a.par1.td, a.par1.dir, a.par1.spd);
 
-  const float tk = kelvin(par1.t);
-  const float plcl = lcl_pres(tk, kelvin(par1.td), par1.p);
-  if (plcl == MISSING) return no_ascent();
-  const float tlcl = lcl_temp(tk, par1.p, plcl);
-  if (tlcl <= 0.0f) return no_ascent();
-  r.plcl = plcl;
-  r.tlcl = tlcl;
-  const float theta_d = pot_temp(tlcl, plcl);
-
-  double bplus = 0.0, bminus = 0.0, babove = 0.0;  // positive, inhibiting, above-LFC negative
-  double cap = 0.0;
-  const auto update_cap = [&cap](const UPA_level& env, const UPA_level& par) {
-    if (env.p != MISSING && env.p > kCapLimit && env.t != MISSING && par.t != MISSING)
-      cap = std::max(cap, static_cast<double>(env.t) - par.t);
-  };
-  if (env1.t != MISSING && par1.t != MISSING) cap = std::max(cap, static_cast<double>(env1.t) - par1.t);
-
-  // Dry ascent to the condensation level along the sounding's own levels.
-  UPA_level lcl;
-  const int lt = level_at(lev, num, kPressCoord, plcl, &lcl);
-  const UPA_level start = env1;
-  UPA_level par2 = par1, env2 = env1;
-  layer_walk(lev, num, start, l1, lcl, lt, &UPA_level::t,
-             [&](WalkSeg kind, int j, int i, const UPA_level&, const UPA_level& hi, double) {
-               level_at(lev, num, kPressCoord, hi.p, &env2);
-               par2 = env2;
-               par2.t = celsius(temp_on_dryad(theta_d, hi.p));
-               update_cap(env2, par2);
-               const float e = energy_calc(&par1, &par2, &env1, &env2);
-               MESS_print(kTrace, "%s  %5.1f,%5.1f %5.1f,%5.1f %5.1f,%5.1f = %5.1f\n",
-                          walk_label(kind, j, i).c_str(), env1.t, env2.t, env1.p, env2.p, par1.t,
-                          par2.t, e);
-               // Below the condensation level the parcel is not free: warmth there is no
-               // convective energy, a cold parcel there is inhibition.
-               if (e != MISSING && e < 0.0f) bminus -= e;
-               par1 = par2;
-               env1 = env2;
-             });
-
-  // Moist ascent along the saturated adiabat in fixed pressure steps.
-  r.Satad = thetae_on_satad(tlcl, plcl);
-  const float ptop = valid_pres(lev[num - 1].p) ? lev[num - 1].p : 0.0f;
-  int state = 0;          // 0 below the LFC, 1 above it, 2 above the EL
-  bool positive = false;  // the last segment had positive energy
-  for (int step = 1;; ++step) {
-    const float p = static_cast<float>(plcl - kMoistStep * step);
-    if (!(p > ptop)) break;
-    par1 = par2;
-    env1 = env2;
-    level_at(lev, num, kPressCoord, p, &env2);
-    if (env2.t == MISSING) break;
-    par2 = env2;
-    par2.t = celsius(temp_on_satad(r.Satad, p));
-    update_cap(env2, par2);
-    const float e = energy_calc(&par1, &par2, &env1, &env2);
-    MESS_print(kTrace, "%5.1f,%5.1f %5.1f,%5.1f %5.1f,%5.1f = %5.1f\n", env1.t, env2.t, env1.p,
-               env2.p, par1.t, par2.t, e);
-    if (e != MISSING) {
-      const float pm = static_cast<float>((static_cast<double>(par1.p) + par2.p) / 2.0);
-      if (e >= 0.0f && state == 0) {
-        r.lfc = pm;
-        state = 1;
-      }
-      if (e < 0.0f && state == 0) bminus -= e;
-      if (e > 0.0f) {
-        bplus += e;
-        positive = true;
-      }
-      if (e < 0.0f && state != 0) {
-        babove -= e;
-        // Every top of a positive area is an equilibrium level; the last one, the top of
-        // the highest positive area, stands, and the maximum parcel level is sought above it.
-        if (positive) {
-          r.el = pm;
-          r.mpl = MISSING;
-          r.Bel = static_cast<float>(bplus - babove);
-          state = 2;
-        }
-        positive = false;
-      }
-      if (babove >= bplus && state == 2 && r.mpl == MISSING) {
-        r.mpl = pm;
-        r.Bmpl = static_cast<float>(bplus - babove);
-      }
-    }
-    MESS_print(kTrace, "   %5.1f-%5.1f-%5.1f %5.1f,%5.1f,%5.1f %5.1f-%5.1f\n", bplus, bminus,
-               babove, r.lfc, r.el, r.mpl, r.Bel, r.Bmpl);
-  }
+  ParcelStart ps;
+  if (!lift_to_lcl(kelvin(a.par1.t), kelvin(a.par1.td), a.par1.p, &ps) || ps.tlcl <= 0.0f)
+    return no_ascent();
+  r.plcl = ps.plcl;
+  r.tlcl = ps.tlcl;
+  if (a.env1.t != MISSING && a.par1.t != MISSING)
+    a.cap = std::max(a.cap, static_cast<double>(a.env1.t) - a.par1.t);
+  a.dry(l1, pot_temp(ps.tlcl, ps.plcl));
+  r.Satad = thetae_on_satad(ps.tlcl, ps.plcl);
+  a.moist();
 
   // An ascent that never becomes free has no inhibition to overcome: the negative area of
   // the whole column is no convective inhibition.
-  if (state == 0) bminus = 0.0;
-  r.Bplus = static_cast<float>(bplus);
-  r.Bminus = static_cast<float>(bminus);
-  r.cap = static_cast<float>(cap);
-  if (bplus > 0.0) r.wmax = static_cast<float>(std::sqrt(2.0 * bplus));
+  if (a.state == 0) a.bminus = 0.0;
+  r.Bplus = static_cast<float>(a.bplus);
+  r.Bminus = static_cast<float>(a.bminus);
+  r.cap = static_cast<float>(a.cap);
+  if (a.bplus > 0.0) r.wmax = static_cast<float>(std::sqrt(2.0 * a.bplus));
   return 1;
 }
 
@@ -641,12 +693,10 @@ float cap_strength(UPA_level* lev, int num, int coord, float bottom, float thick
   if (lev == nullptr || num <= 0 || bottom == MISSING) return MISSING;
   UPA_level b;
   level_at(lev, num, coord, bottom, &b, sfc);
-  float tk = kelvin(b.t), tdk = kelvin(b.td);
-  if (thick > 0.0f) layer_parcel(lev, num, coord, bottom, thick, b.p, &tk, &tdk, sfc);
-  const float plcl = lcl_pres(tk, tdk, b.p);
-  if (plcl == MISSING) return MISSING;
-  const float tlcl = lcl_temp(tk, b.p, plcl);
-  if (tlcl <= 0.0f) return MISSING;
+  ParcelStart ps;
+  if (!source_parcel(lev, num, coord, bottom, thick, b, sfc, &ps) || ps.tlcl <= 0.0f)
+    return MISSING;
+  const float tk = ps.tk, plcl = ps.plcl, tlcl = ps.tlcl;
   const bool dry = plcl < kCapLimit;
   const float label = dry ? pot_temp(tk, b.p) : thetae_on_satad(tlcl, plcl);
 
@@ -655,7 +705,7 @@ float cap_strength(UPA_level* lev, int num, int coord, float bottom, float thick
   bool found = false;
   double max_dt = 0.0;
   if (l.t != MISSING) {
-    max_dt = static_cast<double>(l.t) - (tlcl - kCtoK);
+    max_dt = static_cast<double>(l.t) - (tlcl - UNIT_C_TO_K);
     found = true;
   }
   for (int k = ll; k < num && lev[k].p != MISSING && lev[k].p > kCapLimit; ++k) {
@@ -698,7 +748,7 @@ float pr_ccl(UPA_level* lev, int num, int coord, float bottom, float thick, floa
   int j = -1, i = -1;  // last level below the crossing, first level above it
   for (int k = lb; k < num; ++k) {
     if (lev[k].t == MISSING || !valid_pres(lev[k].p)) continue;
-    if (temp_on_mixrat(w, lev[k].p) > lev[k].t + kCtoK) {
+    if (temp_on_mixrat(w, lev[k].p) > lev[k].t + UNIT_C_TO_K) {
       i = k;
       break;
     }
@@ -714,7 +764,7 @@ float pr_ccl(UPA_level* lev, int num, int coord, float bottom, float thick, floa
     const float pcf = static_cast<float>(pc);
     const float te = interp_temp(lev[j].t, lev[i].t, pj, pi, pcf);
     if (te == MISSING) break;
-    const double x = static_cast<double>(temp_on_mixrat(w, pcf)) - (te + kCtoK);
+    const double x = static_cast<double>(temp_on_mixrat(w, pcf)) - (te + UNIT_C_TO_K);
     if (x * x < kCclTol) break;
     pc = x > 0.0 ? pc + d : pc - d;
     d /= 2.0;
@@ -733,7 +783,7 @@ float energy_index(UPA_level* lev, int num) {
     if (l.t == MISSING || l.td == MISSING || l.h == MISSING) return static_cast<double>(MISSING);
     const float w = mix_ratio(kelvin(l.td), l.p);
     if (w == MISSING) return static_cast<double>(MISSING);
-    return kCpCal * (l.t + kCtoK) + l.h * kGravCgs * 100.0 / kErgPerCal + kLatentCal * w;
+    return kCpCal * (l.t + UNIT_C_TO_K) + l.h * kGravCgs * 100.0 / kErgPerCal + kLatentCal * w;
   };
   const double e850 = energy(l850), e500 = energy(l500);
   if (e850 == MISSING || e500 == MISSING) return MISSING;
@@ -755,11 +805,9 @@ float lifted_index(UPA_level* lev, int num, int coord, float bottom, float thick
   if (b.t == MISSING) return MISSING;
   level_at(lev, num, top_coord(coord), top, &t);
   if (t.t == MISSING) return MISSING;
-  float tk = kelvin(b.t), tdk = kelvin(b.td);
-  if (thick > 0.0f) layer_parcel(lev, num, coord, bottom, thick, b.p, &tk, &tdk, sfc);
-  const float plcl = lcl_pres(tk, tdk, b.p);
-  if (plcl == MISSING) return MISSING;
-  const float tlcl = lcl_temp(tk, b.p, plcl);
+  ParcelStart ps;
+  if (!source_parcel(lev, num, coord, bottom, thick, b, sfc, &ps)) return MISSING;
+  const float tk = ps.tk, plcl = ps.plcl, tlcl = ps.tlcl;
   float tp;
   if (t.p != MISSING && t.p > plcl)
     tp = celsius(temp_on_dryad(pot_temp(tk, b.p), t.p));
@@ -850,7 +898,6 @@ float sweat_index(UPA_level* lev, int num) {
 
 namespace {
 
-constexpr double kKnotToMs = 0.5144;        // knots to m/s
 constexpr double kHelStep = 100.0;          // helicity integration step, m
 constexpr double kShearStep = 500.0;        // shear integration step, m
 constexpr double kTopMargin = 10.0;         // lets the last step reach a top that is a level, m
@@ -858,10 +905,10 @@ constexpr float kHighSounding = 5000.0f;    // a wind sounding starting above th
 constexpr float kBrnShallow = 500.0f;       // low-level mean wind layer of the bulk shear, m
 constexpr float kBrnDeep = 6000.0f;         // deep mean wind layer of the bulk shear, m
 constexpr float kEhiDepth = 2000.0f;        // helicity layer of the energy-helicity index, m
-constexpr double kEhiDivisor = 160000.0;    // scales CAPE times helicity to an index near 1
-constexpr int kHeightCoord = 103;           // the height coordinate code
+constexpr double kEhiDivisor = UNIT_EHI_DIVISOR;
+constexpr int kHeightCoord = UNIT_COORD_HEIGHT;
 constexpr long kMaxSteps = 100000;          // ceiling on integration steps (10000 km at 100 m)
-constexpr M_type kTraceBounds = 0x80000000; // bound levels of the layer mean wind, debug sub-level d
+constexpr M_type kTraceBounds = mess_sub(MESS_DEBUG, MESS_SUB_D); // bound levels of the layer mean wind, debug sub-level d
 
 constexpr VECT kNoVect = {MISSING, MISSING, 0.0f};  // a vector without a wind
 
@@ -872,7 +919,7 @@ bool pressure_coord(int coord) {
 }
 
 // Knots to m/s; missing stays missing.
-float to_ms(float kt) { return kt == MISSING ? MISSING : static_cast<float>(kt * kKnotToMs); }
+constexpr auto to_ms = unit_knot_to_ms;
 
 // The vector of a wind (direction, speed); missing components when either is missing.
 VECT vect_of(float dir, float spd) {

@@ -35,13 +35,11 @@ UPA_level sfc_in_force = {MISSING, MISSING, MISSING, MISSING, MISSING, 0.0f};
 // Hydrostatic constants.
 constexpr double kRd = 287.05;            // gas constant of dry air, J/(kg K)
 constexpr double kG = 9.8;                // gravity, m/s2
-constexpr double kCtoK = 273.15;          // Celsius to kelvin
 constexpr double kLapse = 0.0065;         // standard lapse rate, K/m
 constexpr double kStdT0 = 288.15;         // standard sea-level temperature, K
 constexpr double kFallbackT = 273.15;     // layer temperature when nothing better is known
 constexpr double kStdP0 = 1013.25;        // standard sea-level pressure, mb
 constexpr double kStdExp = 0.190263;      // Rd * lapse / g of the standard atmosphere
-constexpr double kFeetToM = 0.3048;       // wind-level heights arrive in feet
 
 // Interpolation limits.
 constexpr float kTolLogP = 0.01f;          // pressure tolerance, in -ln(p)
@@ -67,8 +65,8 @@ constexpr float kDefaultSfcP = 1000.0f;     // surface pressure when none is kno
 constexpr double kSuperadiabatic = -3.0;    // largest accepted drop in potential temperature, K
 
 // Message levels.
-constexpr M_type kTrace = 0x80000000;       // merge trace, debug sub-level d
-constexpr M_type kDiag = 0x10000000;        // location and raw report, debug sub-level a
+constexpr M_type kTrace = mess_sub(MESS_DEBUG, MESS_SUB_D);       // merge trace, debug sub-level d
+constexpr M_type kDiag = mess_sub(MESS_DEBUG, MESS_SUB_A);        // location and raw report, debug sub-level a
 
 constexpr UPA_level kMissingLevel = {MISSING, MISSING, MISSING, MISSING, MISSING, MISSING};
 
@@ -90,7 +88,7 @@ Coord coord_kind(int coord) {
 
 // Representative code of a kind, used to compute level coordinates.
 int kind_code(Coord kind) {
-  return kind == Coord::height ? 103 : kind == Coord::theta ? 113 : 100;
+  return kind == Coord::height ? UNIT_COORD_HEIGHT : kind == Coord::theta ? UNIT_COORD_THETA : UNIT_COORD_PRESS;
 }
 
 bool valid_p(float p) { return p != MISSING && p > 0.0f; }
@@ -98,9 +96,9 @@ bool valid_p(float p) { return p != MISSING && p > 0.0f; }
 // Mean of two Celsius temperatures in kelvin; the one present when the other is missing;
 // MISSING when both are.
 double mean_kelvin(float a, float b) {
-  if (a != MISSING && b != MISSING) return (a + b) / 2.0 + kCtoK;
-  if (a != MISSING) return a + kCtoK;
-  if (b != MISSING) return b + kCtoK;
+  if (a != MISSING && b != MISSING) return (a + b) / 2.0 + UNIT_C_TO_K;
+  if (a != MISSING) return a + UNIT_C_TO_K;
+  if (b != MISSING) return b + UNIT_C_TO_K;
   return MISSING;
 }
 
@@ -110,7 +108,7 @@ double mean_kelvin(float a, float b) {
 double lapse_kelvin(float t0, float h, double base) {
   if (h == MISSING) return kFallbackT;
   if (t0 == MISSING) return kStdT0 - kLapse * h;
-  return t0 + kCtoK - kLapse * (h - base);
+  return t0 + UNIT_C_TO_K - kLapse * (h - base);
 }
 
 // Thickness (m) of the layer between pressures p_lo > p_hi at mean temperature tk (K).
@@ -190,7 +188,7 @@ float upper_part_sfc(const UPA_report* report, const std::array<UPA_sig_level, U
 
 // Potential temperature (K) of a level; MISSING when its temperature is.
 double level_theta(const UPA_level& lev) {
-  return pot_temp(lev.t == MISSING ? MISSING : static_cast<float>(lev.t + kCtoK), lev.p);
+  return pot_temp(unit_kelvin(lev.t), lev.p);
 }
 
 // A significant level as a profile level: no height, no wind.
@@ -205,7 +203,7 @@ UPA_level sig_level(const UPA_sig_level& s) {
 // A wind level as a profile level, with its height in metres.
 UPA_level wind_level(const UPA_wnd_level& w) {
   UPA_level lev = kMissingLevel;
-  lev.h = w.h == MISSING ? MISSING : static_cast<float>(w.h * kFeetToM);
+  lev.h = w.h == MISSING ? MISSING : static_cast<float>(w.h * UNIT_FT_TO_M);
   lev.dir = w.dir;
   lev.spd = w.spd;
   return lev;
@@ -273,6 +271,61 @@ bool interp_field(const UPA_level* levels, const float* data, int n, int i, Coor
   return give(flo + (static_cast<double>(fhi) - flo) * w);
 }
 
+// Places the report's tropopause and maximum wind (slots 22, 23) into the thermodynamic
+// profile merge of n levels by pressure: a coinciding level takes the tropopause but keeps
+// its height, and keeps its observed temperature and dew point for the maximum wind, whose
+// missing values come from the neighbouring levels. man_index receives their positions.
+void place_trop_mwnd(const UPA_level* man, UPA_level* merge, int& j, int* man_index) {
+  man_index[UPA_SLOT_TROP] = IMISSING;
+  man_index[UPA_SLOT_MWND] = IMISSING;
+  const UPA_level& trop = man[UPA_SLOT_TROP];
+  if (trop.p != MISSING) {
+    bool same = false;
+    const int pos = place_level(merge, j, man_index, &UPA_level::p, trop.p, false, &same);
+    if (pos >= 0) {
+      const float h = merge[pos].h;  // a coinciding level keeps its height
+      merge[pos] = trop;
+      merge[pos].h = same ? h : MISSING;
+      man_index[UPA_SLOT_TROP] = pos;
+    }
+  }
+  const UPA_level& mwnd = man[UPA_SLOT_MWND];
+  if (mwnd.p != MISSING) {
+    bool same = false;
+    const int pos = place_level(merge, j, man_index, &UPA_level::p, mwnd.p, false, &same);
+    if (pos >= 0) {
+      UPA_level& lev = merge[pos];
+      lev.p = mwnd.p;
+      lev.dir = mwnd.dir;
+      lev.spd = mwnd.spd;
+      // Observed values of a coinciding level stay; the rest comes from the neighbours
+      // (an absent neighbour counts as missing and leaves the value missing).
+      const UPA_level& below = pos > 0 ? merge[pos - 1] : kMissingLevel;
+      const UPA_level& above = pos + 1 < j ? merge[pos + 1] : kMissingLevel;
+      if (lev.t == MISSING) lev.t = interp_temp(below.t, above.t, below.p, above.p, lev.p);
+      if (lev.td == MISSING) lev.td = interp_temp(below.td, above.td, below.p, above.p, lev.p);
+      man_index[UPA_SLOT_MWND] = pos;
+    }
+  }
+
+}
+
+// Removes the levels that are colder in potential temperature than the last kept level
+// below them by more than 3 K (an error of the report), and those without a temperature.
+void screen_superadiabatic(UPA_level* merge, int& j, int* man_index) {
+  double theta_prev = j > 0 ? level_theta(merge[0]) : MISSING;
+  for (int pos = 0; pos < j;) {
+    const double theta = level_theta(merge[pos]);
+    if (theta - theta_prev < kSuperadiabatic) {
+      MESS_print(kTrace, "BAD: %d = %1.0f\n", pos, merge[pos].p);
+      remove_level(merge, j, pos, man_index);
+      continue;
+    }
+    theta_prev = theta;
+    ++pos;
+  }
+}
+
 }  // namespace
 
 // ---- coordinates and layer offsets ------------------------------------------------------
@@ -326,7 +379,7 @@ int UPA_interp_levels_sfc(UPA_level* levels, int num_level, int coord, const flo
                           UPA_level* result, int num_result, const UPA_level* sfc) {
   if (result == nullptr || num_result <= 0) return 0;
   const int avail = levels == nullptr ? 0 : std::clamp(num_level, 0, UPA_MAX_LEVELS);
-  if (coord == 1) {
+  if (coord == UNIT_COORD_SFC) {
     result[0] = sfc == nullptr ? UPA_level{MISSING, MISSING, MISSING, MISSING, MISSING, 0.0f} : *sfc;
     for (int k = 0; k < avail; ++k)
       if (levels[k].p == result[0].p) return k;
@@ -594,51 +647,8 @@ int UPA_sm_merge(UPA_report* report, UPA_level* merge, int* man_index) {
     MESS_print(kTrace, "PS: %d = %1.0f\n", j, merge[j].p);
   }
 
-  man_index[UPA_SLOT_TROP] = IMISSING;
-  man_index[UPA_SLOT_MWND] = IMISSING;
-  const UPA_level& trop = man[UPA_SLOT_TROP];
-  if (trop.p != MISSING) {
-    bool same = false;
-    const int pos = place_level(merge, j, man_index, &UPA_level::p, trop.p, false, &same);
-    if (pos >= 0) {
-      const float h = merge[pos].h;  // a coinciding level keeps its height
-      merge[pos] = trop;
-      merge[pos].h = same ? h : MISSING;
-      man_index[UPA_SLOT_TROP] = pos;
-    }
-  }
-  const UPA_level& mwnd = man[UPA_SLOT_MWND];
-  if (mwnd.p != MISSING) {
-    bool same = false;
-    const int pos = place_level(merge, j, man_index, &UPA_level::p, mwnd.p, false, &same);
-    if (pos >= 0) {
-      UPA_level& lev = merge[pos];
-      lev.p = mwnd.p;
-      lev.dir = mwnd.dir;
-      lev.spd = mwnd.spd;
-      // Observed values of a coinciding level stay; the rest comes from the neighbours
-      // (an absent neighbour counts as missing and leaves the value missing).
-      const UPA_level& below = pos > 0 ? merge[pos - 1] : kMissingLevel;
-      const UPA_level& above = pos + 1 < j ? merge[pos + 1] : kMissingLevel;
-      if (lev.t == MISSING) lev.t = interp_temp(below.t, above.t, below.p, above.p, lev.p);
-      if (lev.td == MISSING) lev.td = interp_temp(below.td, above.td, below.p, above.p, lev.p);
-      man_index[UPA_SLOT_MWND] = pos;
-    }
-  }
-
-  // Superadiabatic screening: a level colder in potential temperature than the last kept
-  // level below it by more than 3 K is an error of the report, as is a missing temperature.
-  double theta_prev = j > 0 ? level_theta(merge[0]) : MISSING;
-  for (int pos = 0; pos < j;) {
-    const double theta = level_theta(merge[pos]);
-    if (theta - theta_prev < kSuperadiabatic) {
-      MESS_print(kTrace, "BAD: %d = %1.0f\n", pos, merge[pos].p);
-      remove_level(merge, j, pos, man_index);
-      continue;
-    }
-    theta_prev = theta;
-    ++pos;
-  }
+  place_trop_mwnd(man, merge, j, man_index);
+  screen_superadiabatic(merge, j, man_index);
   return j;
 }
 
@@ -720,7 +730,7 @@ int UPA_calc_wind(UPA_level* sm, int sm_num, UPA_level* wm, int wm_num) {
   for (int k = 0; k < sm_num; ++k) {
     if (sm[k].dir != MISSING) continue;
     UPA_level lev;
-    UPA_interp(wm, wm_num, 100, sm[k].p, &lev);
+    UPA_interp(wm, wm_num, UNIT_COORD_PRESS, sm[k].p, &lev);
     sm[k].dir = lev.dir;
     sm[k].spd = lev.spd;
   }

@@ -127,9 +127,42 @@ bool is_blank(int c) {
   return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f' || c == '\0';
 }
 
-bool text_kind(int kind) { return kind >= UPA_KIND_SHORT && kind <= UPA_KIND_X; }
-bool headed_kind(int kind) { return kind >= UPA_KIND_ZUDUPA && kind <= UPA_KIND_X; }
-bool marked_kind(int kind) { return kind == UPA_KIND_PLUS || kind == UPA_KIND_X; }
+// The text layouts, one row each: how a file announces the layout and the shape of its
+// blocks. A new layout is a row here plus its decoding quirks, if any, in the readers.
+struct TextLayout {
+  int kind;                  // UPA_KIND_* code
+  bool headed;               // a "ZUDUPA..." header line precedes the date line
+  char head_mark;            // seventh character of a seven-character header word, 0: none
+  int block_lines;           // lines of a block; 0 when a "$" ends it
+  int man_slots;             // mandatory slots of a block (surface included)
+  int sig_slots;             // significant-level slots, or the record's cap for open lists
+  int wnd_slots;             // wind slots, or the record's cap for open lists
+  const float* wnd_heights;  // fixed wind heights (ft) of the slots, null when given
+  bool padded;               // an "X"-ended list is padded to its slot count
+  bool colon_station;        // the station token is wmo:id:lat:lon
+};
+constexpr TextLayout kTextLayouts[] = {
+    {UPA_KIND_SHORT, false, 0, kShortLines, kShortManSlots, kShortSig, kShortWnd,
+     kShortWndHeights, false, false},
+    {UPA_KIND_LONG, false, 0, kLongLines, kLongManSlots, kLongSig, kLongWnd, kLongWndHeights,
+     false, false},
+    {UPA_KIND_ZUDUPA, true, 0, kKind3Lines, kManSlots, kKind3Slots, kKind3Slots, nullptr, true,
+     false},
+    {UPA_KIND_PLUS, true, '+', 0, kManSlots, UPA_MAX_SIG, UPA_MAX_WND, nullptr, false, false},
+    {UPA_KIND_X, true, 'x', 0, kManSlots, UPA_MAX_SIG, UPA_MAX_WND, nullptr, false, true},
+};
+
+// The row of a text layout kind, null for any other kind.
+const TextLayout* layout_of(int kind) {
+  for (const TextLayout& l : kTextLayouts)
+    if (l.kind == kind) return &l;
+  return nullptr;
+}
+
+bool text_kind(int kind) { return layout_of(kind) != nullptr; }
+bool headed_kind(int kind) { return text_kind(kind) && layout_of(kind)->headed; }
+// Blocks that a "$" ends, with open significant and wind lists.
+bool marked_kind(int kind) { return text_kind(kind) && layout_of(kind)->block_lines == 0; }
 
 int get_char() { return getc_unlocked(cvt_file); }
 
@@ -350,14 +383,7 @@ int text_rewind() {
 }
 
 // Lines of one block in the line-counted layouts; 0 for kinds 4, 5, which end at "$".
-int block_lines() {
-  switch (file_type) {
-    case UPA_KIND_SHORT: return kShortLines;
-    case UPA_KIND_LONG: return kLongLines;
-    case UPA_KIND_ZUDUPA: return kKind3Lines;
-    default: return 0;
-  }
-}
+int block_lines() { return text_kind(file_type) ? layout_of(file_type)->block_lines : 0; }
 
 // Passes over one block from the stream's position: a counted number of lines, or
 // everything up to and including the next "$" and its line end.
@@ -485,7 +511,7 @@ void finish_block() {
 // separated by colons; the other kinds the identifier alone. Identifiers keep at most
 // kMaxId characters.
 void set_station(UPA_report* r, const char* tok) {
-  if (file_type != UPA_KIND_X) {
+  if (!text_kind(file_type) || !layout_of(file_type)->colon_station) {
     std::snprintf(r->id, sizeof r->id, "%.*s", kMaxId, tok);
     return;
   }
@@ -629,12 +655,12 @@ int read_significant(UPA_report* r, FirstTokens* first) {
   }
   r->numsig = i < UPA_MAX_SIG ? i : UPA_MAX_SIG;
 
-  if (file_type == UPA_KIND_ZUDUPA) {
+  const TextLayout& layout = *layout_of(file_type);
+  if (layout.padded) {
     // The "X" that ended the list filled one slot; one token per slot left.
-    for (int k = i + (ended_by_x ? 1 : 0); k < kKind3Slots; ++k) need_token(tok);
+    for (int k = i + (ended_by_x ? 1 : 0); k < layout.sig_slots; ++k) need_token(tok);
   } else if (!open_list) {
-    int slots = file_type == UPA_KIND_SHORT ? kShortSig : kLongSig;
-    for (int k = i; k < slots; ++k) {
+    for (int k = i; k < layout.sig_slots; ++k) {
       need_token(tok);
       need_token(tok);
     }
@@ -678,37 +704,21 @@ int read_winds(UPA_report* r, FirstTokens* first) {
     }
   }
   r->numwnd = i < UPA_MAX_WND ? i : UPA_MAX_WND;
-  if (file_type == UPA_KIND_ZUDUPA)
-    for (int k = i + (ended_by_x ? 1 : 0); k < kKind3Slots; ++k) need_token(tok);
+  const TextLayout& layout = *layout_of(file_type);
+  if (layout.padded)
+    for (int k = i + (ended_by_x ? 1 : 0); k < layout.wnd_slots; ++k) need_token(tok);
   return open_list && i > UPA_MAX_WND ? i - UPA_MAX_WND : 0;
 }
 
 // Reads the whole block at the stream into `r` (already initialised). Returns 0, or -1
 // when the block has no station token.
 int read_whole(UPA_report* r, FirstTokens* first) {
-  switch (file_type) {
-    case UPA_KIND_SHORT:
-      r->numman = kShortManSlots;
-      r->numsig = kShortSig;
-      r->numwnd = kShortWnd;
-      for (int i = 0; i < kShortWnd; ++i) r->wnd[i].h = kShortWndHeights[i];
-      break;
-    case UPA_KIND_LONG:
-      r->numman = kLongManSlots;
-      r->numsig = kLongSig;
-      r->numwnd = kLongWnd;
-      for (int i = 0; i < kLongWnd; ++i) r->wnd[i].h = kLongWndHeights[i];
-      break;
-    case UPA_KIND_ZUDUPA:
-      r->numman = kManSlots;
-      r->numsig = r->numwnd = kKind3Slots;
-      break;
-    default:
-      r->numman = kManSlots;
-      r->numsig = UPA_MAX_SIG;
-      r->numwnd = UPA_MAX_WND;
-      break;
-  }
+  const TextLayout& layout = *layout_of(file_type);
+  r->numman = layout.man_slots;
+  r->numsig = layout.sig_slots;
+  r->numwnd = layout.wnd_slots;
+  if (layout.wnd_heights != nullptr)
+    for (int i = 0; i < layout.wnd_slots; ++i) r->wnd[i].h = layout.wnd_heights[i];
   char tok[kTokenCap];
   if (!read_token(tok)) {
     finish_block();
@@ -729,10 +739,10 @@ int read_whole(UPA_report* r, FirstTokens* first) {
   }
   finish_block();
   if (scan.incomplete)
-    MESS_print(0x000000C0, "UPA_read: Station block %d (%s) is incomplete\n", stat_num, r->id);
+    MESS_print(MESS_WARN, "UPA_read: Station block %d (%s) is incomplete\n", stat_num, r->id);
   // A report holds 200 significant and 100 wind levels; a longer ascent loses its top.
   if (sig_dropped > 0 || wnd_dropped > 0)
-    MESS_print(0x000000C0,
+    MESS_print(MESS_WARN,
                "UPA_read: Station %s: %d significant and %d wind levels beyond the report's "
                "200 and 100 dropped\n",
                r->id, sig_dropped, wnd_dropped);
@@ -859,8 +869,8 @@ int text_kind_of(FILE* f) {
     c = std::getc(f);
   }
   if (word[0] == 'Z') {
-    if (n == kHeadWordLen && word[6] == '+') return UPA_KIND_PLUS;
-    if (n == kHeadWordLen && word[6] == 'x') return UPA_KIND_X;
+    for (const TextLayout& l : kTextLayouts)
+      if (l.head_mark != 0 && n == kHeadWordLen && word[6] == l.head_mark) return l.kind;
     return UPA_KIND_ZUDUPA;
   }
   // netCDF files begin with "CDF": detected by the netCDF branch, not readable here.
@@ -900,8 +910,6 @@ void close_current() {
 
 namespace {
 
-constexpr double kKnotsPerMs = 1.944;    // kind 12 stores speeds in m/s
-constexpr double kFeetPerMetre = 3.2808; // kind 12 stores wind-level heights in m
 constexpr float kOldVersion = 1.0f;      // files without a "version" attribute
 constexpr float kVersion = 1.1f;         // files that carry one
 constexpr float kNo925Mark = 850.0f;     // pressure at level 2 of a file without 925 mb
@@ -924,8 +932,8 @@ bool metric_kind() { return file_type == UPA_KIND_CDF_REP; }
 float convert(float v, double factor) {
   return v == MISSING ? MISSING : static_cast<float>(static_cast<double>(v) * factor);
 }
-float speed_knots(float v) { return metric_kind() ? convert(v, kKnotsPerMs) : v; }
-float height_feet(float v) { return metric_kind() ? convert(v, kFeetPerMetre) : v; }
+float speed_knots(float v) { return metric_kind() ? convert(v, UNIT_MS_TO_KNOT) : v; }
+float height_feet(float v) { return metric_kind() ? convert(v, UNIT_M_TO_FT) : v; }
 
 // Kind of a file that begins like netCDF: 11 with a "station" dimension, 12 with a
 // "report" one instead; -1 when the netCDF library cannot open it or it has neither

@@ -25,19 +25,16 @@ int stat_num = 0;        // station counter of sequential reading
 int prompt = 1;          // station selection still to be made (one per process)
 int miss_dash = 0;       // print missing row values as a dash instead of blanks
 
-constexpr M_type kPrint = 0x0000000F;  // listings and prompts
-constexpr M_type kError = 0x00000030;  // a run that cannot go on
-constexpr M_type kWarn = 0x000000C0;   // recoverable problems
-constexpr M_type kMess = 0x00000F00;   // progress notices
+constexpr M_type kPrint = MESS_PRINT;  // listings and prompts
+constexpr M_type kError = MESS_ERROR;  // a run that cannot go on
+constexpr M_type kWarn = MESS_WARN;   // recoverable problems
+constexpr M_type kMess = MESS_MESS;   // progress notices
 
 constexpr int kAnswerLen = 10;          // longest station answer
 constexpr int kAnswerBuf = 12;          // answer buffer: the word, terminator, spare
 constexpr int kListPerLine = 15;        // identifiers on one line of the station list
 constexpr int kMaxAttempts = 4;         // station searches granted to an interactive user
 constexpr int kExitNotFound = 31;       // process status: no such station
-constexpr double kKelvin = 273.15;      // degrees C to kelvin
-constexpr double kKnotToMs = 0.5144;    // knots to m/s
-constexpr double kMsToKnot = 1.944;     // m/s to knots, as the storm-relative column prints
 constexpr float kSfcLabelMinP = 500;    // label -1 reads "SFC " only at higher pressures, mb
 constexpr float kTenthsBelow = 10;      // pressures under 10 mb print with one decimal
 
@@ -102,16 +99,6 @@ void print_or_blank(M_type level, const char* fmt, int width, float value) {
     MESS_print(level, "%.*s", width, kBlanks);
 }
 
-// Celsius to kelvin, keeping a missing value missing; the sum is formed in double.
-float to_kelvin(float c) { return c == MISSING ? MISSING : static_cast<float>(c + kKelvin); }
-
-// Knots to m/s, keeping a missing value missing.
-float to_ms(float knots) {
-  return knots == MISSING ? MISSING : static_cast<float>(knots * kKnotToMs);
-}
-
-// A kelvin result back in Celsius, keeping the missing result missing.
-float to_celsius(float k) { return k == MISSING ? MISSING : static_cast<float>(k - kKelvin); }
 
 // The label text of a level code, or null when the code prints as a number.
 const char* label_text(int ind, float p) {
@@ -351,8 +338,8 @@ int UPA_print_level(M_type mess1, M_type mess2, int ind, const UPA_level* level)
   const bool ext = MESS_check(mess2) != 0;
   if (!ext && !MESS_check(mess1)) return 0;
   const float p = level->p;
-  const float t = to_kelvin(level->t);
-  const float td = to_kelvin(level->td);
+  const float t = unit_kelvin(level->t);
+  const float td = unit_kelvin(level->td);
 
   if (const char* label = label_text(ind, p))
     MESS_print(mess1, "%s", label);
@@ -367,7 +354,7 @@ int UPA_print_level(M_type mess1, M_type mess2, int ind, const UPA_level* level)
                  ? static_cast<float>(static_cast<double>(level->t) - level->td)
                  : MISSING;
   print_col(mess2, kDd, dd);
-  print_col(mess2, kTemp, ext ? to_celsius(wet_bulb(t, td, p)) : MISSING);
+  print_col(mess2, kTemp, ext ? unit_celsius(wet_bulb(t, td, p)) : MISSING);
   print_col(mess1, kWind, level->dir);
   print_col(mess1, kWind, level->spd);
   print_col(mess2, kTemp, ext ? pot_temp(t, p) : MISSING);
@@ -411,8 +398,8 @@ int UPA_print_wind(M_type mess1, M_type mess2, int ind, const UPA_level* level,
   }
 
   float u, v, us = MISSING, vs = MISSING;
-  wind2vect(level->dir, to_ms(level->spd), &u, &v);
-  if (storm) wind2vect(storm->dir, to_ms(storm->spd), &us, &vs);
+  wind2vect(level->dir, unit_knot_to_ms(level->spd), &u, &v);
+  if (storm) wind2vect(storm->dir, unit_knot_to_ms(storm->spd), &us, &vs);
 
   MESS_print(mess1, "%3d  ", ind);
   print_or_blank(mess1, "%4.0f ", 5, level->p);
@@ -431,7 +418,7 @@ int UPA_print_wind(M_type mess1, M_type mess2, int ind, const UPA_level* level,
   float rdir, rspd;
   vect2wind(du, dv, &rdir, &rspd);
   // The components are m/s; the speed column is headed knots, so convert back.
-  const float rknt = rspd == MISSING ? MISSING : static_cast<float>(rspd * kMsToKnot);
+  const float rknt = rspd == MISSING ? MISSING : static_cast<float>(rspd * UNIT_MS_TO_KNOT);
   if (rdir != MISSING)
     MESS_print(mess2, " | %3.0f ", rdir);
   else

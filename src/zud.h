@@ -78,5 +78,6 @@ float linear_interp(float x, float a, float b, float y1, float y2);
 #include "zuddate.h"
 #include "zudfile.h"
 #include "zudcalc.h"
+#include "zudunits.h"
 
 #endif  // ZUD_H

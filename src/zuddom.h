@@ -41,7 +41,7 @@ constexpr int DOM_LINE_LEN = 500;   // longest region-file line; domain texts fi
 constexpr int DOM_MENU_MAX = 19;    // regions a menu holds
 constexpr int DOM_LABEL_LEN = 20;   // longest menu label
 constexpr int DOM_NAME_LEN = 5;     // longest region name a menu keeps
-constexpr int DOM_REGION_FLAG = 5;  // the flag that holds the region result
+constexpr int DOM_REGION_FLAG = FLAG_REGION;  // the flag that holds the region result
 
 // One entry of the region menu; the entry after the last has an empty name.
 struct DOM_menu_entry {

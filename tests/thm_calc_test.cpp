@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "capture.h"
 #include "run_parse.h"
 #include "sounding_fixture.h"
 #include "zudresrc.h"
@@ -187,14 +188,15 @@ std::string separate_run(const char* id) {
 // is reset, the file opened, the station read, merged, analysed and printed.
 std::string in_process(const char* id) {
   THERM_reset();
-  testing::internal::CaptureStdout();
-  UPA_open_file("sample.upa");
-  UPA_report report;
-  UPA_initialize(&report);
-  const int found = UPA_get_station(id, &report);
-  THERM_set_date(nullptr);
-  THERM_report(&report);
-  const std::string out = testing::internal::GetCapturedStdout();
+  int found = 0;
+  const std::string out = capture::stdout_of([&] {
+    UPA_open_file("sample.upa");
+    UPA_report report;
+    UPA_initialize(&report);
+    found = UPA_get_station(id, &report);
+    THERM_set_date(nullptr);
+    THERM_report(&report);
+  });
   EXPECT_EQ(found, 1) << id;
   return out;
 }

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "capture.h"
 #include "zudresrc.h"
 #include "zudupa.h"
 
@@ -46,8 +47,9 @@ class Tables : public ::testing::Test {
     ASSERT_NE(std::freopen("/dev/null", "r", stdin), nullptr);
     MESS_set_page(1);
     MESS_set(11, 0x00F00000);  // out3: the wind-level and storm tables
-    // The parcel choice is kept from one sounding to the next: the default parcel.
-    RES_put("plot_param", "par=layer:100");
+    // The analysis state as at start: the default parcel, no sounding.
+    THERM_reset();
+    RES_put("plot_param", "");
   }
   void TearDown() override {
     MESS_set(10, saved_);
@@ -60,13 +62,8 @@ class Tables : public ::testing::Test {
     THERM_calc();
   }
 
-  static std::vector<std::string> lines_of(const std::function<int()>& table) {
-    testing::internal::CaptureStdout();
-    table();
-    std::istringstream in(testing::internal::GetCapturedStdout());
-    std::vector<std::string> out;
-    for (std::string l; std::getline(in, l);) out.push_back(l + "\n");
-    return out;
+  static std::vector<std::string> lines_of(const std::function<int()>& f) {
+    return capture::lines_of(f);
   }
 
   // The lines of `table` that begin with `head`.

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "capture.h"
 #include "zudresrc.h"
 #include "zudupa.h"
 
@@ -35,10 +36,10 @@ class Therm : public ::testing::Test {
     MESS_set(11, 0x00F00000);
     MESS_set_page(1);
     MESS_set_str("line=24");
-    // The parcel choice is kept from one sounding to the next: start from the default.
-    RES_put("plot_param", "par=layer:100");
-    THERM_set_data(1000, sounding, kLevels, nullptr, 0);
+    // The analysis state as at start: the default parcel, no sounding.
+    THERM_reset();
     RES_put("plot_param", "");
+    THERM_set_data(1000, sounding, kLevels, nullptr, 0);
   }
   void TearDown() override {
     MESS_set(10, saved_);
@@ -47,14 +48,8 @@ class Therm : public ::testing::Test {
     FLAG_set_batch(0);
   }
 
-  // The output of `f`, line by line.
   static std::vector<std::string> lines_of(const std::function<int()>& f) {
-    testing::internal::CaptureStdout();
-    f();
-    std::istringstream in(testing::internal::GetCapturedStdout());
-    std::vector<std::string> out;
-    for (std::string l; std::getline(in, l);) out.push_back(l + "\n");
-    return out;
+    return capture::lines_of(f);
   }
 
   // The first four characters (the label) of each line followed by a pause.
