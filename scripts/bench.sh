@@ -8,7 +8,15 @@
 # a one-station run and of the N-station run (/usr/bin/time -v) and the instructions of
 # one full analysis (valgrind --tool=callgrind). Targets: at most 2x the time of wc -l;
 # maximum resident memory under 16 MB and independent of the file size. Exits 1 when a
-# target is missed. UA_PARSE=path measures another build of the program.
+# target is missed. UA_PARSE=path measures another build of the program. It also times one
+# diagram (-pl skewt, PNG) of a one-station file and checks that a run without a diagram
+# never loads the drawing library (LD_DEBUG=files of the dynamic loader).
+#
+# Then the ingest program on the whole WMO TEMP feed of 06 February 2026 00Z (2270
+# bulletins, tests/data/ingest): build/ua_ingest against `wc -l` on the same file (best
+# of 5 each), targets at most 0.5 s and at most 5x wc -l, and its maximum resident
+# memory on the feed and on the feed four times over (same reports: memory flat in the
+# input size, within 1 MB). UA_INGEST=path measures another build.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
@@ -26,6 +34,12 @@ if [ ${#need[@]} -gt 0 ]; then
   apt-get install -y -qq "${need[@]}"
 fi
 
+if [ -z "${UA_INGEST:-}" ]; then
+  ./scripts/setup.sh
+  cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+  cmake --build build -j 2 --target ua_ingest >/dev/null
+  UA_INGEST=$root/build/ua_ingest
+fi
 if [ -z "${UA_PARSE:-}" ]; then
   ./scripts/setup.sh
   cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
@@ -81,6 +95,9 @@ valgrind --tool=callgrind --callgrind-out-file="$scratch/callgrind.out" "${parse
   >/dev/null 2>callgrind.err || true
 instr=$(sed -n 's/.*Collected : //p' callgrind.err | tail -1)
 
+t_diagram=$(best_of "$UA_PARSE" -ba -me out4 -id AAA -pl skewt -de p,"$scratch/d.png" small.upa)
+cairo_maps=$(LD_DEBUG=files "${parse[@]}" big.upa 2>&1 >/dev/null | grep -c 'file=libcairo' || true)
+
 echo "file: $stations stations, $bytes bytes; last station $last (status $status, $lines lines)"
 printf '%-44s %10s s\n' "wc -l big.upa (best of $runs)" "$t_wc"
 printf '%-44s %10s s\n' "ua_parse -ba -me out4 -id $last (best of $runs)" "$t_parse"
@@ -89,12 +106,47 @@ printf '%-44s %10s kB\n' "max RSS, 1 station" "$rss_small"
 printf '%-44s %10s kB\n' "max RSS, $stations stations" "$rss_big"
 printf '%-44s %10s kB\n' "max RSS, wc -l (reference)" "$rss_wc"
 printf '%-44s %10s\n' "instructions, one full analysis (callgrind)" "${instr:-?}"
+printf '%-44s %10s s\n' "ua_parse ... -pl skewt, 1 station (best of $runs)" "$t_diagram"
+printf '%-44s %10s\n' "drawing library loaded by a table run" "$([ "$cairo_maps" = 0 ] && echo no || echo yes)"
 if [ -n "${BENCH_KEEP:-}" ]; then
   cp "$scratch/callgrind.out" "$BENCH_KEEP"
   echo "callgrind profile kept in $BENCH_KEEP (callgrind_annotate $BENCH_KEEP)"
 fi
 
+# The ingest program on the whole feed, converted files into a scratch directory.
+gzip -dc "$root/tests/data/ingest/feed_2026-02-06_00Z.rawins.gz" >feed.rawins
+cat feed.rawins feed.rawins feed.rawins feed.rawins >feed4.rawins
+cp "$root/data/name_conv" "$root/tests/data/ingest/igra2-station-list.txt" .
+ingest=("$UA_INGEST" -fp "$scratch" -cp "$scratch/cvt" -me mess)
+export zudcurtime=2026020612
+cat feed.rawins >/dev/null
+"${ingest[@]}" feed.rawins >ingest.txt 2>ingest.err || istatus=$?
+istatus=${istatus:-0}
+t_iwc=$(best_of wc -l feed.rawins)
+t_ingest=$(best_of "${ingest[@]}" feed.rawins)
+iratio=$(awk -v a="$t_ingest" -v b="$t_iwc" 'BEGIN { printf "%.2f", (b > 0 ? a / b : 0) }')
+rss_feed=$(max_rss "${ingest[@]}" feed.rawins)
+rss_feed4=$(max_rss "${ingest[@]}" feed4.rawins)
+echo "feed: $(stat -c %s feed.rawins) bytes; $(tail -1 ingest.txt)"
+printf '%-44s %10s s\n' "wc -l feed.rawins (best of $runs)" "$t_iwc"
+printf '%-44s %10s s   (target <= 0.5)\n' "ua_ingest feed.rawins (best of $runs)" "$t_ingest"
+printf '%-44s %10s   (target <= 5)\n' "ratio" "$iratio"
+printf '%-44s %10s kB\n' "max RSS, feed" "$rss_feed"
+printf '%-44s %10s kB\n' "max RSS, feed four times" "$rss_feed4"
+
 missed=0
+if awk -v t="$t_ingest" 'BEGIN { exit !(t > 0.5) }'; then
+  echo "MISSED: ingesting the feed takes more than 0.5 s"; missed=1
+fi
+if awk -v r="$iratio" 'BEGIN { exit !(r > 5) }'; then
+  echo "MISSED: ingesting the feed takes more than 5 times wc -l"; missed=1
+fi
+if [ $((rss_feed4 - rss_feed)) -gt "$rss_spread_kb" ]; then
+  echo "MISSED: ingest memory grows with the input ($rss_feed kB -> $rss_feed4 kB)"; missed=1
+fi
+if [ "$istatus" != 0 ]; then
+  echo "MISSED: ingesting the feed ended with status $istatus"; missed=1
+fi
 if awk -v r="$ratio" 'BEGIN { exit !(r > 2) }'; then
   echo "MISSED: the last station takes more than twice the time of wc -l"; missed=1
 fi
@@ -103,6 +155,9 @@ if [ "$rss_big" -ge "$rss_limit_kb" ] || [ "$rss_small" -ge "$rss_limit_kb" ]; t
 fi
 if [ $((rss_big - rss_small)) -gt "$rss_spread_kb" ]; then
   echo "MISSED: resident memory grows with the file ($rss_small kB -> $rss_big kB)"; missed=1
+fi
+if [ "$cairo_maps" != 0 ]; then
+  echo "MISSED: a run without a diagram loads the drawing library"; missed=1
 fi
 if [ "$status" != 0 ]; then
   echo "MISSED: the analysis of $last ended with status $status"; missed=1

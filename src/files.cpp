@@ -1240,6 +1240,11 @@ int FILE_get_date(Date* date) {
 }
 
 
+// The package's current time, seconds since 1970 UTC: "zudcurtime" when it holds a date,
+// else the clock. Programs that date data by it (the ingest) share the rule of the file
+// selection.
+std::int64_t FILE_get_current_time() { return start_time(); }
+
 // Finds the input file: the first positional name ("list" lists the files and ends the
 // program), else the "current" resource, else in batch mode the latest file, else the
 // user's answer to `prompt` after a listing (up to 4 tries; "exit" ends, "list" lists

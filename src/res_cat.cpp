@@ -59,6 +59,8 @@ constexpr CatRow kCatalogue[] = {
     {RES_num_hour, "num_hour", "nh", 0, "zudnumhour", CV_string, "-nh hour[,step]", "Number of hours to view", kOneLine},
     {RES_identifier, "identifier", "id", 0, "zudident", CV_string, "-id ident", "Specific station identifier", kOneLine},
     {RES_parameter, "parameter", "pa", 0, "zudparam", CV_string, "-pa param[,...]", "Program parameters", kOneLine},
+    // Row of the upper-air ingest program.
+    {RES_station_list, "station_list", "sl", 0, "zudstationlist", CV_string, "-sl file", "WMO station list (IGRA format)", kOneLine},
 
     // Further keyed rows holding text values.
     {RES_background, "background", "bg", 0, "zudback", CV_string, "-bg color", "Background color", kOneLine},

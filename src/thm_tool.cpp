@@ -449,6 +449,14 @@ const THERM_values* THERM_get_values() { return &rec.values; }
 const UPA_sounding* THERM_get_sounding() { return &snd; }
 const THERM_record* THERM_get_record() { return &rec; }
 
+// Fills *snd with the sounding being analysed (see THERM_sounding). Returns 0.
+int THERM_get_sounding(THERM_sounding* out) {
+  if (out == nullptr) return 0;
+  *out = {snd.sm.data(), snd.sm_num(), snd.wm.data(), snd.wm_num(), snd.sfc,
+          snd.trop,      snd.mwnd,     rec.par_used,  snd.mean6,    snd.storm};
+  return 0;
+}
+
 // ---- tables ---------------------------------------------------------------------------------
 
 // The risk word (with its line end) of an index value: the first class whose bound the

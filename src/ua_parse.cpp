@@ -3,6 +3,7 @@
 // stations or all of them), merges each report into a sounding and prints the station,
 // the sounding and its analyses, or its analysis values as a JSON line or CSV row.
 
+#include "zuddraw.h"
 #include "zudresrc.h"
 #include "zudscript.h"
 #include "zudupa.h"
@@ -23,7 +24,7 @@ res_type res_key[] = {
     RES_con_path,   RES_grid_path,  RES_raw_path, RES_image_path, RES_watch_path,
     RES_text_path,  RES_model_path, RES_sat_path, RES_name_conv, RES_in_file,
     RES_out_file,   RES_file_param, RES_current,  RES_hour,      RES_num_hour,
-    RES_identifier, RES_parameter,  RES_null};
+    RES_identifier, RES_parameter,  RES_plot_type, RES_device,    RES_null};
 
 // Positional options: the input file names.
 res_type res_pos[] = {RES_filenames, RES_null};
@@ -136,10 +137,12 @@ int main(int argc, char** argv) {
     MESS_print(MESS_WARN, "No data found!\n");
     ZUD_exit(30);
   }
-  if (out.form == THERM_form::tables) {
+  if (out.form == THERM_form::tables)
     THERM_report(&report);
-    return 0;
-  }
-  analyse(&report, out);
+  else
+    analyse(&report, out);
+
+  // The diagram, when "plot_type" asks for one; the tables above are printed either way.
+  if (SKEWT_plot(&report) < 0) ZUD_exit(SKEWT_EXIT_NOT_WRITTEN);
   return 0;
 }

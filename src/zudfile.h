@@ -4,6 +4,7 @@
 #ifndef ZUDFILE_H
 #define ZUDFILE_H
 
+#include <cstdint>
 #include <cstdio>
 
 #include "zuddate.h"
@@ -39,5 +40,6 @@ long FILE_set_current(const char* cur, char* filename);
 int FILE_set_date(Date* datim, char* out_file);
 int FILE_list_file();
 int FILE_get_date(Date* date);
+std::int64_t FILE_get_current_time();
 
 #endif  // ZUDFILE_H

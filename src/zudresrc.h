@@ -125,7 +125,8 @@ enum res_type : std::int32_t {
   RES_text_path = 112,
   RES_model_path = 113,
   RES_sat_path = 114,
-  RES_num_keys = 115,  // count of keys, not a key
+  RES_station_list = 115,
+  RES_num_keys = 116,  // count of keys, not a key
 };
 
 // What the text of a resource means and where its conversion puts the result.

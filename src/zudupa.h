@@ -341,6 +341,19 @@ int THERM_init_values(THERM_values* values);
 int THERM_sig_table();
 int THERM_calc();
 const THERM_values* THERM_get_values();
+// The sounding being analysed as the tables see it: the profiles (borrowed; they live
+// until exit), the surface, tropopause and maximum-wind levels, the lifted parcel's start
+// level (after THERM_calc the one used), the 0-6000 m mean wind and the storm motion
+// (deg, knots).
+struct THERM_sounding {
+  const UPA_level* sm;  // thermodynamic profile, by decreasing pressure
+  int sm_num;
+  const UPA_level* wm;  // wind profile, by increasing height
+  int wm_num;
+  UPA_level sfc, trop, mwnd, par;
+  WIND mean6, storm;
+};
+int THERM_get_sounding(THERM_sounding* snd);
 // -- tables
 const char* THERM_risk_word(THERM_risk_index index, float value);
 int THERM_indices();

@@ -30,7 +30,8 @@ TEST(ResEnter, CatalogueRows) {
       {RES_region, "region", "zudregion", "re", 0, CV_region},
       {RES_device, "device", "zuddevice", "de", 0, CV_device},
       {RES_table, "table", "zudtable", "ta", 0, CV_bool},
-      {RES_sat_path, "sat_path", "zudsat", "sp", 0, CV_path},       // the last key, 114
+      {RES_sat_path, "sat_path", "zudsat", "sp", 0, CV_path},       // the last path key, 114
+      {RES_station_list, "station_list", "zudstationlist", "sl", 0, CV_string},  // the last key, 115
   };
   for (const auto& c : cases) {
     RES_defobj obj;
@@ -48,7 +49,7 @@ TEST(ResEnter, CatalogueRows) {
   }
 }
 
-// Exactly the 26 keys the package leaves undefined have no row (115 - 26 = 89 rows).
+// Exactly the 26 keys the package leaves undefined have no row (116 - 26 = 90 rows).
 TEST(ResEnter, DefinedKeys) {
   const res_type undefined[] = {
       RES_null, RES_age, RES_bin_path, RES_color_cgrid, RES_color_conts, RES_color_echo,
@@ -67,7 +68,7 @@ TEST(ResEnter, DefinedKeys) {
   });
   std::string want;
   for (res_type k : undefined) want += std::to_string(k) + "\n";  // printed while entering
-  EXPECT_EQ(run.out, want + "defined 89\n");
+  EXPECT_EQ(run.out, want + "defined 90\n");
 }
 
 // A key without a row prints its number and leaves an entry that takes part in nothing,

@@ -1,0 +1,186 @@
+// stn_list.cpp — where ingested stations are: the WMO station list in the IGRA station
+// list format, and the upper-air station database upa.cty that the sounding program
+// reads elevations from.
+//
+// The station list is read once per run. A station found in upa.cty takes its identifier
+// and location from there; one found only in the list gets its WMO number as identifier
+// and a new upa.cty line, appended after the existing ones, which are never rewritten.
+
+#include <algorithm>
+#include <cerrno>
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <string_view>
+
+#include "zudingest.h"
+
+namespace {
+
+constexpr M_type kError = 0x30;        // "error"
+constexpr std::size_t kMaxLine = 256;  // longest station-list line read
+constexpr int kListNetwork = 2;        // column of the network code ('M': WMO number)
+constexpr float kNoElev = -999.9f;     // the list's missing elevation
+constexpr float kMobileElev = -998.8f; // the list's mobile station
+constexpr float kCtyNoElev = 9999;     // upa.cty: above 9000 reads as missing
+constexpr int kCtyName = 15;           // name column width of the package's upa.cty lines
+constexpr const char* kNewPrior = "5*";// new lines: priority 5, upper-air station
+
+// Columns [from, to] (1-based, inclusive) of a fixed-width line, blanks trimmed.
+std::string column(const std::string& line, std::size_t from, std::size_t to) {
+  if (line.size() < from) return "";
+  std::string s = line.substr(from - 1, to - from + 1);
+  std::size_t a = s.find_first_not_of(' ');
+  std::size_t b = s.find_last_not_of(" \r");
+  return a == std::string::npos ? "" : s.substr(a, b - a + 1);
+}
+
+// Upper-case letters, digits and '_' for blanks: a name that is one word in upa.cty.
+std::string one_word(const std::string& name, std::size_t width) {
+  std::string out;
+  for (char c : name) {
+    if (out.size() == width) break;
+    out += (c == ' ' || c == '\t') ? '_' : c;
+  }
+  while (!out.empty() && out.back() == '_') out.pop_back();
+  return out;
+}
+
+}  // namespace
+
+int ING_read_station_list(const char* path, std::vector<ING_station>* list) {
+  FILE* f = path ? std::fopen(path, "rb") : nullptr;
+  if (!f) return -1;
+  std::string text;
+  char buf[1 << 16];
+  std::size_t n = 0;
+  while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) text.append(buf, n);
+  std::fclose(f);
+  std::vector<std::pair<int, ING_station>> found;  // last year of data, station
+  for (std::size_t pos = 0; pos < text.size();) {
+    std::size_t end = text.find('\n', pos);
+    if (end == std::string::npos) end = text.size();
+    const std::string_view line(text.data() + pos, std::min(end - pos, kMaxLine));
+    pos = end + 1;
+    // Every field is followed by a blank, so each number is read in place.
+    if (line.size() < 41 || line[kListNetwork] != 'M') continue;
+    const std::string_view num = line.substr(6, 5);
+    if (num.find_first_not_of("0123456789") != std::string_view::npos) continue;
+    ING_station s;
+    s.wmo = std::atoi(std::string(num).c_str());
+    const std::string fixed(line.substr(0, 40));  // id to state, NUL-terminated
+    char* stop = nullptr;
+    // A number must end inside its own columns (a blank field would read the next one).
+    const double lat = std::strtod(fixed.c_str() + 12, &stop);
+    if (stop == fixed.c_str() + 12 || stop > fixed.c_str() + 20) continue;
+    const double lon = std::strtod(fixed.c_str() + 21, &stop);
+    if (stop == fixed.c_str() + 21 || stop > fixed.c_str() + 30) continue;
+    if (std::fabs(lat) > 90 || std::fabs(lon) > 180) continue;  // mobile stations
+    s.lat = static_cast<float>(lat);
+    s.lon = static_cast<float>(lon);
+    const float el = static_cast<float>(std::strtod(fixed.c_str() + 31, &stop));
+    if (stop != fixed.c_str() + 31 && stop <= fixed.c_str() + 37 && el != kNoElev && el != kMobileElev)
+      s.elev = el;
+    const std::string full(line);
+    s.state = column(full, 39, 40);
+    s.country = full.substr(0, 2);
+    s.name = column(full, 42, 71);
+    const int last = line.size() >= 81 ? std::atoi(std::string(line.substr(77, 4)).c_str()) : 0;
+    found.emplace_back(last, s);
+  }
+  // A number listed twice (a station moved or renamed) is the one with the latest data.
+  std::stable_sort(found.begin(), found.end(), [](const auto& a, const auto& b) {
+    return a.second.wmo != b.second.wmo ? a.second.wmo < b.second.wmo : a.first > b.first;
+  });
+  list->clear();
+  for (const auto& [last, s] : found)
+    if (list->empty() || list->back().wmo != s.wmo) list->push_back(s);
+  return static_cast<int>(list->size());
+}
+
+int ING_read_cty(const char* path, ING_stations* st) {
+  st->cty_path = path ? path : "";
+  st->cty.clear();
+  st->added.clear();
+  if (!path || !FILE_exist(path) || FILE_is_dir(path)) return 0;
+  int fd = CTY_open(path, 0, 0);
+  if (fd < 0) return 0;
+  CTY_data rec{};
+  while (CTY_read(fd, &rec) > 0) st->cty.push_back(rec);
+  CTY_close(fd);
+  return static_cast<int>(st->cty.size());
+}
+
+std::string ING_cty_line(const CTY_data& rec) {
+  char buf[160];
+  int el = rec.el == MISSING ? static_cast<int>(kCtyNoElev) : static_cast<int>(std::lround(rec.el));
+  std::snprintf(buf, sizeof buf, "%-*s %-2s %-2s %-4s %2s%8.2f%8.2f%5d %05d %d", kCtyName,
+                rec.name, rec.state, rec.region, rec.id, kNewPrior, rec.lat, rec.lon, el, rec.wmo,
+                rec.num);
+  return buf;
+}
+
+int ING_locate(ING_stations* st, ING_report* rep) {
+  auto fill = [rep](float lat, float lon, float el) {
+    if (rep->lat == MISSING || rep->lon == MISSING) {
+      rep->lat = lat;
+      rep->lon = lon;
+    }
+    if (rep->elev == MISSING) rep->elev = el;
+  };
+  for (const CTY_data& c : st->cty) {
+    if (c.wmo != rep->wmo) continue;
+    if (rep->id.empty()) rep->id = c.id;
+    fill(c.lat, c.lon, c.el);
+    return 1;
+  }
+  char num[16];
+  std::snprintf(num, sizeof num, "%05d", rep->wmo);
+  if (rep->id.empty()) rep->id = num;
+  auto it = std::lower_bound(st->list.begin(), st->list.end(), rep->wmo,
+                             [](const ING_station& s, int w) { return s.wmo < w; });
+  if (it == st->list.end() || it->wmo != rep->wmo) return 0;
+  fill(it->lat, it->lon, it->elev);
+  rep->name = it->name;
+
+  CTY_data rec{};
+  std::string name = one_word(it->name, kCtyName);
+  std::snprintf(rec.name, sizeof rec.name, "%s", name.empty() ? num : name.c_str());
+  std::snprintf(rec.state, sizeof rec.state, "%s", it->state.empty() ? "--" : it->state.c_str());
+  std::snprintf(rec.region, sizeof rec.region, "%s", it->country.c_str());
+  std::snprintf(rec.id, sizeof rec.id, "%s", rep->id.c_str());
+  rec.prior = 5;
+  rec.mos = ' ';
+  rec.ua = '*';
+  rec.lat = it->lat;
+  rec.lon = it->lon;
+  rec.el = it->elev;
+  rec.wmo = it->wmo;
+  rec.num = 0;
+  st->cty.push_back(rec);  // later reports of the station find it here
+  st->added.push_back(rec);
+  return 1;
+}
+
+int ING_write_cty(ING_stations* st) {
+  if (st->added.empty()) return 0;
+  std::string text;
+  // A last line without its line end is completed first, so the new line stands alone.
+  if (FILE* r = std::fopen(st->cty_path.c_str(), "rb")) {
+    if (std::fseek(r, -1, SEEK_END) == 0 && std::fgetc(r) != '\n') text += '\n';
+    std::fclose(r);
+  }
+  for (const CTY_data& c : st->added) text += ING_cty_line(c) + "\n";
+  FILE* f = std::fopen(st->cty_path.c_str(), "a");
+  bool ok = f && std::fwrite(text.data(), 1, text.size(), f) == text.size();
+  if (f && std::fclose(f) != 0) ok = false;
+  if (!ok) {
+    MESS_print(kError, "ING_write_cty: cannot add stations to %s: %s\n", st->cty_path.c_str(),
+               std::strerror(errno));
+    return -1;
+  }
+  int n = static_cast<int>(st->added.size());
+  st->added.clear();
+  return n;
+}

@@ -1,0 +1,764 @@
+// temp_decode.cpp — the reader of WMO TEMP (FM 35) text bulletins and the PILOT (FM 32)
+// wind parts B and D that North and Central American stations send with them.
+//
+// Bytes arrive in chunks of any size and are cut into lines; SOH and ETX bound a
+// bulletin, an abbreviated heading (T1T2A1A2ii CCCC YYGGgg [BBB]) starts one. Within a
+// bulletin the groups are collected into reports: a report starts at its part letters
+// (TTAA, TTBB, TTCC, TTDD, PPBB, PPDD) and ends at "=", or, where the "=" is missing, at
+// the next part letters or the end of the bulletin. A report without part letters in a
+// collective takes those of the report before it. Reports are kept per station, time and
+// part until every file has been read: a correction (BBB CCx, COR) replaces the report it
+// corrects, a repeated report is kept once (the fuller of two different sendings). Only then are the parts decoded and joined
+// into one sounding per station and time.
+//
+// Code forms: WMO-No. 306, Manual on Codes, FM 35 and FM 32; the dew-point depression
+// table is WMO code table 0777, the temperature sign by parity WMO code table 3931.
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <cstring>
+#include <map>
+#include <set>
+#include <span>
+#include <string>
+#include <string_view>
+#include <tuple>
+#include <vector>
+
+#include "zudingest.h"
+
+namespace {
+
+constexpr M_type kWarn = 0xC0;             // "warn": rejected reports
+constexpr M_type kDebug = 0x10000000;      // "debug", sub-level a: reports skipped
+constexpr std::size_t kMaxLine = 4096;     // a longer line is cut (binary noise)
+constexpr std::size_t kMaxGroups = 2000;   // groups one report may hold
+constexpr double kKnotsPerMs = 3600.0 / 1852.0;  // 1 knot = 1852 m per hour
+constexpr double kFeetToM = 0.3048;        // international foot
+constexpr int kKnotsDay = 50;              // YY + 50: wind speeds in knots
+constexpr int kMaxSpeedKt = 500;           // a faster coded wind is garbled
+constexpr char kSOH = 0x01;                // start of a bulletin
+constexpr char kETX = 0x03;                // end of a bulletin
+
+// Parts of a report, in the order they are joined.
+enum Part { kTTAA, kTTBB, kTTCC, kTTDD, kPPBB, kPPDD, kNumParts };
+constexpr const char* kPartName[kNumParts] = {"TTAA", "TTBB", "TTCC", "TTDD", "PPBB", "PPDD"};
+
+bool is_digits(std::string_view s, std::size_t from, std::size_t n) {
+  if (s.size() < from + n) return false;
+  for (std::size_t i = from; i < from + n; ++i)
+    if (s[i] < '0' || s[i] > '9') return false;
+  return true;
+}
+int num(std::string_view s, std::size_t from, std::size_t n) {
+  int v = 0;
+  for (std::size_t i = from; i < from + n; ++i) v = v * 10 + (s[i] - '0');
+  return v;
+}
+bool is_upper(std::string_view s, std::size_t from, std::size_t n) {
+  if (s.size() < from + n) return false;
+  for (std::size_t i = from; i < from + n; ++i)
+    if (s[i] < 'A' || s[i] > 'Z') return false;
+  return true;
+}
+
+// A group of the code: five digits or solidi.
+bool is_group(std::string_view g) {
+  if (g.size() != 5) return false;
+  for (char c : g)
+    if (!((c >= '0' && c <= '9') || c == '/')) return false;
+  return true;
+}
+
+// Section indicators after which a part holds only groups this ingest does not keep:
+// 31313 (instrument, launch time), 41414 (clouds), 51515-59595 regional and 61616-69696
+// national groups.
+bool ends_levels(std::string_view g) {
+  if (g == "31313" || g == "41414") return true;
+  return g.size() == 5 && (g[0] == '5' || g[0] == '6') && g[2] == g[0] && g[4] == g[0] &&
+         g[1] >= '1' && g[1] <= '9' && g[3] == g[1];
+}
+
+// The part letters of a report, or -1. Ship (UU) and drop (XX) parts and PILOT parts A
+// and C are recognised (-2): they are not ingested, but they end the report before them.
+int part_of(std::string_view t) {
+  for (int p = 0; p < kNumParts; ++p)
+    if (t == kPartName[p]) return p;
+  if (t == "PPAA" || t == "PPCC") return -2;
+  if (t.size() == 4 && (t[0] == 'U' || t[0] == 'X') && t[1] == t[0] && t[3] == t[2] &&
+      t[2] >= 'A' && t[2] <= 'D')
+    return -2;
+  return -1;
+}
+
+// Pressure (mb) from PPP of a level in part A/B (whole mb, below 100 meaning 1000 and
+// more) or C/D (tenths of a mb).
+float level_pressure(int ppp, bool upper) {
+  if (upper) return static_cast<float>(ppp / 10.0);
+  return static_cast<float>(ppp < 100 ? 1000 + ppp : ppp);
+}
+
+// One group of a report as received, kept without a heap allocation: at most
+// kGroupCap - 1 characters (a longer token, never a group of the code, is cut), always
+// NUL-terminated, so data() serves as a C string.
+constexpr std::size_t kGroupCap = 12;
+struct Group {
+  std::array<char, kGroupCap> c{};
+  unsigned char n = 0;
+  Group() = default;
+  explicit Group(std::string_view v) : n(static_cast<unsigned char>(std::min(v.size(), kGroupCap - 1))) {
+    std::copy_n(v.data(), n, c.data());
+  }
+  std::string_view view() const { return {c.data(), n}; }
+  operator std::string_view() const { return view(); }
+  const char* data() const { return c.data(); }
+  std::size_t size() const { return n; }
+  char operator[](std::size_t i) const { return c[i]; }
+  bool operator==(const Group&) const = default;
+  bool operator==(std::string_view v) const { return view() == v; }
+};
+
+// Groups of five digits or solidi in a report.
+std::size_t well_formed(const std::vector<Group>& groups) {
+  return static_cast<std::size_t>(std::count_if(groups.begin(), groups.end(),
+                                                [](const Group& g) { return is_group(g); }));
+}
+
+// One report as received.
+struct Received {
+  std::vector<Group> groups;        // the groups after the station number
+  bool knots = true;                // YY + 50
+  char id = '/';                    // Id (parts A, C) or a4
+  bool correction = false;          // sent under a CCx/COR heading
+};
+
+// A token of a line, a view into the line; "=" ends a token and the report.
+struct LineTok {
+  std::string_view text;
+  bool ends;  // "=" after it
+};
+
+using Key = std::tuple<int, int, int, int>;  // WMO number, day, hour, part
+
+// Why a part was rejected: the group and its place.
+struct Fault {
+  int index = -1;
+  std::string group;
+  std::string why;
+  bool truncated = false;  // the groups ran out: what came before is sound
+  int levels = 0;          // level entries decoded, whether or not new to the sounding
+};
+
+class TempReader final : public ING_reader {
+ public:
+  const char* format() const override { return "WMO TEMP"; }
+  bool recognises(const char* head, std::size_t len) const override;
+  void feed(const char* data, std::size_t len) override;
+  void end_file() override;
+  void finish(std::int64_t now, std::vector<ING_report>* out) override;
+
+ private:
+  void line_end();
+  void bulletin_end();
+  void add_token(std::string_view tok);
+  void report_end(bool terminated);
+  void keep(const std::vector<Group>& all, std::size_t from);
+  bool decode(int part, const Received& r, ING_report* rep, Fault* f) const;
+
+  std::string line_;                 // the line being collected
+  std::vector<LineTok> toks_;        // its tokens, storage kept between lines
+  std::vector<Group> seg_;           // groups of the report being collected
+  bool seg_overflow_ = false;        // the report was longer than kMaxGroups
+  bool seg_has_part_ = false;        // the report being collected has its part letters
+  std::string last_part_;            // part letters of the bulletin's last report
+  std::string last_ident_;           // and its YYGGI group
+  bool correction_ = false;          // the bulletin's heading says CCx or COR
+  bool file_headed_ = false;         // a heading was seen in this file
+  bool file_reports_ = false;        // a report was seen in this file
+  std::map<Key, Received> parts_;    // every report kept, by station, time and part
+  std::set<std::string> nils_;       // NIL reports met (part, station, YYGG)
+  std::set<std::string> others_;     // ship and drop reports met
+};
+
+bool TempReader::recognises(const char* head, std::size_t len) const {
+  std::string h(head, len);
+  for (int p = 0; p < kNumParts; ++p)
+    if (h.find(kPartName[p]) != std::string::npos) return true;
+  return false;
+}
+
+// The next line end or bulletin bound (LF, SOH, ETX) at or after `p`, or `end`.
+const char* next_break(const char* p, const char* end) {
+  for (; p < end; ++p) {
+    const unsigned char u = static_cast<unsigned char>(*p);
+    if (u <= 0x0a && (u == '\n' || u == kSOH || u == kETX)) return p;
+  }
+  return end;
+}
+
+void TempReader::feed(const char* data, std::size_t len) {
+  const char* p = data;
+  const char* const end = data + len;
+  for (const char* brk = next_break(p, end); brk < end; brk = next_break(p, end)) {
+    line_.append(p, std::min(static_cast<std::size_t>(brk - p), kMaxLine));
+    p = brk + 1;
+    line_end();
+    if (*brk != '\n') bulletin_end();
+  }
+  if (p < end) line_.append(p, static_cast<std::size_t>(end - p));
+  while (line_.size() >= kMaxLine) {  // a line without end (binary noise): cut it
+    std::string rest = line_.substr(kMaxLine);
+    line_.resize(kMaxLine);
+    line_end();
+    line_ = std::move(rest);
+  }
+}
+
+void TempReader::end_file() {
+  line_end();
+  bulletin_end();
+  if (file_reports_ && !file_headed_) ++counts.bulletins;  // a file of bare reports
+  file_headed_ = file_reports_ = false;
+}
+
+void TempReader::bulletin_end() {
+  report_end(false);
+  last_part_.clear();
+  last_ident_.clear();
+  correction_ = false;
+}
+
+// A blank for the tokenizer: space, any control byte, anything outside ASCII.
+bool blank(char c) {
+  const unsigned char u = static_cast<unsigned char>(c);
+  return u <= 0x20 || u >= 0x7f;
+}
+
+void TempReader::line_end() {
+  std::vector<LineTok>& toks = toks_;
+  toks.clear();
+  const std::string& l = line_;
+  std::size_t i = 0;
+  while (i < l.size()) {
+    while (i < l.size() && blank(l[i])) ++i;
+    if (i >= l.size()) break;
+    if (l[i] == '=') {
+      if (toks.empty() || toks.back().ends)
+        toks.push_back({std::string_view(), true});  // "=" alone still ends the report
+      else
+        toks.back().ends = true;
+      ++i;
+      continue;
+    }
+    std::size_t j = i;
+    while (j < l.size() && !blank(l[j]) && l[j] != '=') ++j;
+    toks.push_back({std::string_view(l).substr(i, j - i), false});
+    i = j;
+  }
+  std::size_t first = 0;  // first token of the line that is not the heading
+  // An abbreviated heading starts a bulletin; reports may follow on its line.
+  if (toks.size() >= 3 && toks[0].text.size() == 6 && is_upper(toks[0].text, 0, 4) &&
+      is_digits(toks[0].text, 4, 2) && toks[1].text.size() == 4 && is_upper(toks[1].text, 0, 4) &&
+      toks[2].text.size() == 6 && is_digits(toks[2].text, 0, 6)) {
+    bulletin_end();
+    ++counts.bulletins;
+    file_headed_ = true;
+    first = 3;
+    // BBB: RRx delayed, CCx (or COR) corrected, AAx amended, Pxx segmented.
+    const std::string_view bbb = toks.size() >= 4 ? toks[3].text : std::string_view();
+    if (bbb.size() == 3 && is_upper(bbb, 0, 3) &&
+        (bbb == "COR" || bbb[0] == 'R' || bbb[0] == 'C' || bbb[0] == 'A' || bbb[0] == 'P')) {
+      correction_ = bbb == "COR" || bbb.substr(0, 2) == "CC";
+      first = 4;
+    }
+  }
+  for (std::size_t k = first; k < toks.size(); ++k) {
+    if (toks[k].text.size() == 4 && toks[k].text == "NNNN") {
+      report_end(false);
+      continue;
+    }
+    if (!toks[k].text.empty()) add_token(toks[k].text);
+    if (toks[k].ends) report_end(true);
+  }
+  line_.clear();
+}
+
+void TempReader::add_token(std::string_view tok) {
+  // Part letters while a report is open: the open report lacked its "=".
+  if (tok.size() == 4 && part_of(tok) != -1) {
+    if (seg_has_part_) report_end(false);
+    seg_has_part_ = true;
+  }
+  if (seg_.size() < kMaxGroups)
+    seg_.emplace_back(tok);
+  else
+    seg_overflow_ = true;
+}
+
+void TempReader::report_end(bool /*terminated*/) {
+  // The groups stay in seg_ (its storage is reused for the next report).
+  struct Clear {
+    TempReader* r;
+    ~Clear() {
+      r->seg_.clear();
+      r->seg_overflow_ = false;
+      r->seg_has_part_ = false;
+    }
+  } clear{this};
+  std::vector<Group>& toks = seg_;
+  if (toks.empty()) return;
+  std::size_t k = 0;
+  while (k < toks.size() && part_of(toks[k]) == -1) ++k;
+  if (k == toks.size()) {
+    // A collective may leave out the part letters and YYGGI after its first report.
+    if (last_part_.empty() || !is_digits(toks[0], 0, 5) || toks[0].n != 5) return;
+    toks.insert(toks.begin(), {Group(last_part_), Group(last_ident_)});
+    k = 0;
+  }
+  last_part_ = toks[k].view();
+  if (toks.size() > k + 1 && toks[k + 1].n == 5) last_ident_ = toks[k + 1].view();
+  file_reports_ = true;
+  if (seg_overflow_) {
+    ++counts.rejected;
+    MESS_print(kWarn, "Rejected %s %s: more than %zu groups\n", toks[k].data(),
+               toks.size() > k + 2 ? toks[k + 2].data() : "", kMaxGroups);
+    return;
+  }
+  keep(toks, k);
+}
+
+// Files one report under its station, time and part.
+void TempReader::keep(const std::vector<Group>& all, std::size_t from) {
+  const std::span<const Group> toks(all.data() + from, all.size() - from);
+  const std::string part(toks[0].view());
+  auto text = [&toks](std::size_t i) { return i < toks.size() ? std::string(toks[i].view()) : std::string(); };
+  for (std::size_t i = 1; i < toks.size() && i <= 3 && part_of(part) >= 0; ++i)
+    if (toks[i].view() == "NIL" || toks[i].view() == "NILL") {
+      // The same NIL report comes under several headings: counted once.
+      const std::string key = part + " " + (i > 1 ? text(i - 1) : "") + " " + (i > 2 ? text(1) : "");
+      if (nils_.insert(key).second) {
+        ++counts.nil;
+        MESS_print(kDebug, "NIL %s\n", key.c_str());
+      }
+      return;
+    }
+  int p = part_of(part);
+  if (p < 0) {
+    const std::string who = text(1);
+    if (part[0] == 'U' || part[0] == 'X') {
+      // Ship and dropsonde soundings: told to the user, once per report.
+      bool nil = false;
+      for (std::size_t i = 1; i < toks.size() && i <= 3; ++i) nil = nil || toks[i].view() == "NIL";
+      if (!nil && others_.insert(part + " " + who + " " + text(2)).second) {
+        ++counts.rejected;
+        MESS_print(kWarn, "Rejected %s %s: ship and dropsonde reports are not ingested (no station number)\n",
+                   part.c_str(), who.c_str());
+      }
+      return;
+    }
+    // PILOT parts A and C repeat the standard-level winds of TEMP parts A and C.
+    MESS_print(kDebug, "Skipped %s %s: part not ingested\n", part.c_str(), who.c_str());
+    return;
+  }
+  const std::string ident = text(1);
+  const std::string station = text(2);
+  if (ident.size() != 5 || !is_digits(ident, 0, 4) || !is_group(ident) || station.size() != 5 ||
+      !is_digits(station, 0, 5)) {
+    ++counts.rejected;
+    MESS_print(kWarn, "Rejected %s %s %s: identification unreadable\n", part.c_str(),
+               ident.c_str(), station.c_str());
+    return;
+  }
+  int yy = num(ident, 0, 2);
+  int gg = num(ident, 2, 2);
+  Received r;
+  r.knots = yy > kKnotsDay;
+  int day = r.knots ? yy - kKnotsDay : yy;
+  if (day < 1 || day > 31 || gg > 23) {
+    ++counts.rejected;
+    MESS_print(kWarn, "Rejected %s %s: group 2 \"%s\": no such day or hour\n", part.c_str(),
+               station.c_str(), ident.c_str());
+    return;
+  }
+  r.id = ident[4];
+  r.correction = correction_;
+  r.groups.assign(toks.begin() + 3, toks.end());
+  Key key{num(station, 0, 5), day, gg, p};
+  auto it = parts_.find(key);
+  if (it == parts_.end()) {
+    parts_.emplace(key, std::move(r));
+  } else if (it->second.groups == r.groups) {
+    ++counts.duplicates;
+  } else if (r.correction) {
+    it->second = std::move(r);
+    ++counts.corrected;
+  } else {
+    // A second, different sending without a correction heading: the fuller one stands
+    // (a report first sent empty or cut short is often sent again complete), counted in
+    // well-formed groups, since a copy whose lines were broken inside groups is longer.
+    // A correction met first stays against the report it corrects.
+    if (!it->second.correction && well_formed(r.groups) > well_formed(it->second.groups))
+      it->second = std::move(r);
+    ++counts.duplicates;
+  }
+}
+
+// Level of the Id indicator: the last standard level (mb) whose wind is reported; 0 when
+// Id is a solidus (no winds at standard levels).
+float wind_limit(char id, bool upper) {
+  if (id < '0' || id > '9') return 1e9f;
+  int d = id - '0';
+  if (upper) return static_cast<float>(d == 0 ? 100 : d * 10);
+  if (d == 0) return 1000;
+  if (d == 9) return 925;
+  if (d == 8) return 850;
+  return static_cast<float>(d * 100);
+}
+
+// A group that can be a wind: all solidi, or a direction to 360 degrees with a speed
+// under 300.
+bool wind_like(std::string_view g) {
+  if (g == "/////") return true;
+  if (!is_group(g) || !is_digits(g, 0, 3)) return false;
+  int ddd = num(g, 0, 3);
+  return ddd - ddd % 5 <= 360 && ddd % 5 <= 2 && (is_digits(g, 3, 2) || g.compare(3, 2, "//") == 0);
+}
+
+// A group that can begin the next entry of part A (`upper` false) or C: a standard level,
+// tropopause, maximum wind, a closing section, or nothing at all.
+bool entry_like(const std::vector<Group>& g, std::size_t i, bool upper) {
+  if (i >= g.size()) return true;
+  const std::string_view s = g[i];
+  if (ends_levels(s)) return true;
+  if (!is_group(s) || !is_digits(s, 0, 2)) return false;
+  static const char* const kLower[] = {"00", "92", "85", "70", "50", "40", "30",
+                                       "25", "20", "15", "10", "88", "77", "66"};
+  static const char* const kUpper[] = {"70", "50", "30", "20", "10", "07", "05",
+                                       "03", "02", "01", "88", "77", "66"};
+  const std::string_view pp = s.substr(0, 2);
+  if (upper) return std::find(std::begin(kUpper), std::end(kUpper), pp) != std::end(kUpper);
+  return std::find(std::begin(kLower), std::end(kLower), pp) != std::end(kLower);
+}
+
+// Merges a standard level into the report unless it is there already.
+void add_man(ING_report* rep, const UPA_level& l) {
+  for (const UPA_level& m : rep->man)
+    if (m.p == l.p) return;
+  rep->man.push_back(l);
+}
+
+bool TempReader::decode(int part, const Received& r, ING_report* rep, Fault* f) const {
+  const std::vector<Group>& g = r.groups;
+  const bool upper = part == kTTCC || part == kTTDD || part == kPPDD;
+  std::size_t i = 0;
+  // Views into the kept groups, which end in a NUL: data() serves as a C string.
+  auto need = [&](std::string_view* out) {
+    if (i >= g.size()) {
+      f->index = static_cast<int>(i + 4);
+      f->group.clear();
+      f->why = "missing: the report ends inside a level";
+      f->truncated = true;
+      return false;
+    }
+    if (!is_group(g[i])) {
+      f->index = static_cast<int>(i + 4);
+      f->group = g[i];
+      f->why = "is not a group of five digits or solidi";
+      return false;
+    }
+    *out = g[i++];
+    return true;
+  };
+  auto fail = [&](std::string_view grp, const char* why) {
+    f->index = static_cast<int>(i + 3);
+    f->group = std::string(grp);
+    f->why = why;
+    return false;
+  };
+  std::string_view a, b, c;
+
+  if (part == kTTAA || part == kTTCC) {
+    const float limit = wind_limit(r.id, upper);
+    while (i < g.size()) {
+      if (ends_levels(g[i])) break;
+      if (g[i] == "/////") {  // a stray missing group where a level should begin
+        ++i;
+        continue;
+      }
+      if (!need(&a)) return false;
+      const std::string_view pp = a.substr(0, 2);
+      UPA_level l{MISSING, MISSING, MISSING, MISSING, MISSING, MISSING};
+      if (pp == "99" && !upper) {  // surface
+        if (!is_digits(a, 2, 3)) return fail(a, "surface pressure unreadable");
+        l.p = level_pressure(num(a, 2, 3), false);
+        if (!need(&b) || !need(&c)) return false;
+        TEMP_decode_td(b.data(), &l.t, &l.td);
+        TEMP_decode_wind(c.data(), r.knots, &l.dir, &l.spd);
+        l.h = rep->sfc.h;
+        rep->sfc = l;
+        ++f->levels;
+      } else if (pp == "88") {  // tropopause
+        if (a == "88999") continue;
+        if (!is_digits(a, 2, 3)) return fail(a, "tropopause pressure unreadable");
+        l.p = level_pressure(num(a, 2, 3), upper);
+        if (!need(&b) || !need(&c)) return false;
+        TEMP_decode_td(b.data(), &l.t, &l.td);
+        TEMP_decode_wind(c.data(), r.knots, &l.dir, &l.spd);
+        rep->trop.push_back(l);
+        ++f->levels;
+      } else if (pp == "77" || pp == "66") {  // maximum wind, then its vertical shear
+        if (a.compare(2, 3, "999") == 0) continue;
+        if (!is_digits(a, 2, 3)) return fail(a, "maximum-wind pressure unreadable");
+        l.p = level_pressure(num(a, 2, 3), upper);
+        if (!need(&c)) return false;
+        TEMP_decode_wind(c.data(), r.knots, &l.dir, &l.spd);
+        rep->mwnd.push_back(l);
+        ++f->levels;
+        if (i < g.size() && g[i].size() == 5 && g[i][0] == '4' && !ends_levels(g[i])) ++i;
+      } else {
+        if (TEMP_decode_std(a.data(), upper, &l.p, &l.h) != 0 && l.p == MISSING)
+          return fail(a, "is not a standard level");
+        if (!need(&b)) return false;
+        TEMP_decode_td(b.data(), &l.t, &l.td);
+        // Id says which levels carry a wind group (above 10 mb: all, unless Id is a
+        // solidus); a report that breaks its own Id is read by what follows instead.
+        bool wind = l.p >= limit || (upper && l.p < 10 && r.id != '/');
+        if (wind && i < g.size() && !wind_like(g[i]) && entry_like(g, i, upper)) wind = false;
+        if (!wind && i < g.size() && wind_like(g[i]) && entry_like(g, i + 1, upper) &&
+            !entry_like(g, i, upper))
+          wind = true;
+        if (!wind && i < g.size() && g[i] == "/////" && entry_like(g, i + 1, upper)) wind = true;
+        if (wind) {
+          if (!need(&c)) return false;
+          TEMP_decode_wind(c.data(), r.knots, &l.dir, &l.spd);
+        }
+        add_man(rep, l);
+        ++f->levels;
+      }
+    }
+    return true;
+  }
+
+  if (part == kTTBB || part == kTTDD) {
+    bool winds = false;  // in section 21212
+    while (i < g.size()) {
+      if (ends_levels(g[i])) break;
+      if (g[i] == "21212") {
+        winds = true;
+        ++i;
+        continue;
+      }
+      if (!need(&a)) return false;
+      if (a[0] != a[1] || !is_digits(a, 0, 2)) return fail(a, "is not a level number nnPPP");
+      if (!need(&b)) return false;
+      if (!is_digits(a, 2, 3)) continue;  // a level of unknown pressure holds nothing usable
+      float p = level_pressure(num(a, 2, 3), upper);
+      if (p <= 0) continue;  // "000" in part D: no such level
+      if (winds) {
+        ING_wind w;
+        w.p = p;
+        TEMP_decode_wind(b.data(), r.knots, &w.dir, &w.spd);
+        if (a[0] == '0' && !upper) {  // the surface
+          ++f->levels;
+          if (rep->sfc.dir == MISSING) {
+            rep->sfc.dir = w.dir;
+            rep->sfc.spd = w.spd;
+          }
+        } else {
+          rep->wind.push_back(w);
+          ++f->levels;
+        }
+      } else {
+        UPA_sig_level s{p, MISSING, MISSING};
+        TEMP_decode_td(b.data(), &s.t, &s.td);
+        rep->sig.push_back(s);
+        ++f->levels;
+        if (a[0] == '0' && !upper && rep->sfc.p == MISSING) rep->sfc.p = p;
+      }
+    }
+    return true;
+  }
+
+  // PILOT parts B and D: 9tnu1u2u3 (heights in units of 300 m, 1000 ft in Region IV),
+  // 8tnu1u2u3 (units of 500 m), 1tnu1u2u3 (above 100 units), then one wind per level.
+  // A solidus in the first place of "90/12" stands for the surface.
+  const bool feet = (rep->wmo >= 70000 && rep->wmo < 80000) || (rep->wmo >= 91100 && rep->wmo < 91500);
+  while (i < g.size()) {
+    if (ends_levels(g[i]) || g[i] == "21212") break;
+    if (!need(&a)) return false;
+    if (a[0] != '9' && a[0] != '8' && a[0] != '1') return fail(a, "is not a height group 9tuuu");
+    if (!is_digits(a, 1, 1)) return fail(a, "height tens unreadable");
+    const int tens = (a[0] == '1' ? 100 : 0) + 10 * (a[1] - '0');
+    for (int k = 2; k < 5; ++k) {
+      bool surface = a[k] == '/' && k == 2 && tens == 0 && a[0] == '9';
+      if (a[k] == '/' && !surface) continue;
+      if (!need(&b)) return false;
+      ING_wind w;
+      TEMP_decode_wind(b.data(), r.knots, &w.dir, &w.spd);
+      if (surface) {
+        ++f->levels;
+        if (rep->sfc.dir == MISSING) {
+          rep->sfc.dir = w.dir;
+          rep->sfc.spd = w.spd;
+        }
+        continue;
+      }
+      const int level = tens + (a[k] - '0');
+      if (a[0] == '8')
+        w.h = static_cast<float>(level * 500.0);
+      else
+        w.h = static_cast<float>(level * (feet ? 1000.0 * kFeetToM : 300.0));
+      if (level == 0) {
+        ++f->levels;
+        if (rep->sfc.dir == MISSING) {
+          rep->sfc.dir = w.dir;
+          rep->sfc.spd = w.spd;
+        }
+        continue;
+      }
+      rep->wind.push_back(w);
+      ++f->levels;
+    }
+  }
+  return true;
+}
+
+void TempReader::finish(std::int64_t now, std::vector<ING_report>* out) {
+  auto it = parts_.begin();
+  while (it != parts_.end()) {
+    const auto [wmo, day, hour, first_part] = it->first;
+    (void)first_part;
+    ING_report rep;
+    rep.wmo = wmo;
+    if (TEMP_date(day, hour, now, &rep.date) != 0) {
+      rep.date = Date{IMISSING, IMISSING, day, IMISSING, IMISSING, hour, 0, 0};
+    }
+    bool pilot[kNumParts] = {};
+    std::vector<std::pair<int, const Received*>> got;
+    for (; it != parts_.end() && std::get<0>(it->first) == wmo && std::get<1>(it->first) == day &&
+           std::get<2>(it->first) == hour;
+         ++it) {
+      got.emplace_back(std::get<3>(it->first), &it->second);
+      pilot[std::get<3>(it->first)] = true;
+    }
+    bool levels = false;
+    for (const auto& [part, r] : got) {
+      ING_report trial = rep;
+      Fault f;
+      if (!decode(part, *r, &trial, &f) && f.truncated) {
+        trial.notes.push_back(std::string(kPartName[part]) + " ends inside a level (group " +
+                              std::to_string(f.index) + "): that level is incomplete");
+      } else if (f.index >= 0) {
+        ++counts.rejected;
+        MESS_print(kWarn, "Rejected %s of %05d day %02d %02dZ: group %d \"%s\" %s\n",
+                   kPartName[part], wmo, day, hour, f.index, f.group.c_str(), f.why.c_str());
+        continue;
+      }
+      // Winds of section 21212 only where no PILOT part gives them at fixed heights.
+      if ((part == kTTBB && pilot[kPPBB]) || (part == kTTDD && pilot[kPPDD]))
+        trial.wind = rep.wind;
+      if (f.levels == 0) {
+        ++counts.nil;  // e.g. only regional groups: no sounding
+        MESS_print(kDebug, "No level in %s %05d %02d%02d\n", kPartName[part], wmo, day, hour);
+        continue;
+      }
+      ++counts.reports;
+      MESS_print(kDebug, "Kept %s %05d %02d%02d\n", kPartName[part], wmo, day, hour);
+      levels = true;
+      rep = std::move(trial);
+    }
+    if (levels) out->push_back(std::move(rep));
+  }
+  parts_.clear();
+}
+
+}  // namespace
+
+std::unique_ptr<ING_reader> TEMP_reader() { return std::make_unique<TempReader>(); }
+
+int TEMP_decode_td(const char* grp, float* t, float* td) {
+  *t = MISSING;
+  *td = MISSING;
+  std::string g = grp ? grp : "";
+  if (!is_group(g) || !is_digits(g, 0, 3)) return -1;
+  int ttt = num(g, 0, 3);
+  double v = ttt / 10.0;
+  if (ttt % 2 == 1) v = -v;  // odd tenths: below zero
+  *t = static_cast<float>(v);
+  if (!is_digits(g, 3, 2)) return 0;
+  int dd = num(g, 3, 2);
+  if (dd <= 50)
+    *td = static_cast<float>(v - dd / 10.0);
+  else if (dd >= 56)
+    *td = static_cast<float>(v - (dd - 50));
+  return 0;  // 51-55 are not used: dew point missing
+}
+
+int TEMP_decode_wind(const char* grp, bool knots, float* dir, float* spd) {
+  *dir = MISSING;
+  *spd = MISSING;
+  std::string g = grp ? grp : "";
+  if (!is_group(g) || !is_digits(g, 0, 5)) return -1;
+  int ddd = num(g, 0, 3);
+  int ff = num(g, 3, 2);
+  int d = ddd - ddd % 5;
+  int s = (ddd % 5) * 100 + ff;
+  if (d > 360 || s > kMaxSpeedKt) return -1;
+  *dir = static_cast<float>(d);
+  *spd = static_cast<float>(knots ? s : s * kKnotsPerMs);
+  return 0;
+}
+
+int TEMP_decode_std(const char* grp, bool upper, float* p, float* h) {
+  *p = MISSING;
+  *h = MISSING;
+  std::string g = grp ? grp : "";
+  if (!is_group(g) || !is_digits(g, 0, 2)) return -1;
+  static const std::string kLower[] = {"00", "92", "85", "70", "50", "40",
+                                       "30", "25", "20", "15", "10"};
+  static const std::string kUpper[] = {"70", "50", "30", "20", "10", "07", "05", "03", "02", "01"};
+  std::string code = g.substr(0, 2);
+  auto listed = [&code](const auto& codes) {
+    return std::find(std::begin(codes), std::end(codes), code) != std::end(codes);
+  };
+  if (!(upper ? listed(kUpper) : listed(kLower))) return -1;
+  // Above 100 mb the converted code of a level is its pressure in tens of mb ("07"),
+  // above 10 mb a minus sign and the pressure in mb ("-7").
+  std::string conv = g;
+  if (upper) conv = (code[0] == '0' ? std::string("-") + code[1] : std::string("0") + code[0]) + g.substr(2);
+  return decd_ph(conv.c_str(), p, h);
+}
+
+int TEMP_date(int day, int hour, std::int64_t now, Date* date) {
+  if (day < 1 || day > 31 || hour < 0 || hour > 23) return -1;
+  time_t secs = static_cast<time_t>(now);
+  Date cur;
+  DATE_get_gmdate(&secs, &cur);
+  int y = cur.year;
+  int m = cur.month;
+  if (day > cur.day && --m < 1) {
+    m = 12;
+    --y;
+  }
+  static const int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+  for (int tries = 0; tries < 12; ++tries) {
+    int len = kDays[m - 1] + (m == 2 && DATE_is_leap(y) ? 1 : 0);
+    if (day <= len) {
+      DATE_init(date);
+      date->year = y;
+      date->month = m;
+      date->day = day;
+      date->hour = hour;
+      date->min = 0;
+      date->sec = 0;
+      DATE_monday_julian(y, m, day, &date->jday);
+      return 0;
+    }
+    if (--m < 1) {
+      m = 12;
+      --y;
+    }
+  }
+  return -1;
+}

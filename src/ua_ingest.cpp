@@ -1,0 +1,223 @@
+// ua_ingest.cpp — the upper-air ingest program: reads coded soundings (WMO TEMP text
+// bulletins) from files or standard input and writes them into the converted upper-air
+// files, one per observation time, where the sounding print program finds them.
+//
+// Each input file goes to the first reader that recognises its first bytes; adding an
+// input format is adding a reader to make_readers(). Exit statuses: 0 when a file was
+// written, 10 when no input file exists, 30 when nothing could be ingested.
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <map>
+#include <set>
+#include <string>
+#include <tuple>
+#include <vector>
+
+#include "zudingest.h"
+#include "zudresrc.h"
+
+namespace {
+
+constexpr M_type kPrint = 0xF;
+constexpr M_type kWarn = 0xC0;
+constexpr M_type kMess = 0xF00;
+constexpr int kExitNoInput = 10;
+constexpr int kExitNoData = 30;
+constexpr std::size_t kChunk = 1 << 16;          // bytes read at a time
+constexpr long kProgressMin = 1 << 20;           // inputs from this size show progress
+constexpr int kMaxPath = 160;                    // joined file names
+constexpr const char* kStationList = "igra2-station-list.txt";
+constexpr const char* kStationDb = "upa.cty";
+
+// Keyed options this program accepts, in help order.
+res_type res_key[] = {RES_help,      RES_batch,     RES_message,      RES_file_path,
+                      RES_con_path,  RES_name_conv, RES_station_list, RES_null};
+// Positional options: the input file names.
+res_type res_pos[] = {RES_filenames, RES_null};
+
+// Every input format, in the order they are offered a file.
+std::vector<std::unique_ptr<ING_reader>> make_readers() {
+  std::vector<std::unique_ptr<ING_reader>> r;
+  r.push_back(TEMP_reader());
+  return r;
+}
+
+// A one-line count of bytes read on a terminal's standard error, erased at the end.
+class Progress {
+ public:
+  explicit Progress(long total) : on_(total >= kProgressMin && ::isatty(2) == 1), total_(total) {}
+  void add(std::size_t n) {
+    done_ += static_cast<long>(n);
+    if (on_ && done_ - shown_ >= kProgressMin / 4) {
+      std::fprintf(stderr, "\r%ld of %ld bytes read", done_, total_);
+      shown_ = done_;
+    }
+  }
+  ~Progress() {
+    if (on_ && shown_ > 0) std::fprintf(stderr, "\r%*s\r", 48, "");
+  }
+
+ private:
+  bool on_;
+  long total_;
+  long done_ = 0;
+  long shown_ = 0;
+};
+
+// The input names of the command line; "-" is standard input.
+std::vector<std::string> input_names() {
+  std::vector<std::string> names;
+  const char* v = RES_get("filename");
+  std::string cur;
+  for (const char* c = v ? v : ""; *c; ++c) {
+    if (*c == '\n') {
+      if (!cur.empty()) names.push_back(cur);
+      cur.clear();
+    } else {
+      cur += *c;
+    }
+  }
+  if (!cur.empty()) names.push_back(cur);
+  if (names.empty()) names.push_back("-");
+  return names;
+}
+
+// Reads one input through the first reader that recognises it. Returns false when no
+// reader does.
+bool ingest_file(FILE* in, const std::string& name, std::vector<std::unique_ptr<ING_reader>>& readers,
+                 Progress* progress) {
+  std::vector<char> buf(kChunk);
+  std::size_t n = std::fread(buf.data(), 1, buf.size(), in);
+  progress->add(n);
+  ING_reader* reader = nullptr;
+  for (auto& r : readers)
+    if (r->recognises(buf.data(), n)) {
+      reader = r.get();
+      break;
+    }
+  if (!reader) {
+    MESS_print(kWarn, "%s: no upper-air reports found\n", name.c_str());
+    return false;
+  }
+  while (n > 0) {
+    reader->feed(buf.data(), n);
+    n = std::fread(buf.data(), 1, buf.size(), in);
+    progress->add(n);
+  }
+  if (std::ferror(in)) MESS_print(kWarn, "%s: read error; reports after it are lost\n", name.c_str());
+  reader->end_file();
+  return true;
+}
+
+std::string joined_path(const char* file) {
+  char path[kMaxPath] = "";
+  FILE_add_path(RES_get("file_path"), file, path);
+  return path;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  RES_init(argc, argv, res_key, res_pos);
+  if (FLAG_help()) {
+    char prog[RES_PROGNAME_LEN] = "";
+    RES_get_progname(prog);
+    MESS_print(kPrint, "%s: This program reads WMO TEMP bulletins and writes the soundings\n", prog);
+    MESS_print(kPrint, "   into the converted upper air files, one per observation time\n");
+    RES_help_print(prog, res_key, res_pos);
+    ZUD_exit(0);
+  }
+  FILE_set_name("upa_cvt");
+  MESS_print_prog("UPPER AIR BULLETIN INGEST");
+
+  // Inputs: every name that exists; none at all ends the run.
+  std::vector<std::string> names = input_names();
+  std::vector<std::string> usable;
+  long total = 0;
+  for (const std::string& n : names) {
+    if (n == "-") {
+      usable.push_back(n);
+    } else if (!FILE_exist(n.c_str())) {
+      MESS_print(kWarn, "No such input file: %s\n", n.c_str());
+    } else if (FILE_is_dir(n.c_str())) {
+      MESS_print(kWarn, "Input is a directory, not a file: %s\n", n.c_str());
+    } else {
+      usable.push_back(n);
+      total += std::max(0L, FILE_size(n.c_str()));
+    }
+  }
+  if (usable.empty()) {
+    MESS_print(kWarn, "No input file found\n");
+    ZUD_exit(kExitNoInput);
+  }
+
+  std::vector<std::unique_ptr<ING_reader>> readers = make_readers();
+  std::vector<ING_report> reports;
+  {
+    Progress progress(total);
+    for (const std::string& n : usable) {
+      FILE* in = n == "-" ? stdin : std::fopen(n.c_str(), "rb");
+      if (!in) {
+        MESS_print(kWarn, "Cannot open input file: %s\n", n.c_str());
+        continue;
+      }
+      ingest_file(in, n == "-" ? "standard input" : n, readers, &progress);
+      if (in != stdin) std::fclose(in);
+    }
+  }
+  ING_counts counts;
+  const std::int64_t now = FILE_get_current_time();
+  for (auto& r : readers) {
+    r->finish(now, &reports);
+    counts.bulletins += r->counts.bulletins;
+    counts.reports += r->counts.reports;
+    counts.nil += r->counts.nil;
+    counts.rejected += r->counts.rejected;
+  }
+
+  // Locations from upa.cty, else from the station list (which adds upa.cty lines).
+  ING_stations stations;
+  const char* list = RES_get("station_list");
+  std::string list_path = joined_path(list && *list ? list : kStationList);
+  if (!reports.empty() && ING_read_station_list(list_path.c_str(), &stations.list) < 0)
+    MESS_print(kWarn, "Station list not found: %s\n", list_path.c_str());
+  ING_read_cty(joined_path(kStationDb).c_str(), &stations);
+  for (ING_report& r : reports)
+    if (!ING_locate(&stations, &r))
+      MESS_print(kWarn, "Station %05d is in neither %s nor the station list: written without location\n",
+                 r.wmo, kStationDb);
+
+  // One file per observation time.
+  std::map<std::tuple<int, int, int, int>, std::vector<ING_report*>> by_time;
+  for (ING_report& r : reports)
+    by_time[{r.date.year, r.date.month, r.date.day, r.date.hour}].push_back(&r);
+  int files = 0;
+  std::set<int> stations_written;
+  for (auto& [when, reps] : by_time) {
+    const Date& date = reps.front()->date;
+    std::string path;
+    if (date.year == IMISSING || ING_file_name(date, &path) != 0) {
+      MESS_print(kWarn, "No converted file name for day %02d %02dZ: %zu stations not written\n",
+                 date.day, date.hour, reps.size());
+      continue;
+    }
+    if (ING_write_file(path.c_str(), date, reps) < 0) continue;
+    ++files;
+    for (ING_report* r : reps) {
+      stations_written.insert(r->wmo);
+      if (r->notes.empty()) continue;
+      std::string all;
+      for (const std::string& n : r->notes) all += (all.empty() ? "" : "; ") + n;
+      MESS_print(kWarn, "%05d %02d %02dZ: %s\n", r->wmo, r->date.day, r->date.hour, all.c_str());
+    }
+  }
+  if (files > 0) ING_write_cty(&stations);
+
+  MESS_print(kMess, "%d reports of %d stations from %d bulletins into %d files; %d NIL, %d rejected\n",
+             counts.reports, static_cast<int>(stations_written.size()), counts.bulletins, files,
+             counts.nil, counts.rejected);
+  ZUD_exit(files > 0 ? 0 : kExitNoData);
+}

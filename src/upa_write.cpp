@@ -1,0 +1,469 @@
+// upa_write.cpp — writing decoded soundings into the converted "ZUDUPAx" files.
+//
+// A block is the coded form the reader (ua_read) takes apart again: 5-character groups
+// PPhhh TTTdd dddff for the standard levels, 88PPP and 77PPP for tropopause and maximum
+// wind, PPP TTTdd pairs for the significant levels and HH dddff pairs (thousands of feet)
+// for the wind levels. One file holds one observation time; a file that already exists
+// keeps the blocks of the stations not being written, and every file is written under a
+// temporary name and renamed, so that a reader sees the old file or the new one, never
+// half of one.
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <climits>
+#include <cmath>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "zudingest.h"
+
+namespace {
+
+constexpr M_type kError = 0x30;          // "error"
+constexpr double kFeetToM = 0.3048;      // international foot
+constexpr int kMaxName = 160;            // file names of the naming convention
+constexpr int kMaxSig = UPA_MAX_SIG;     // significant levels a block may hold
+constexpr int kMaxWnd = UPA_MAX_WND;     // wind levels a block may hold
+constexpr int kMaxHH = 99;               // highest wind height, thousands of feet
+constexpr int kQuirkSigCount = 50;       // the reader skips one token after 50 levels
+constexpr int kPerLine = 7;              // pairs per line of the level lists
+constexpr int kMaxSpeed = 250;           // fastest wind the reader accepts, knots
+constexpr int kMaxDepressionCode = 98;   // 99 reads as missing: depressions to 48 C
+constexpr const char* kHeader = "ZUDUPAx";
+
+// The standard levels of a block with their pressure codes, 1000 to 10 mb, then the
+// levels above 10 mb that a block may add.
+struct StdLevel {
+  float p;
+  const char* code;
+};
+constexpr StdLevel kStd[] = {{1000, "00"}, {925, "92"}, {850, "85"}, {700, "70"},
+                             {500, "50"},  {400, "40"}, {300, "30"}, {250, "25"},
+                             {200, "20"},  {150, "15"}, {100, "10"}, {70, "07"},
+                             {50, "05"},   {30, "03"},  {20, "02"},  {10, "01"}};
+constexpr StdLevel kAbove[] = {{7, "-7"}, {5, "-5"}, {3, "-3"}, {2, "-2"}, {1, "-1"}};
+
+bool missing(float v) { return v == MISSING; }
+
+std::string fmt(const char* format, double a) {
+  char buf[256];
+  std::snprintf(buf, sizeof buf, format, a);
+  return buf;
+}
+
+// `v` (0 <= v < 10^width) as `width` digits with leading zeros.
+std::string digits(long v, int width) {
+  std::string out(static_cast<std::size_t>(width), '0');
+  for (int i = width - 1; i >= 0 && v > 0; --i, v /= 10) out[static_cast<std::size_t>(i)] = static_cast<char>('0' + v % 10);
+  return out;
+}
+
+// hhh of a standard level: metres with the thousands dropped up to 700 mb (1000 mb below
+// sea level as 500 + |h|), decametres with the ten-thousands dropped above.
+std::string height_code(float p, float h) {
+  long v = 0;
+  if (p >= 700) {
+    long m = std::lround(h);
+    v = (p == 1000 && m < 0) ? 500 - m : m % 1000;
+  } else {
+    v = std::lround(h / 10.0) % 1000;
+  }
+  if (v < 0 || v > 999) return "///";
+  return digits(v, 3);
+}
+
+// TTTdd: tenths of deg C whose tenths digit is odd below zero and even above; the
+// dew-point depression in tenths to 5.0, then whole degrees plus 50 (WMO code table 0777).
+std::string temp_group(float t, float td, float p, ING_report* rep) {
+  if (missing(t)) return "X";
+  long tenths = std::lround(std::fabs(t) * 10.0);
+  bool below = t < 0 && tenths > 0;
+  if (below && tenths % 2 == 0) ++tenths;    // -5.2 is coded -5.3: the parity is the sign
+  if (!below && tenths % 2 == 1) --tenths;   // +5.3 is coded +5.2
+  if (tenths > 999) return "X";
+  int dd = 99;
+  if (!missing(td)) {
+    double dep = std::max(0.0, static_cast<double>(t) - td);
+    if (dep <= 5.0) {
+      dd = static_cast<int>(std::lround(dep * 10.0));
+    } else {
+      long whole = std::lround(dep);
+      dd = whole <= 5 ? 50 : static_cast<int>(whole + 50);
+    }
+    if (dd > kMaxDepressionCode) {
+      rep->notes.push_back(fmt("dew point at %.0f mb left missing (depression above 48 C)", p));
+      dd = 99;
+    }
+  }
+  return digits(tenths, 3) + digits(dd, 2);
+}
+
+// dddff: direction to 5 degrees with the hundreds of the speed added, knots.
+// `at` and its format name the level in a note.
+std::string wind_group(float dir, float spd, const char* at_format, double at, ING_report* rep) {
+  if (missing(dir) || missing(spd)) return "X";
+  long s = std::lround(spd);
+  if (s > kMaxSpeed) {
+    rep->notes.push_back(fmt("wind of %.0f kt", spd) + fmt(at_format, at) + " left out");
+    return "X";
+  }
+  long d = std::lround(dir / 5.0) * 5;
+  if (s == 0) d = 0;
+  else if (d == 0) d = 360;
+  return digits(d + s / 100, 3) + digits(s % 100, 2);
+}
+
+// PPP of a significant level: whole mb (1000 and above with the thousands dropped behind
+// a leading 0), tenths below 100 mb where the report has them.
+std::string sig_pressure(float p) {
+  const long whole = std::lround(p);
+  if (whole >= 1000) return digits(whole - 1000, 3);
+  if (p >= 100 || std::fabs(p - whole) < 0.05) return std::to_string(whole);
+  const long tenths = std::lround(p * 10.0);
+  return std::to_string(tenths / 10) + "." + static_cast<char>('0' + tenths % 10);
+}
+
+// Heights (m) of pressures from the levels that have both, linear in ln p; MISSING
+// outside their range.
+class HeightFromPressure {
+ public:
+  explicit HeightFromPressure(const ING_report& rep) {
+    if (!missing(rep.sfc.p) && !missing(rep.elev)) pts_.push_back({rep.sfc.p, rep.elev});
+    for (const UPA_level& l : rep.man)
+      if (!missing(l.p) && !missing(l.h) && (missing(rep.sfc.p) || l.p <= rep.sfc.p))
+        pts_.push_back({l.p, l.h});
+    std::sort(pts_.begin(), pts_.end(), [](const Pt& a, const Pt& b) { return a.p > b.p; });
+  }
+  float at(float p) const {
+    for (std::size_t i = 0; i + 1 < pts_.size(); ++i) {
+      const Pt& a = pts_[i];
+      const Pt& b = pts_[i + 1];
+      if (p <= a.p && p >= b.p && a.p > b.p) {
+        double f = std::log(a.p / p) / std::log(a.p / b.p);
+        return static_cast<float>(a.h + f * (b.h - a.h));
+      }
+      if (p == a.p) return a.h;
+    }
+    if (!pts_.empty() && p == pts_.back().p) return pts_.back().h;
+    return MISSING;
+  }
+
+ private:
+  struct Pt {
+    float p, h;
+  };
+  std::vector<Pt> pts_;
+};
+
+// The level of `levels` at pressure p, or null.
+const UPA_level* level_at(const std::vector<UPA_level>& levels, float p) {
+  for (const UPA_level& l : levels)
+    if (l.p == p) return &l;
+  return nullptr;
+}
+
+std::string triple(const UPA_level* l, const char* code, ING_report* rep) {
+  if (!l) return "X X X";
+  bool any = !missing(l->h) || !missing(l->t) || !missing(l->dir);
+  if (!any) return "X X X";
+  std::string ph = std::string(code) + (missing(l->h) ? "///" : height_code(l->p, l->h));
+  return ph + " " + temp_group(l->t, l->td, l->p, rep) + " " +
+         wind_group(l->dir, l->spd, " at %.0f mb", l->p, rep);
+}
+
+// Appends `items` (already paired texts) `kPerLine` to a line.
+void put_pairs(const std::vector<std::string>& items, const char* end, std::string* out) {
+  std::string line;
+  int n = 0;
+  for (const std::string& it : items) {
+    if (n == kPerLine) {
+      *out += line + "\n";
+      line.clear();
+      n = 0;
+    }
+    if (!line.empty()) line += ' ';
+    line += it;
+    ++n;
+  }
+  if (!line.empty()) line += ' ';
+  *out += line + end + "\n";
+}
+
+// WMO number of a block from its station token, INT_MAX when it has none.
+int block_wmo(const std::string& block) {
+  std::size_t i = block.find_first_not_of(" \t\r\n");
+  int v = 0;
+  int digits = 0;
+  for (; i < block.size() && block[i] >= '0' && block[i] <= '9' && digits < 9; ++i, ++digits)
+    v = v * 10 + (block[i] - '0');
+  bool ends = i < block.size() && (block[i] == ':' || block[i] == ' ' || block[i] == '\n');
+  return digits == 5 && ends ? v : INT_MAX;
+}
+
+// Splits the station blocks of an existing file's text (after its two header lines) at
+// each "$" that ends a line. Returns false when the text is not a "ZUDUPAx" file; a
+// tail without "$" is dropped and counted in *dropped.
+bool split_blocks(const std::string& text, std::vector<std::string>* blocks, int* dropped) {
+  std::size_t nl = text.find('\n');
+  std::string head = text.substr(0, nl);
+  if (!head.empty() && head.back() == '\r') head.pop_back();
+  if (head != kHeader || nl == std::string::npos) return false;
+  std::size_t pos = text.find('\n', nl + 1);  // past the date line
+  if (pos == std::string::npos) return true;
+  ++pos;
+  *dropped = 0;
+  while (pos < text.size()) {
+    std::size_t start = text.find_first_not_of(" \t\r\n", pos);
+    if (start == std::string::npos) break;
+    std::size_t end = start;
+    for (;;) {
+      end = text.find('$', end);
+      if (end == std::string::npos) break;
+      std::size_t after = end + 1;
+      while (after < text.size() && (text[after] == ' ' || text[after] == '\r')) ++after;
+      if (after >= text.size() || text[after] == '\n') {
+        end = after;
+        break;
+      }
+      ++end;
+    }
+    if (end == std::string::npos) {
+      ++*dropped;
+      break;
+    }
+    blocks->push_back(text.substr(start, end - start) + "\n");
+    pos = end + 1;
+  }
+  return true;
+}
+
+bool read_whole(const char* path, std::string* text) {
+  FILE* f = std::fopen(path, "rb");
+  if (!f) return false;
+  char buf[1 << 16];
+  std::size_t n = 0;
+  while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) text->append(buf, n);
+  bool ok = !std::ferror(f);
+  std::fclose(f);
+  return ok;
+}
+
+}  // namespace
+
+std::string ING_date_line(const Date& date) {
+  char mon[4] = "";
+  const char* lc = DATE_month_lower(date.month);
+  for (int i = 0; i < 3 && lc[i]; ++i) mon[i] = static_cast<char>(lc[i] - 'a' + 'A');
+  char buf[32];
+  std::snprintf(buf, sizeof buf, "%02dZ %02d %s %02d", date.hour, date.day, mon, date.year % 100);
+  return buf;
+}
+
+int ING_file_name(const Date& date, std::string* path) {
+  Date d = date;
+  d.min = 0;
+  d.sec = 0;
+  char name[kMaxName] = "";
+  FILE_set_date(&d, name);
+  if (!name[0]) return -1;
+  *path = name;
+  return 0;
+}
+
+std::string ING_format_block(ING_report* rep) {
+  std::string out;
+  // Station token: WMO number, identifier, latitude and longitude.
+  char tok[80];
+  std::string id = rep->id.empty() ? fmt("%05.0f", rep->wmo) : rep->id;
+  if (!missing(rep->lat) && !missing(rep->lon))
+    std::snprintf(tok, sizeof tok, "%05d:%s:%.2f:%.2f", rep->wmo, id.c_str(), rep->lat, rep->lon);
+  else
+    std::snprintf(tok, sizeof tok, "%05d:%s", rep->wmo, id.c_str());
+  out += tok;
+
+  // Standard levels, four triples on the first line and on each of the next three.
+  for (int i = 0; i < 16; ++i) {
+    out += (i == 4 || i == 8 || i == 12) ? "\n" : " ";
+    out += triple(level_at(rep->man, kStd[i].p), kStd[i].code, rep);
+  }
+  out += "\n";
+  std::string above;
+  for (const StdLevel& s : kAbove) {
+    const UPA_level* l = level_at(rep->man, s.p);
+    if (!l) continue;
+    if (!above.empty()) above += ' ';
+    above += triple(l, s.code, rep);
+  }
+  if (!above.empty()) out += above + "\n";
+
+  // Tropopause (the lowest reported) and maximum wind (the strongest).
+  const UPA_level* trop = nullptr;
+  for (const UPA_level& l : rep->trop)
+    if (!missing(l.p) && (!trop || l.p > trop->p)) trop = &l;
+  for (const UPA_level& l : rep->trop)
+    if (&l != trop && !missing(l.p))
+      rep->notes.push_back(fmt("tropopause at %.1f mb left out (one per block)", l.p));
+  if (trop)
+    out += "88" + digits(std::lround(trop->p), 3) + " " + temp_group(trop->t, trop->td, trop->p, rep) +
+           " " + wind_group(trop->dir, trop->spd, " at %.0f mb", trop->p, rep);
+  else
+    out += "X X X";
+  const UPA_level* mw = nullptr;
+  for (const UPA_level& l : rep->mwnd)
+    if (!missing(l.p) && !missing(l.spd) && (!mw || l.spd > mw->spd)) mw = &l;
+  if (mw)
+    out += " 77" + digits(std::lround(mw->p), 3) + " " +
+           wind_group(mw->dir, mw->spd, " at %.0f mb", mw->p, rep) + "\n";
+  else
+    out += " X X\n";
+
+  // Significant temperature levels: the surface first, then upward.
+  std::vector<UPA_sig_level> sig;
+  for (const UPA_sig_level& s : rep->sig)
+    if (!missing(s.p) && s.p >= 1.0f) sig.push_back(s);
+  std::stable_sort(sig.begin(), sig.end(),
+                   [](const UPA_sig_level& a, const UPA_sig_level& b) { return a.p > b.p; });
+  bool sfc_listed = !sig.empty() && !missing(rep->sfc.p) && sig[0].p == rep->sfc.p;
+  if (!sfc_listed && !missing(rep->sfc.p) && !missing(rep->sfc.t))
+    sig.insert(sig.begin(), UPA_sig_level{rep->sfc.p, rep->sfc.t, rep->sfc.td});
+  if (sig.size() > static_cast<std::size_t>(kMaxSig)) {
+    rep->notes.push_back(fmt("%.0f significant levels above the 200th left out",
+                             static_cast<double>(sig.size() - kMaxSig)));
+    sig.resize(kMaxSig);
+  }
+  std::vector<std::string> items;
+  for (const UPA_sig_level& s : sig)
+    items.push_back(sig_pressure(s.p) + " " + temp_group(s.t, s.td, s.p, rep));
+  put_pairs(items, sig.size() == kQuirkSigCount ? "X X" : "X", &out);
+
+  // Wind levels: surface as 00, then by height in whole thousands of feet.
+  HeightFromPressure hp(*rep);
+  struct Wl {
+    int hh;
+    double off;  // distance from the whole thousand, feet
+    float dir, spd;
+  };
+  std::vector<Wl> wl;
+  int rounded = 0;
+  int unplaced = 0;
+  double worst = 0;
+  for (const ING_wind& w : rep->wind) {
+    float h = missing(w.h) && !missing(w.p) ? hp.at(w.p) : w.h;
+    if (missing(h) || missing(w.dir) || missing(w.spd)) {
+      if (missing(h) && !missing(w.dir)) ++unplaced;
+      continue;
+    }
+    double ft = h / kFeetToM;
+    long hh = std::lround(ft / 1000.0);
+    double off = std::fabs(ft - hh * 1000.0);
+    if (hh < 1 || hh > kMaxHH) {
+      ++unplaced;
+      continue;
+    }
+    if (off > 1.0) {
+      ++rounded;
+      worst = std::max(worst, off);
+    }
+    wl.push_back({static_cast<int>(hh), off, w.dir, w.spd});
+  }
+  // One level per thousand feet: the one nearest the whole thousand.
+  std::stable_sort(wl.begin(), wl.end(), [](const Wl& a, const Wl& b) {
+    return a.hh != b.hh ? a.hh < b.hh : a.off < b.off;
+  });
+  std::size_t before = wl.size();
+  wl.erase(std::unique(wl.begin(), wl.end(), [](const Wl& a, const Wl& b) { return a.hh == b.hh; }),
+           wl.end());
+  if (rounded > 0)
+    rep->notes.push_back(fmt("%.0f wind levels rounded to the nearest thousand feet", rounded) +
+                         fmt(" (up to %.0f ft)", worst) +
+                         fmt(", %.0f of them dropped for a nearer level on the same thousand",
+                             static_cast<double>(before - wl.size())));
+  if (unplaced > 0)
+    rep->notes.push_back(fmt("%.0f wind levels without a height between 1000 and 99000 ft left out",
+                             unplaced));
+  items.clear();
+  if (!missing(rep->sfc.dir) && !missing(rep->sfc.spd))
+    items.push_back("00 " + wind_group(rep->sfc.dir, rep->sfc.spd, " at the surface (%.0f mb)", rep->sfc.p, rep));
+  for (const Wl& w : wl) {
+    if (items.size() == static_cast<std::size_t>(kMaxWnd)) {
+      rep->notes.push_back("wind levels above the 100th left out");
+      break;
+    }
+    items.push_back(digits(w.hh, 2) + " " + wind_group(w.dir, w.spd, " at %.0f000 ft", w.hh, rep));
+  }
+  put_pairs(items, "$", &out);
+  return out;
+}
+
+int ING_write_file(const char* path, const Date& date, std::vector<ING_report*>& reps) {
+  std::vector<std::string> blocks;
+  std::vector<int> keys;
+  std::string old;
+  if (FILE_exist(path) && read_whole(path, &old)) {
+    int dropped = 0;
+    if (!split_blocks(old, &blocks, &dropped)) {
+      MESS_print(kError, "ING_write_file: %s is not a ZUDUPAx file; left unchanged\n", path);
+      return -1;
+    }
+    if (dropped)
+      MESS_print(0xC0, "ING_write_file: %s ends in an unfinished block; it is dropped\n", path);
+  }
+  // Existing blocks of the stations written now give way.
+  std::vector<int> ours;
+  for (ING_report* r : reps) ours.push_back(r->wmo);
+  std::vector<std::pair<int, std::string>> all;
+  for (const std::string& b : blocks) {
+    int w = block_wmo(b);
+    if (std::find(ours.begin(), ours.end(), w) == ours.end()) all.emplace_back(w, b);
+  }
+  for (ING_report* r : reps) all.emplace_back(r->wmo, ING_format_block(r));
+  std::stable_sort(all.begin(), all.end(),
+                   [](const auto& a, const auto& b) { return a.first < b.first; });
+
+  std::string text = std::string(kHeader) + "\n" + ING_date_line(date) + "\n";
+  for (const auto& b : all) text += b.second;
+
+  // Temporary name beside the file, then rename.
+  char dirbuf[kMaxName];
+  std::snprintf(dirbuf, sizeof dirbuf, "%s", path);
+  FILE_make_dir(dirbuf, 1);
+  std::string tmp = std::string(path) + ".XXXXXX";
+  std::vector<char> tmpl(tmp.begin(), tmp.end());
+  tmpl.push_back('\0');
+  int fd = ::mkstemp(tmpl.data());
+  if (fd < 0) {
+    MESS_print(kError, "ING_write_file: cannot write %s: %s\n", path, std::strerror(errno));
+    return -1;
+  }
+  ::fchmod(fd, 0644);
+  const char* p = text.data();
+  std::size_t left = text.size();
+  bool ok = true;
+  while (left > 0) {
+    ssize_t n = ::write(fd, p, left);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) {
+      ok = false;
+      break;
+    }
+    p += n;
+    left -= static_cast<std::size_t>(n);
+  }
+  int err = errno;
+  if (::close(fd) != 0) ok = false;
+  if (ok && std::rename(tmpl.data(), path) != 0) {
+    err = errno;
+    ok = false;
+  }
+  if (!ok) {
+    ::unlink(tmpl.data());
+    MESS_print(kError, "ING_write_file: cannot write %s: %s\n", path, std::strerror(err));
+    return -1;
+  }
+  return static_cast<int>(reps.size());
+}
