@@ -101,7 +101,7 @@ void add_sounding_variables(Fields& f, const THERM_record& r) {
   f.num("precip_water_in", v.precip);
   f.num("mean_rh_sfc_500_pct", v.mean_rh);
   f.num("max_temp_c", v.max_t);
-  const bool lcl = v.plcl > 0.0f;
+  const bool lcl = v.plcl > 0.0f;  // the height and temperature may still be missing
   f.put("lcl_pres_mb", lcl, v.plcl);
   f.put("lcl_hght_m", lcl, r.lcl.h);
   f.put("lcl_temp_c", lcl, r.lcl.t);
