@@ -25,9 +25,9 @@
 
 namespace {
 
-constexpr M_type kError = 0x30;   // a diagram asked for but not written
-constexpr M_type kMess = 0xF00;   // the name of the written diagram
-constexpr M_type kQuiet = 0xFC0;  // warn and mess: silenced during the name look-up
+constexpr M_type kError = MESS_ERROR;  // a diagram asked for but not written
+constexpr M_type kMess = MESS_MESS;    // the name of the written diagram
+constexpr M_type kQuiet = MESS_WARN | MESS_MESS;  // silenced during the name look-up
 
 constexpr double kCtoK = 273.15;      // kelvin of 0 C
 constexpr double kKappa = 0.286;      // R/cp of dry air, the exponent of the Stüve ordinate

@@ -63,11 +63,6 @@ WIND storm_motion(const WIND& mean) {
   return {dir, mean.spd == MISSING ? MISSING : UNIT_STORM_SPEED * mean.spd};
 }
 
-// The wind vector (m/s) of a direction and a speed in knots.
-void knot_vector(float dir, float spd, float* u, float* v) {
-  wind2vect(dir, unit_knot_to_ms(spd), u, v);
-}
-
 // The starting level and source-layer depth of the parcel ascent for the parcel choice.
 void parcel_start(Work& w, const THERM_parcel& choice, float max_t, UPA_level* b, float* thick) {
   UPA_level_init(b);
@@ -196,14 +191,8 @@ THERM_storm_row storm_row(Work& w, float depth) {
   if (w.mean_wind(depth, &r.mean) == 1) {
     r.have_mean = true;
     // Inflow: the mean wind relative to the storm; unknown without a storm motion.
-    float su, sv, mu, mv;
-    knot_vector(storm.dir, storm.spd, &su, &sv);
-    knot_vector(r.mean.dir, r.mean.spd, &mu, &mv);
-    if (su != MISSING && mu != MISSING) {
-      vect2wind(static_cast<float>(static_cast<double>(mu) - su),
-                static_cast<float>(static_cast<double>(mv) - sv), &r.inflow.dir, &r.inflow.spd);
-      r.inflow.spd = unit_ms_to_knot(r.inflow.spd);
-    }
+    float du, dv;
+    storm_relative(r.mean.dir, r.mean.spd, storm, &du, &dv, &r.inflow.dir, &r.inflow.spd);
   }
   if (w.s.sfc.h != MISSING) {
     const float top = w.above_sfc(depth);

@@ -76,6 +76,8 @@ void apply_parcel_item(const char* item, float sfc_p) {
   } else {
     c.start.p = static_cast<float>(std::atof(word));
   }
+  // Until THERM_calc lifts it, the parcel's start is the one requested.
+  rec.par_used = c.start;
 }
 
 // Applies "plot_param" for a sounding whose surface pressure is sfc_p (mb).
@@ -458,10 +460,11 @@ int THERM_calc() { return THERM_analyse(snd, parcel, &rec); }
 const THERM_values* THERM_get_values() { return &rec.values; }
 
 // The sounding in force and the record of the last THERM_calc.
-const UPA_sounding* THERM_get_sounding() { return &snd; }
+const UPA_sounding* THERM_get_kept() { return &snd; }
 const THERM_record* THERM_get_record() { return &rec; }
 
-// Fills *snd with the sounding being analysed (see THERM_sounding). Returns 0.
+// Fills *out with the sounding being analysed (see THERM_sounding); the profiles stay
+// valid until the next sounding is installed or THERM_reset. Returns 0.
 int THERM_get_sounding(THERM_sounding* out) {
   if (out == nullptr) return 0;
   *out = {snd.sm.data(), snd.sm_num(), snd.wm.data(), snd.wm_num(), snd.sfc,

@@ -6,8 +6,8 @@
 #include "zuddraw.h"
 #include "zudresrc.h"
 #include "zudscript.h"
-#include "zudupa.h"
 #include "zudunits.h"
+#include "zudupa.h"
 
 namespace {
 
@@ -88,7 +88,7 @@ void analyse(UPA_report* rep, const THERM_output& out) {
   }
   UPA_merge_report(rep);
   THERM_calc();
-  const THERM_station st{rep, UPA_get_file_date(), THERM_get_sounding(), THERM_get_record()};
+  const THERM_station st{rep, UPA_get_file_date(), THERM_get_kept(), THERM_get_record()};
   if (out.form == THERM_form::json)
     MESS_print(MESS_PRINT, "%s\n", THERM_json_line(st, out.levels).c_str());
   else

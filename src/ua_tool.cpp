@@ -397,9 +397,8 @@ int UPA_print_wind(M_type mess1, M_type mess2, int ind, const UPA_level* level,
     return 0;
   }
 
-  float u, v, us = MISSING, vs = MISSING;
+  float u, v;
   wind2vect(level->dir, unit_knot_to_ms(level->spd), &u, &v);
-  if (storm) wind2vect(storm->dir, unit_knot_to_ms(storm->spd), &us, &vs);
 
   MESS_print(mess1, "%3d  ", ind);
   print_or_blank(mess1, "%4.0f ", 5, level->p);
@@ -409,16 +408,11 @@ int UPA_print_wind(M_type mess1, M_type mess2, int ind, const UPA_level* level,
   print_or_blank(mess1, "%5.1f ", 6, u);
   print_or_blank(mess1, "%5.1f", 5, v);
 
-  if (u == MISSING || us == MISSING) {
+  float du, dv, rdir, rknt;  // components m/s; the speed column is headed knots
+  if (storm == nullptr || !storm_relative(level->dir, level->spd, *storm, &du, &dv, &rdir, &rknt)) {
     MESS_print(mess1, "\n");
     return 0;
   }
-  const float du = static_cast<float>(static_cast<double>(u) - us);
-  const float dv = static_cast<float>(static_cast<double>(v) - vs);
-  float rdir, rspd;
-  vect2wind(du, dv, &rdir, &rspd);
-  // The components are m/s; the speed column is headed knots, so convert back.
-  const float rknt = rspd == MISSING ? MISSING : static_cast<float>(rspd * UNIT_MS_TO_KNOT);
   if (rdir != MISSING)
     MESS_print(mess2, " | %3.0f ", rdir);
   else

@@ -51,3 +51,21 @@ int vect2wind(float u, float v, float* dir, float* spd) {
   *spd = static_cast<float>(s);
   return 0;
 }
+
+// The wind blowing from dir at spd knots relative to the storm moving with `storm` (from
+// its direction, knots): the relative components du, dv (m/s, differences formed in
+// double) and the relative wind's direction (deg) and speed (knots). Returns 1, or 0 with
+// all four -9999.0 when the wind or the storm motion lacks its vector.
+int storm_relative(float dir, float spd, const WIND& storm, float* du, float* dv, float* rdir,
+                   float* rspd) {
+  *du = *dv = *rdir = *rspd = MISSING;
+  float u, v, us, vs;
+  wind2vect(dir, unit_knot_to_ms(spd), &u, &v);
+  wind2vect(storm.dir, unit_knot_to_ms(storm.spd), &us, &vs);
+  if (u == MISSING || us == MISSING) return 0;
+  *du = static_cast<float>(static_cast<double>(u) - us);
+  *dv = static_cast<float>(static_cast<double>(v) - vs);
+  vect2wind(*du, *dv, rdir, rspd);
+  *rspd = unit_ms_to_knot(*rspd);
+  return 1;
+}

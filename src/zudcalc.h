@@ -47,5 +47,7 @@ float interp_temp(float t1, float t2, float p1, float p2, float pr);
 // ---- vecttool: wind vectors -----------------------------------------------------
 int wind2vect(float dir, float spd, float* u, float* v);
 int vect2wind(float u, float v, float* dir, float* spd);
+int storm_relative(float dir, float spd, const WIND& storm, float* du, float* dv, float* rdir,
+                   float* rspd);
 
 #endif  // ZUDCALC_H

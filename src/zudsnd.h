@@ -118,7 +118,7 @@ int THERM_analyse(const UPA_sounding& snd, const THERM_parcel& parcel, THERM_rec
 // fresh process. Returns 0.
 int THERM_reset();
 // The sounding in force and the record of the last THERM_calc.
-const UPA_sounding* THERM_get_sounding();
+const UPA_sounding* THERM_get_kept();
 const THERM_record* THERM_get_record();
 // Merges the report, installs it, and prints the location line and every table, as the
 // print program does for its one station. Returns 1, or 0 when the report had no

@@ -82,7 +82,7 @@ TEST(ThermAnalyse, SameAsKeptSounding) {
   expect_same(mine, *THERM_get_record());
   // The storm motion: 30 deg right of the 0-6000 m mean wind at 75 % of its speed (the
   // rule itself, applied to the mean the sounding gives).
-  const UPA_sounding& kept = *THERM_get_sounding();
+  const UPA_sounding& kept = *THERM_get_kept();
   const float dir = kept.mean6.dir + 30.0f;
   EXPECT_FLOAT_EQ(kept.storm.dir, dir > 360.0f ? dir - 360.0f : dir);
   EXPECT_FLOAT_EQ(kept.storm.spd, 0.75f * kept.mean6.spd);

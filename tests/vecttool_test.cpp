@@ -79,3 +79,33 @@ TEST(WindVector, RoundTrip) {
     EXPECT_NEAR(spd, 25.0f, 1e-4f) << d;
   }
 }
+
+// Storm-relative wind: components differ in m/s (knots x 0.5144), the relative speed is
+// given back in knots (m/s x 1.944). By hand from u = -spd sin(dir), v = -spd cos(dir).
+TEST(StormRelative, ByHand) {
+  struct Case { float dir, spd; WIND storm; int rc; float du, dv, rdir, rspd; const char* why; };
+  const float M = MISSING;
+  const Case cases[] = {
+      // 20 kt and 10 kt from the west: du = (20 - 10) 0.5144 = 5.144 m/s, still from the
+      // west; 5.144 x 1.944 = 9.99994 kt.
+      {270, 20, {270, 10}, 1, 5.144f, 0.0f, 270.0f, 9.99994f, "a slower storm, same track"},
+      // From the south at 10 kt, storm from the west at 10 kt: du = -5.144, dv = 5.144,
+      // towards the north-west, so from 135 deg at 5.144 sqrt 2 = 7.2746 m/s = 14.1418 kt.
+      {180, 10, {270, 10}, 1, -5.144f, 5.144f, 135.0f, 14.1418f, "across the storm's track"},
+      {180, 10, {M, 10}, 0, M, M, M, M, "no storm direction"},
+      {M, 10, {270, 10}, 0, M, M, M, M, "no wind direction"},
+  };
+  for (const auto& c : cases) {
+    float du, dv, rdir, rspd;
+    EXPECT_EQ(storm_relative(c.dir, c.spd, c.storm, &du, &dv, &rdir, &rspd), c.rc) << c.why;
+    if (c.rc == 0) {
+      EXPECT_EQ(du, M) << c.why;
+      EXPECT_EQ(rspd, M) << c.why;
+      continue;
+    }
+    EXPECT_NEAR(du, c.du, 1e-3) << c.why;
+    EXPECT_NEAR(dv, c.dv, 1e-3) << c.why;
+    EXPECT_NEAR(rdir, c.rdir, 1e-2) << c.why;
+    EXPECT_NEAR(rspd, c.rspd, 1e-3) << c.why;
+  }
+}
