@@ -124,11 +124,15 @@ int main(int argc, char** argv) {
   UPA_open_file(filename);
   THERM_set_date(nullptr);
 
-  if (out.form == THERM_form::csv) MESS_print(MESS_PRINT, "%s\n", THERM_csv_header().c_str());
+  // The CSV header comes once, before the first row (not before a station listing).
+  auto csv_header = [&out] {
+    if (out.form == THERM_form::csv) MESS_print(MESS_PRINT, "%s\n", THERM_csv_header().c_str());
+  };
 
   // Several stations: each analysed in turn; any not found gives status 31 at the end.
   const char* ids = RES_get("identifier");
   if (UPA_is_station_list(ids)) {
+    csv_header();
     const int missing = UPA_each_station(ids, [&](UPA_report* rep) { analyse(rep, out); });
     ZUD_exit(missing > 0 ? kExitNotFound : 0);
   }
@@ -137,6 +141,7 @@ int main(int argc, char** argv) {
     MESS_print(MESS_WARN, "No data found!\n");
     ZUD_exit(30);
   }
+  csv_header();
   if (out.form == THERM_form::tables)
     THERM_report(&report);
   else
