@@ -107,7 +107,7 @@ rss_wc=$(max_rss wc -l big.upa)
   "$UA_PARSE" -ba -me out4 -id OAX sample.upa >/dev/null 2>"$scratch/callgrind.err") || true
 instr=$(sed -n 's/.*Collected : //p' callgrind.err | tail -1)
 top5=$(callgrind_annotate "$scratch/callgrind.out" 2>/dev/null |
-  awk '/file:function/ { on = 1; getline; next } on && NF { print; if (++n == 5) exit }')
+  awk '/file:function/ { on = 1; getline; next } on && NF { if (++n <= 5) print }' || true)
 
 echo "file: $stations stations, $bytes bytes; last station $last (status $status, $lines lines)"
 printf '%-48s %10s s\n' "wc -l big.upa (best of $runs)" "$t_wc"

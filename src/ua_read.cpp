@@ -16,6 +16,7 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <array>
 #include <climits>
 #include <cstdio>
 #include <cstring>
@@ -334,8 +335,14 @@ void initialize_station(UPA_report* r) {
 // The identification and the mandatory slots "nothing known", no levels counted; the
 // significant and wind entries, none of them in use, are left as they were.
 void initialize_ident(UPA_report* r) {
+  static const auto kNoLevels = [] {
+    std::array<UPA_level, UPA_MAX_MAN> a;
+    a.fill(UPA_level{MISSING, MISSING, MISSING, MISSING, MISSING, MISSING});
+    return a;
+  }();
+  static_assert(sizeof kNoLevels == sizeof r->man);
   initialize_station(r);
-  for (auto& m : r->man) m = UPA_level{MISSING, MISSING, MISSING, MISSING, MISSING, MISSING};
+  std::memcpy(r->man, kNoLevels.data(), sizeof r->man);  // one block copy per station passed
   r->numman = r->numsig = r->numwnd = 0;
 }
 
@@ -510,9 +517,16 @@ void finish_block() {
 // Stores the station token: kind 5 carries WMO number, identifier, latitude and longitude
 // separated by colons; the other kinds the identifier alone. Identifiers keep at most
 // kMaxId characters.
+void set_id(UPA_report* r, const char* id) {
+  static_assert(sizeof r->id > kMaxId);
+  const std::size_t n = strnlen(id, kMaxId);  // a search sets thousands: no printf here
+  std::memcpy(r->id, id, n);
+  r->id[n] = '\0';
+}
+
 void set_station(UPA_report* r, const char* tok) {
   if (!text_kind(file_type) || !layout_of(file_type)->colon_station) {
-    std::snprintf(r->id, sizeof r->id, "%.*s", kMaxId, tok);
+    set_id(r, tok);
     return;
   }
   char part[4][kTokenCap] = {};
@@ -531,11 +545,11 @@ void set_station(UPA_report* r, const char* tok) {
   int wmo = 0;
   double v = 0.0;
   if (parts == 1 && !whole_int(part[0], &wmo)) {  // a bare identifier
-    std::snprintf(r->id, sizeof r->id, "%.*s", kMaxId, part[0]);
+    set_id(r, part[0]);
     return;
   }
   if (whole_int(part[0], &wmo)) r->wmo = wmo;
-  if (parts > 1) std::snprintf(r->id, sizeof r->id, "%.*s", kMaxId, part[1]);
+  if (parts > 1) set_id(r, part[1]);
   if (parts > 2 && whole_decimal(part[2], true, &v)) r->lat = static_cast<float>(v);
   if (parts > 3 && whole_decimal(part[3], true, &v)) r->lon = static_cast<float>(v);
 }
