@@ -12,8 +12,23 @@
 #   - the maximum resident memory of a one-station file, of the last station of the big
 #     file and of -id all on it (/usr/bin/time -v); target under 16 MB and the same for 1
 #     and N stations (within 1 MB).
-# Exits 1 when a target is missed. UA_PARSE=path measures another build of the program.
 # Timings on a shared machine are noisy: compare figures of one run, not across runs.
+# UA_PARSE=path measures another build of the program. It also times one diagram
+# (-pl skewt, PNG) of a one-station file and checks that a run without a diagram never
+# loads the drawing library (LD_DEBUG=files of the dynamic loader). Exits 1 when a target
+# is missed.
+#
+# Then the ingest program on the whole WMO TEMP feed of 06 February 2026 00Z (2270
+# bulletins, tests/data/ingest): build/ua_ingest against `wc -l` on the same file (best
+# of 5 each), targets at most 0.5 s and at most 5x wc -l, and its maximum resident
+# memory on the feed and on the feed four times over (same reports: memory flat in the
+# input size, within 1 MB). UA_INGEST=path measures another build.
+#
+# Then IGRA 2 station files: the ingest of Gagetown (tests/data/igra, gzipped) and of
+# Vienna (gzipped as distributed), each into a fresh converted-data directory, against
+# `gzip -dc` of the same file in the same run (best of 5 each); target: the ingest at
+# least a third of gzip's speed (time at most 3x). Memory: Vienna against Vienna eight
+# times over (other years), flat within 1 MB.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
@@ -109,25 +124,105 @@ instr=$(sed -n 's/.*Collected : //p' callgrind.err | tail -1)
 top5=$(callgrind_annotate "$scratch/callgrind.out" 2>/dev/null |
   awk '/file:function/ { on = 1; getline; next } on && NF { if (++n <= 5) print }' || true)
 
+t_diagram=$(best_of "$UA_PARSE" -ba -me out4 -id AAA -pl skewt -de p,"$scratch/d.png" small.upa)
+cairo_maps=$(LD_DEBUG=files "${parse[@]}" big.upa 2>&1 >/dev/null | grep -c 'file=libcairo' || true)
+
 echo "file: $stations stations, $bytes bytes; last station $last (status $status, $lines lines)"
-printf '%-48s %10s s\n' "wc -l big.upa (best of $runs)" "$t_wc"
-printf '%-48s %10s s\n' "ua_parse -ba -me out4 -id $last (best of $runs)" "$t_parse"
-printf '%-48s %10s   (target <= 1.5)\n' "ratio" "$ratio"
-printf '%-48s %10s s   (target <= 10)\n' "-id all, tables to /dev/null" "$t_all"
-printf '%-48s %10s s   (target <= 5; %s lines)\n' "-id all -pa json" "$t_json" "$json_lines"
-printf '%-48s %10s kB\n' "max RSS, 1 station" "$rss_small"
-printf '%-48s %10s kB\n' "max RSS, last of $stations stations" "$rss_big"
-printf '%-48s %10s kB\n' "max RSS, -id all -pa json, $stations stations" "$rss_all"
-printf '%-48s %10s kB\n' "max RSS, wc -l (reference)" "$rss_wc"
-printf '%-48s %10s   (target < 13 M)\n' "instructions, OAX of the sample (callgrind)" "${instr:-?}"
+printf '%-44s %10s s\n' "wc -l big.upa (best of $runs)" "$t_wc"
+printf '%-44s %10s s\n' "ua_parse -ba -me out4 -id $last (best of $runs)" "$t_parse"
+printf '%-44s %10s   (target <= 1.5)\n' "ratio" "$ratio"
+printf '%-44s %10s s   (target <= 10)\n' "-id all, tables to /dev/null" "$t_all"
+printf '%-44s %10s s   (target <= 5; %s lines)\n' "-id all -pa json" "$t_json" "$json_lines"
+printf '%-44s %10s kB\n' "max RSS, 1 station" "$rss_small"
+printf '%-44s %10s kB\n' "max RSS, last of $stations stations" "$rss_big"
+printf '%-44s %10s kB\n' "max RSS, -id all -pa json, $stations stations" "$rss_all"
+printf '%-44s %10s kB\n' "max RSS, wc -l (reference)" "$rss_wc"
+printf '%-44s %10s   (target < 13 M)\n' "instructions, OAX of the sample (callgrind)" "${instr:-?}"
 echo "top five functions by instructions (self):"
 echo "$top5" | sed 's/^/  /' | cut -c1-150
+printf '%-44s %10s s\n' "ua_parse ... -pl skewt, 1 station (best of $runs)" "$t_diagram"
+printf '%-44s %10s\n' "drawing library loaded by a table run" "$([ "$cairo_maps" = 0 ] && echo no || echo yes)"
 if [ -n "${BENCH_KEEP:-}" ]; then
   cp "$scratch/callgrind.out" "$BENCH_KEEP"
   echo "callgrind profile kept in $BENCH_KEEP (callgrind_annotate $BENCH_KEEP)"
 fi
 
+# The ingest program on the whole feed, converted files into a scratch directory.
+gzip -dc "$root/tests/data/ingest/feed_2026-02-06_00Z.rawins.gz" >feed.rawins
+cat feed.rawins feed.rawins feed.rawins feed.rawins >feed4.rawins
+cp "$root/data/name_conv" "$root/tests/data/ingest/igra2-station-list.txt" .
+ingest=("$UA_INGEST" -fp "$scratch" -cp "$scratch/cvt" -me mess)
+export zudcurtime=2026020612
+cat feed.rawins >/dev/null
+"${ingest[@]}" feed.rawins >ingest.txt 2>ingest.err || istatus=$?
+istatus=${istatus:-0}
+t_iwc=$(best_of wc -l feed.rawins)
+t_ingest=$(best_of "${ingest[@]}" feed.rawins)
+iratio=$(awk -v a="$t_ingest" -v b="$t_iwc" 'BEGIN { printf "%.2f", (b > 0 ? a / b : 0) }')
+rss_feed=$(max_rss "${ingest[@]}" feed.rawins)
+rss_feed4=$(max_rss "${ingest[@]}" feed4.rawins)
+echo "feed: $(stat -c %s feed.rawins) bytes; $(tail -1 ingest.txt)"
+printf '%-44s %10s s\n' "wc -l feed.rawins (best of $runs)" "$t_iwc"
+printf '%-44s %10s s   (target <= 0.5)\n' "ua_ingest feed.rawins (best of $runs)" "$t_ingest"
+printf '%-44s %10s   (target <= 5)\n' "ratio" "$iratio"
+printf '%-44s %10s kB\n' "max RSS, feed" "$rss_feed"
+printf '%-44s %10s kB\n' "max RSS, feed four times" "$rss_feed4"
+
+# IGRA 2 station files. Each timed ingest writes into a directory of its own, as a first
+# ingest does.
+best_of_ingest() {  # best_of_ingest NAME FILE: best wall time of $runs fresh ingests
+  local best="" t0 t1 t
+  for ((k = 0; k < runs; ++k)); do
+    t0=$(date +%s%N)
+    "$UA_INGEST" -fp "$scratch" -cp "$scratch/igra_$1_$k" -me error "$2" >/dev/null 2>&1 || true
+    t1=$(date +%s%N)
+    t=$((t1 - t0))
+    if [ -z "$best" ] || [ "$t" -lt "$best" ]; then best=$t; fi
+  done
+  awk -v ns="$best" 'BEGIN { printf "%.4f", ns / 1e9 }'
+}
+cp "$root/tests/data/igra/igra2-station-list.txt" .
+igra_missed=()
+for f in CAM00071701-data.txt.gz AUM00011035-data.txt.gz; do
+  src=$root/tests/data/igra/$f
+  cat "$src" >/dev/null
+  t_gz=$(best_of gzip -dc "$src")
+  t_igra=$(best_of_ingest "${f%%-*}" "$src")
+  n_igra=$(find "$scratch/igra_${f%%-*}_0" -type f | wc -l)
+  r_igra=$(awk -v a="$t_igra" -v b="$t_gz" 'BEGIN { printf "%.2f", (b > 0 ? a / b : 0) }')
+  printf '%-44s %10s s\n' "gzip -dc $f (best of $runs)" "$t_gz"
+  printf '%-44s %10s s   (%s files)\n' "ua_ingest $f (best of $runs)" "$t_igra" "$n_igra"
+  printf '%-44s %10s   (target <= 3)\n' "ratio" "$r_igra"
+  if awk -v r="$r_igra" 'BEGIN { exit !(r > 3) }'; then igra_missed+=("$f"); fi
+done
+gzip -dc "$root/tests/data/igra/AUM00011035-data.txt.gz" >vienna.txt
+for y in 2005 2006 2007 2008 2009 2010 2011 2012; do
+  sed "s/^\(#AUM00011035\) 2015/\1 $y/" vienna.txt
+done >vienna8.txt
+rss_igra=$(max_rss "$UA_INGEST" -fp "$scratch" -cp "$scratch/igra_rss1" -me error vienna.txt)
+rss_igra8=$(max_rss "$UA_INGEST" -fp "$scratch" -cp "$scratch/igra_rss8" -me error vienna8.txt)
+printf '%-44s %10s kB\n' "max RSS, Vienna ($(stat -c %s vienna.txt) bytes)" "$rss_igra"
+printf '%-44s %10s kB\n' "max RSS, Vienna x8 ($(stat -c %s vienna8.txt) bytes)" "$rss_igra8"
+
 missed=0
+for f in "${igra_missed[@]}"; do
+  echo "MISSED: ingesting $f takes more than 3 times gzip -dc"; missed=1
+done
+if [ $((rss_igra8 - rss_igra)) -gt "$rss_spread_kb" ]; then
+  echo "MISSED: IGRA ingest memory grows with the file ($rss_igra kB -> $rss_igra8 kB)"; missed=1
+fi
+if awk -v t="$t_ingest" 'BEGIN { exit !(t > 0.5) }'; then
+  echo "MISSED: ingesting the feed takes more than 0.5 s"; missed=1
+fi
+if awk -v r="$iratio" 'BEGIN { exit !(r > 5) }'; then
+  echo "MISSED: ingesting the feed takes more than 5 times wc -l"; missed=1
+fi
+if [ $((rss_feed4 - rss_feed)) -gt "$rss_spread_kb" ]; then
+  echo "MISSED: ingest memory grows with the input ($rss_feed kB -> $rss_feed4 kB)"; missed=1
+fi
+if [ "$istatus" != 0 ]; then
+  echo "MISSED: ingesting the feed ended with status $istatus"; missed=1
+fi
 if awk -v r="$ratio" 'BEGIN { exit !(r > 1.5) }'; then
   echo "MISSED: the last station takes more than 1.5 times the time of wc -l"; missed=1
 fi
@@ -150,6 +245,9 @@ for rss in "$rss_big" "$rss_all"; do
     echo "MISSED: resident memory grows with the file ($rss_small kB -> $rss kB)"; missed=1
   fi
 done
+if [ "$cairo_maps" != 0 ]; then
+  echo "MISSED: a run without a diagram loads the drawing library"; missed=1
+fi
 if [ "$status" != 0 ]; then
   echo "MISSED: the analysis of $last ended with status $status"; missed=1
 fi

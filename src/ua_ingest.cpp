@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <functional>
 #include <map>
 #include <set>
 #include <string>
@@ -27,6 +28,7 @@ constexpr M_type kMess = 0xF00;
 constexpr int kExitNoInput = 10;
 constexpr int kExitNoData = 30;
 constexpr std::size_t kChunk = 1 << 16;          // bytes read at a time
+constexpr std::size_t kWriteBatch = 256;         // reports complete before a batch is written
 constexpr long kProgressMin = 1 << 20;           // inputs from this size show progress
 constexpr int kMaxPath = 160;                    // joined file names
 constexpr const char* kStationList = "igra2-station-list.txt";
@@ -34,14 +36,17 @@ constexpr const char* kStationDb = "upa.cty";
 
 // Keyed options this program accepts, in help order.
 res_type res_key[] = {RES_help,      RES_batch,     RES_message,      RES_file_path,
-                      RES_con_path,  RES_name_conv, RES_station_list, RES_null};
+                      RES_con_path,  RES_name_conv, RES_station_list, RES_hour,
+                      RES_num_hour,  RES_identifier, RES_null};
 // Positional options: the input file names.
 res_type res_pos[] = {RES_filenames, RES_null};
 
 // Every input format, in the order they are offered a file.
-std::vector<std::unique_ptr<ING_reader>> make_readers() {
+std::vector<std::unique_ptr<ING_reader>> make_readers(const ING_select* sel) {
   std::vector<std::unique_ptr<ING_reader>> r;
   r.push_back(TEMP_reader());
+  r.push_back(IGRA_reader(sel));
+  r.push_back(LIST_reader(sel));
   return r;
 }
 
@@ -85,10 +90,16 @@ std::vector<std::string> input_names() {
   return names;
 }
 
+std::string joined_path(const char* file) {
+  char path[kMaxPath] = "";
+  FILE_add_path(RES_get("file_path"), file, path);
+  return path;
+}
+
 // Reads one input through the first reader that recognises it. Returns false when no
 // reader does.
 bool ingest_file(FILE* in, const std::string& name, std::vector<std::unique_ptr<ING_reader>>& readers,
-                 Progress* progress) {
+                 Progress* progress, const std::function<void(std::vector<ING_report>*)>& write) {
   std::vector<char> buf(kChunk);
   std::size_t n = std::fread(buf.data(), 1, buf.size(), in);
   progress->add(n);
@@ -102,20 +113,84 @@ bool ingest_file(FILE* in, const std::string& name, std::vector<std::unique_ptr<
     MESS_print(kWarn, "%s: no upper-air reports found\n", name.c_str());
     return false;
   }
+  // Reports complete while the input is still read (archives) are written in batches.
+  std::vector<ING_report> ready;
   while (n > 0) {
     reader->feed(buf.data(), n);
+    reader->take_ready(&ready);
+    if (ready.size() >= kWriteBatch) write(&ready);
     n = std::fread(buf.data(), 1, buf.size(), in);
     progress->add(n);
   }
   if (std::ferror(in)) MESS_print(kWarn, "%s: read error; reports after it are lost\n", name.c_str());
   reader->end_file();
+  reader->take_ready(&ready);
+  if (!ready.empty()) write(&ready);
   return true;
 }
 
-std::string joined_path(const char* file) {
-  char path[kMaxPath] = "";
-  FILE_add_path(RES_get("file_path"), file, path);
-  return path;
+// What a run has written so far.
+struct Output {
+  bool located = false;                  // station list and upa.cty read
+  ING_stations stations;
+  std::set<std::string> files;           // converted files written
+  std::set<int> stations_written;
+  int refused = 0;                       // reports the selection could not place
+};
+
+// Locates the selected reports and writes them, one file per observation time, into
+// files that may already hold other stations (or earlier batches); empties `reports`.
+void write_reports(std::vector<ING_report>* reports, const ING_select& sel, Output* out) {
+  // Locations from upa.cty, else from the station list (which adds upa.cty lines).
+  ING_stations& stations = out->stations;
+  if (!out->located && !reports->empty()) {
+    out->located = true;
+    const char* list = RES_get("station_list");
+    std::string list_path = joined_path(list && *list ? list : kStationList);
+    if (ING_read_station_list(list_path.c_str(), &stations.list) < 0)
+      MESS_print(kWarn, "Station list not found: %s\n", list_path.c_str());
+    ING_read_cty(joined_path(kStationDb).c_str(), &stations);
+  }
+  out->refused += ING_keep_selected(sel, stations, reports);
+  for (ING_report& r : *reports)
+    if (!ING_locate(&stations, &r))
+      MESS_print(kWarn, "Station %05d is in neither %s nor the station list: written without location\n",
+                 r.wmo, kStationDb);
+
+  // One file per observation time.
+  // A station twice at one time (an archive holding two ascents of the hour) keeps the
+  // later one: a file holds one block per station.
+  std::map<std::tuple<int, int, int, int>, std::vector<ING_report*>> by_time;
+  for (ING_report& r : *reports) {
+    std::vector<ING_report*>& at = by_time[{r.date.year, r.date.month, r.date.day, r.date.hour}];
+    auto same = std::find_if(at.begin(), at.end(), [&r](const ING_report* o) { return o->wmo == r.wmo; });
+    if (same == at.end()) {
+      at.push_back(&r);
+      continue;
+    }
+    MESS_print(kWarn, "%05d %02d %02dZ: a second sounding of this time replaces the first\n", r.wmo,
+               r.date.day, r.date.hour);
+    *same = &r;
+  }
+  for (auto& [when, reps] : by_time) {
+    const Date& date = reps.front()->date;
+    std::string path;
+    if (date.year == IMISSING || ING_file_name(date, &path) != 0) {
+      MESS_print(kWarn, "No converted file name for day %02d %02dZ: %zu stations not written\n",
+                 date.day, date.hour, reps.size());
+      continue;
+    }
+    if (ING_write_file(path.c_str(), date, reps) < 0) continue;
+    out->files.insert(path);
+    for (ING_report* r : reps) {
+      out->stations_written.insert(r->wmo);
+      if (r->notes.empty()) continue;
+      std::string all;
+      for (const std::string& n : r->notes) all += (all.empty() ? "" : "; ") + n;
+      MESS_print(kWarn, "%05d %02d %02dZ: %s\n", r->wmo, r->date.day, r->date.hour, all.c_str());
+    }
+  }
+  reports->clear();
 }
 
 }  // namespace
@@ -125,7 +200,8 @@ int main(int argc, char** argv) {
   if (FLAG_help()) {
     char prog[RES_PROGNAME_LEN] = "";
     RES_get_progname(prog);
-    MESS_print(kPrint, "%s: This program reads WMO TEMP bulletins and writes the soundings\n", prog);
+    MESS_print(kPrint, "%s: This program reads WMO TEMP bulletins, IGRA 2 station files and\n", prog);
+    MESS_print(kPrint, "   published sounding lists and writes the soundings\n");
     MESS_print(kPrint, "   into the converted upper air files, one per observation time\n");
     RES_help_print(prog, res_key, res_pos);
     ZUD_exit(0);
@@ -154,8 +230,16 @@ int main(int argc, char** argv) {
     ZUD_exit(kExitNoInput);
   }
 
-  std::vector<std::unique_ptr<ING_reader>> readers = make_readers();
-  std::vector<ING_report> reports;
+  // The soundings wanted: a time window (-ho, -nh) and stations (-id). -ho is read here
+  // as a window, not as the time of a file to name.
+  ING_select sel;
+  if (ING_set_window(RES_get("hour"), RES_get("num_hour"), FILE_get_current_time(), &sel) != 0)
+    ZUD_exit(kExitNoData);
+  FILE_set_time(nullptr);
+  ING_set_ids(RES_get("identifier"), &sel);
+  std::vector<std::unique_ptr<ING_reader>> readers = make_readers(&sel);
+  Output out;
+  auto write = [&sel, &out](std::vector<ING_report>* reps) { write_reports(reps, sel, &out); };
   {
     Progress progress(total);
     for (const std::string& n : usable) {
@@ -164,12 +248,13 @@ int main(int argc, char** argv) {
         MESS_print(kWarn, "Cannot open input file: %s\n", n.c_str());
         continue;
       }
-      ingest_file(in, n == "-" ? "standard input" : n, readers, &progress);
+      ingest_file(in, n == "-" ? "standard input" : n, readers, &progress, write);
       if (in != stdin) std::fclose(in);
     }
   }
   ING_counts counts;
   const std::int64_t now = FILE_get_current_time();
+  std::vector<ING_report> reports;
   for (auto& r : readers) {
     r->finish(now, &reports);
     counts.bulletins += r->counts.bulletins;
@@ -177,47 +262,13 @@ int main(int argc, char** argv) {
     counts.nil += r->counts.nil;
     counts.rejected += r->counts.rejected;
   }
-
-  // Locations from upa.cty, else from the station list (which adds upa.cty lines).
-  ING_stations stations;
-  const char* list = RES_get("station_list");
-  std::string list_path = joined_path(list && *list ? list : kStationList);
-  if (!reports.empty() && ING_read_station_list(list_path.c_str(), &stations.list) < 0)
-    MESS_print(kWarn, "Station list not found: %s\n", list_path.c_str());
-  ING_read_cty(joined_path(kStationDb).c_str(), &stations);
-  for (ING_report& r : reports)
-    if (!ING_locate(&stations, &r))
-      MESS_print(kWarn, "Station %05d is in neither %s nor the station list: written without location\n",
-                 r.wmo, kStationDb);
-
-  // One file per observation time.
-  std::map<std::tuple<int, int, int, int>, std::vector<ING_report*>> by_time;
-  for (ING_report& r : reports)
-    by_time[{r.date.year, r.date.month, r.date.day, r.date.hour}].push_back(&r);
-  int files = 0;
-  std::set<int> stations_written;
-  for (auto& [when, reps] : by_time) {
-    const Date& date = reps.front()->date;
-    std::string path;
-    if (date.year == IMISSING || ING_file_name(date, &path) != 0) {
-      MESS_print(kWarn, "No converted file name for day %02d %02dZ: %zu stations not written\n",
-                 date.day, date.hour, reps.size());
-      continue;
-    }
-    if (ING_write_file(path.c_str(), date, reps) < 0) continue;
-    ++files;
-    for (ING_report* r : reps) {
-      stations_written.insert(r->wmo);
-      if (r->notes.empty()) continue;
-      std::string all;
-      for (const std::string& n : r->notes) all += (all.empty() ? "" : "; ") + n;
-      MESS_print(kWarn, "%05d %02d %02dZ: %s\n", r->wmo, r->date.day, r->date.hour, all.c_str());
-    }
-  }
-  if (files > 0) ING_write_cty(&stations);
+  write(&reports);
+  counts.rejected += out.refused;
+  int files = static_cast<int>(out.files.size());
+  if (files > 0) ING_write_cty(&out.stations);
 
   MESS_print(kMess, "%d reports of %d stations from %d bulletins into %d files; %d NIL, %d rejected\n",
-             counts.reports, static_cast<int>(stations_written.size()), counts.bulletins, files,
+             counts.reports, static_cast<int>(out.stations_written.size()), counts.bulletins, files,
              counts.nil, counts.rejected);
   ZUD_exit(files > 0 ? 0 : kExitNoData);
 }

@@ -49,6 +49,8 @@ struct ING_report {
   float lon = MISSING;   // degrees east
   float elev = MISSING;  // station elevation, m
   std::string name;      // station name (station list), for new upa.cty lines
+  std::string src_id;    // the station's identifier in its input (IGRA identifier,
+                         // list title), also matched by the station selection
   // Levels.
   UPA_level sfc{MISSING, MISSING, MISSING, MISSING, MISSING, MISSING};  // surface
   std::vector<UPA_level> man;      // standard isobaric levels (p, h, t, td, dir, spd)
@@ -88,6 +90,10 @@ class ING_reader {
   // The reports of everything fed; `now` (seconds since 1970, UTC) dates reports whose
   // input carries only a day and an hour. Appends to `out`.
   virtual void finish(std::int64_t now, std::vector<ING_report>* out) = 0;
+  // Appends the reports already complete and hands them over, for readers whose reports
+  // do not wait for the rest of the input (archives): the program writes them while
+  // reading, so that memory stays flat in the input size. Default: none before finish.
+  virtual void take_ready(std::vector<ING_report>* out) { (void)out; }
   ING_counts counts;
 };
 
@@ -108,6 +114,82 @@ int TEMP_decode_std(const char* grp, bool upper, float* p, float* h);
 // Date of a report that carries only `day` and `hour`: the most recent such day at or
 // before `now`. Returns 0, or -1 when no month of the last year has that day.
 int TEMP_date(int day, int hour, std::int64_t now, Date* date);
+
+// ---- archives and published lists ------------------------------------------------------
+
+// Which soundings a run keeps (ing_select): an observation-time window and a set of
+// stations. Readers of large archives apply it while reading; the program applies it
+// to every report.
+struct ING_select {
+  bool window = false;         // false: every time
+  std::int64_t from = 0;       // first observation time kept, seconds since 1970 (UTC)
+  std::int64_t to = 0;         // last observation time kept
+  int step = 0;                // hours; >0: only times a whole number of steps before `to`
+  std::vector<std::string> ids;  // WMO numbers or input identifiers; empty: every station
+};
+
+// Sets the window from the time text `hour` (resource "hour", -ho: the package's time
+// forms, or yymmddhh / yyyymmddhh) and `num_hour` ("num_hour", -nh: hours back, with an
+// optional ",step"); fields the time leaves out come from the most recent such time at
+// or before `now`. Either text may be null. Returns 0, or -1 with a message when a text
+// cannot be read.
+int ING_set_window(const char* hour, const char* num_hour, std::int64_t now, ING_select* sel);
+// Splits the station list text `ids` (resource "identifier", -id: comma-separated).
+void ING_set_ids(const char* ids, ING_select* sel);
+// True when a sounding of WMO number `wmo` (IMISSING when none), input identifier
+// `src_id` (may be null) and observation time `date` is selected.
+bool ING_selected(const ING_select& sel, int wmo, const char* src_id, const Date& date);
+bool ING_selected(const ING_select& sel, const ING_report& rep);
+
+// igra_read: IGRA version 2 station files, plain or gzip-compressed. `sel` (may be null,
+// must outlive the reader) lets soundings outside the selection be passed over unread.
+std::unique_ptr<ING_reader> IGRA_reader(const ING_select* sel);
+
+// One IGRA 2 data record decoded: pressure mb, height m, temperature and dew point
+// deg C, direction degrees, speed knots; MISSING for -9999, -8888 and blanks.
+struct IGRA_level {
+  int major = IMISSING;  // level type, first digit: 1 standard, 2 other pressure, 3 height
+  int minor = IMISSING;  // second digit: 1 surface, 2 tropopause, 0 other
+  float p = MISSING;
+  float h = MISSING;
+  float t = MISSING;
+  float td = MISSING;
+  float dir = MISSING;
+  float spd = MISSING;
+  int removed = 0;       // values removed by the archive's quality control (-8888)
+};
+// Decodes the data record `line` (`len` bytes, no line end). Returns 0, or -1 with the
+// reason in *why when the record is not in the IGRA 2 column layout.
+int IGRA_decode_level(const char* line, std::size_t len, IGRA_level* lev, std::string* why);
+
+// One IGRA 2 header record decoded.
+struct IGRA_header {
+  std::string id;       // 11-character station identifier
+  Date date{IMISSING, IMISSING, IMISSING, IMISSING, IMISSING, IMISSING, 0, 0};
+  int numlev = 0;       // data records that follow
+  float lat = MISSING;  // degrees north
+  float lon = MISSING;  // degrees east
+};
+// Decodes the header record `line`. Returns 0, or -1 with the reason in *why.
+int IGRA_decode_header(const char* line, std::size_t len, IGRA_header* hdr, std::string* why);
+// WMO number of an IGRA station identifier (network code M), IMISSING when it has none.
+int IGRA_wmo(const std::string& id);
+
+// list_read: the University of Wyoming TEXT:LIST page and the SPC observed-sounding
+// table. `sel` as for IGRA_reader.
+std::unique_ptr<ING_reader> LIST_reader(const ING_select* sel);
+
+// sig_thin: reduces significant levels (surface first, pressure decreasing) to at most
+// `max` by the Ramer-Douglas-Peucker line simplification of temperature and dew point
+// against ln p, splitting where the curve departs most from its chord until no point
+// departs by more than `tol` (deg C) or `max` points are kept. Returns the largest
+// departure of a dropped point, 0 when nothing was dropped.
+double ING_thin_levels(std::vector<UPA_sig_level>* sig, std::size_t max, double tol);
+// The tolerance the readers use, deg C.
+constexpr double kThinTolerance = 0.5;
+// Thins the significant levels of `rep` to what a block holds when they are more, with
+// a note saying so.
+void ING_thin_report(ING_report* rep);
 
 // ---- station list and station database (stn_list) ---------------------------------------
 
@@ -131,6 +213,11 @@ struct ING_stations {
   std::vector<CTY_data> cty;      // its records, as read
   std::vector<CTY_data> added;    // lines made in this run, not yet written
 };
+
+// Keeps the reports `sel` selects. A report without a WMO number (a list naming its
+// station by letters) takes it from the station database `st` by identifier; one that
+// finds none is refused with a warning. Returns the number refused.
+int ING_keep_selected(const ING_select& sel, const ING_stations& st, std::vector<ING_report>* reps);
 
 // Reads the station list at `path`; returns the number of stations, -1 when unreadable.
 int ING_read_station_list(const char* path, std::vector<ING_station>* list);

@@ -1,0 +1,49 @@
+// reader_feed.h — feeding an ingest reader in the tests: the bytes of each input in
+// chunks of a given size, then its reports, tallies and the messages it printed; and the
+// text of a gzip file inflated independently of the readers.
+
+#ifndef ZUD_TESTS_READER_FEED_H
+#define ZUD_TESTS_READER_FEED_H
+
+#include <gtest/gtest.h>
+#include <zlib.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "zudingest.h"
+
+struct Fed {
+  std::vector<ING_report> reps;
+  ING_counts counts;
+  std::string err;  // messages printed (standard error)
+};
+
+inline Fed feed_reader(ING_reader* reader, const std::vector<std::string>& inputs,
+                       std::size_t chunk) {
+  Fed r;
+  testing::internal::CaptureStderr();
+  for (const std::string& bytes : inputs) {
+    for (std::size_t i = 0; i < bytes.size(); i += chunk)
+      reader->feed(bytes.data() + i, std::min(chunk, bytes.size() - i));
+    reader->end_file();
+  }
+  reader->finish(0, &r.reps);
+  r.err = testing::internal::GetCapturedStderr();
+  r.counts = reader->counts;
+  return r;
+}
+
+// The text of a gzip file by zlib's own file interface (not the reader's inflation).
+inline std::string gunzip(const std::string& path) {
+  gzFile g = gzopen(path.c_str(), "rb");
+  std::string out;
+  char buf[1 << 16];
+  int n;
+  while (g && (n = gzread(g, buf, sizeof buf)) > 0) out.append(buf, n);
+  if (g) gzclose(g);
+  return out;
+}
+
+#endif  // ZUD_TESTS_READER_FEED_H
