@@ -41,9 +41,9 @@ class Fields {
   // A value that the tables print only when `shown`; null otherwise.
   void put(const std::string& name, bool shown, float v) {
     if (shown && v != MISSING)
-      (*out_)[name] = v;
+      set(name, v);
     else
-      (*out_)[name] = nullptr;
+      set(name, nullptr);
   }
   // A value computed in double from record values: stored as the float a record holds.
   void derived(const std::string& name, bool shown, double v) {
@@ -51,13 +51,19 @@ class Fields {
   }
   void integer(const std::string& name, int v) {
     if (v != IMISSING)
-      (*out_)[name] = v;
+      set(name, v);
     else
-      (*out_)[name] = nullptr;
+      set(name, nullptr);
   }
-  void text(const std::string& name, const std::string& v) { (*out_)[name] = v; }
+  void text(const std::string& name, const std::string& v) { set(name, v); }
 
  private:
+  // Appends the field. The names are distinct by construction, so the ordered object's
+  // search for an existing key (linear, for each of some 200 fields) is left out.
+  void set(const std::string& name, Json v) {
+    out_->get_ref<Json::object_t&>().emplace_back(name, std::move(v));
+  }
+
   Json* out_;
 };
 

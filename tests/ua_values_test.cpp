@@ -8,6 +8,7 @@
 #include <cstring>
 #include <map>
 #include <regex>
+#include <set>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -230,6 +231,8 @@ std::vector<std::string> csv_fields(const std::string& line) {
 
 TEST(ValuesCsv, SameFieldCountOnEveryRow) {
   const std::vector<std::string> names = THERM_field_names();
+  // Every name once: a record never holds the same field twice.
+  EXPECT_EQ(std::set<std::string>(names.begin(), names.end()).size(), names.size());
   for (const std::string& file : kFiles) {
     const e2e::Run r = parse({"-pa", "csv", "-id", "all"}, file);
     ASSERT_EQ(r.status, 0) << file;
