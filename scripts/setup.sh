@@ -2,7 +2,7 @@
 # Installs the packages the build needs (Debian 12, as root) when any is missing.
 set -euo pipefail
 pkgs=(cmake g++ make pkg-config libgtest-dev libnetcdf-dev netcdf-bin zlib1g-dev groff-base python3 gzip
-      libcairo2-dev fonts-dejavu-core)
+      libcairo2-dev fonts-dejavu-core nlohmann-json3-dev)
 missing=()
 for p in "${pkgs[@]}"; do
   dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p")

@@ -33,6 +33,7 @@ std::string filename;            // message file reopened for every message (rou
 constexpr int kDefaultLines = 22;            // page length when none or a bad one is given
 constexpr std::size_t kMaxFileName = 159;    // longest message file name kept for routing 2
 constexpr std::size_t kStampSize = 64;       // room for the current date and time text
+constexpr std::size_t kFirstFormat = 255;    // message length formatted in one go
 constexpr M_type kDiagnostic = MESS_ERROR | MESS_WARN;         // error and warn bits: to standard error
 constexpr M_type kErrorBits = MESS_ERROR;          // error class
 constexpr M_type kWarnBits = MESS_WARN;           // warn class
@@ -166,18 +167,21 @@ int count_lines(const char* format) {
 int MESS_print(M_type level, const char* format, ...) {
   if ((level & mess_level) == 0 || !format) return 0;
 
-  // Format once, so that every destination receives the same text.
-  std::string text;
+  // Format once, so that every destination receives the same text. A table piece fits
+  // the first buffer; only a longer text (a JSON record) is formatted a second time.
+  std::string text(kFirstFormat, '\0');
   va_list ap;
   va_start(ap, format);
   va_list ap2;
   va_copy(ap2, ap);
-  int need = std::vsnprintf(nullptr, 0, format, ap);
-  if (need > 0) {
-    text.resize(static_cast<std::size_t>(need) + 1);
-    std::vsnprintf(text.data(), text.size(), format, ap2);
+  int need = std::vsnprintf(text.data(), text.size() + 1, format, ap);
+  if (need < 0) {
+    need = 0;
+  } else if (static_cast<std::size_t>(need) > kFirstFormat) {
     text.resize(static_cast<std::size_t>(need));
+    std::vsnprintf(text.data(), text.size() + 1, format, ap2);
   }
+  text.resize(static_cast<std::size_t>(need));
   va_end(ap2);
   va_end(ap);
 

@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 #include <initializer_list>
 #include <utility>
 
@@ -170,8 +171,15 @@ const char* risk_below(float x, std::initializer_list<float> bounds, const char*
 }
 
 // Prints a line of a pressure (mb), its height h (m) and the height in feet; `format`
-// holds the three conversions.
+// holds the three conversions, separated by " = ". A level whose height is unknown (one
+// beyond the profile's heights) prints its pressure alone, never the missing value.
 void print_level_line(M_type level, const char* format, float p, float h) {
+  const char* eq = std::strstr(format, " = ");
+  if (h == MISSING && eq != nullptr) {
+    const std::string pres_only = std::string(format, eq) + "\n";
+    MESS_print(level, pres_only.c_str(), p);
+    return;
+  }
   const Height hh = with_feet(h);
   MESS_print(level, format, p, hh.m, hh.ft);
 }
@@ -203,7 +211,11 @@ void print_sounding_variables(const THERM_record& r) {
   if (v.max_t != MISSING)
     MESS_print(kIndexMore, "Est. max temperature:   %7.2f C = %7.2f F\n", v.max_t,
                unit_fahrenheit(v.max_t));
-  if (v.plcl > 0.0f) {
+  // An LCL beyond the profile's heights and temperatures prints its pressure alone,
+  // never the missing value as a number.
+  if (v.plcl > 0.0f && (r.lcl.h == MISSING || r.lcl.t == MISSING)) {
+    MESS_print(kIndexMore, "Sfc-Lift cond lev (LCL): %6.2f mb\n", v.plcl);
+  } else if (v.plcl > 0.0f) {
     const Height h = with_feet(r.lcl.h);
     MESS_print(kIndexMore,
                "Sfc-Lift cond lev (LCL): %6.2f mb = %8.2f m = %8.2f ft T: %7.2f C\n", v.plcl,

@@ -1,9 +1,11 @@
 // ua_parse.cpp — the sounding print program: one straight pass that configures the
-// runtime, opens one upper-air file, selects one station, merges its report into a
-// sounding and prints the station, the sounding and its analyses.
+// runtime, opens one upper-air file, selects one station (or, for scripts, a list of
+// stations or all of them), merges each report into a sounding and prints the station,
+// the sounding and its analyses, or its analysis values as a JSON line or CSV row.
 
 #include "zuddraw.h"
 #include "zudresrc.h"
+#include "zudscript.h"
 #include "zudunits.h"
 #include "zudupa.h"
 
@@ -14,6 +16,7 @@ UPA_report report;
 
 constexpr int kProgNameLen = 80;   // program name for the help text
 constexpr int kFileNameLen = 160;  // chosen input file name
+constexpr int kExitNotFound = 31;  // process status: a station was not found
 
 // Keyed options this program accepts, in help order.
 res_type res_key[] = {
@@ -44,15 +47,52 @@ void apply_in_file() {
   free_parsed_array(paramc, paramv);
 }
 
-// The "parameter" items: "prdash" prints missing values as dashes.
-void apply_parameter() {
+// The "parameter" items: "prdash" prints missing values as dashes; "json" and "csv"
+// print the analysis values instead of the tables, "levels" adds the profiles to JSON.
+THERM_output apply_parameter() {
+  THERM_output out;
   int paramc = 0;
   char** paramv = nullptr;
   if (RES_getvals("parameter", &paramc, &paramv)) {
-    for (int i = 0; i < paramc; ++i)
-      if (!stricmp(paramv[i], "prdash")) UPA_set_miss_dash();
+    for (int i = 0; i < paramc; ++i) {
+      if (!stricmp(paramv[i], "prdash"))
+        UPA_set_miss_dash();
+      else if (!stricmp(paramv[i], "json"))
+        out.form = THERM_form::json;
+      else if (!stricmp(paramv[i], "csv"))
+        out.form = THERM_form::csv;
+      else if (!stricmp(paramv[i], "levels"))
+        out.levels = true;
+    }
   }
   free_parsed_array(paramc, paramv);
+  return out;
+}
+
+// Values replace the tables: standard output carries only the records, so the banner,
+// the progress notices and the tables are switched off (errors, warnings, the "print"
+// class of the records and prompts, and traces stay as the user set them).
+void values_only() {
+  MESS_set(MESS_OP_REMOVE_QUIET, MESS_MESS | MESS_OUT1 | MESS_OUT2 | MESS_OUT3 | MESS_OUT4);
+}
+
+// Analyses one station's report as if it were the only one of the run and prints its
+// tables or its record. The analysis state is reset first, so nothing of a station
+// analysed before in this run shows.
+void analyse(UPA_report* rep, const THERM_output& out) {
+  THERM_reset();
+  THERM_set_date(nullptr);
+  if (out.form == THERM_form::tables) {
+    THERM_report(rep);
+    return;
+  }
+  UPA_merge_report(rep);
+  THERM_calc();
+  const THERM_station st{rep, UPA_get_file_date(), THERM_get_kept(), THERM_get_record()};
+  if (out.form == THERM_form::json)
+    MESS_print(MESS_PRINT, "%s\n", THERM_json_line(st, out.levels).c_str());
+  else
+    MESS_print(MESS_PRINT, "%s\n", THERM_csv_row(st).c_str());
 }
 
 }  // namespace
@@ -72,7 +112,8 @@ int main(int argc, char** argv) {
 
   FILE_set_name("upa_cvt");
   apply_in_file();
-  apply_parameter();
+  const THERM_output out = apply_parameter();
+  if (out.form != THERM_form::tables) values_only();
 
   MESS_print_prog("UPPER AIR SOUNDING PRINTING");
 
@@ -83,12 +124,28 @@ int main(int argc, char** argv) {
   UPA_open_file(filename);
   THERM_set_date(nullptr);
 
+  // The CSV header comes once, before the first row (not before a station listing).
+  auto csv_header = [&out] {
+    if (out.form == THERM_form::csv) MESS_print(MESS_PRINT, "%s\n", THERM_csv_header().c_str());
+  };
+
+  // Several stations: each analysed in turn; any not found gives status 31 at the end.
+  const char* ids = RES_get("identifier");
+  if (UPA_is_station_list(ids)) {
+    csv_header();
+    const int missing = UPA_each_station(ids, [&](UPA_report* rep) { analyse(rep, out); });
+    ZUD_exit(missing > 0 ? kExitNotFound : 0);
+  }
+
   if (!UPA_prompt_station(&report)) {
     MESS_print(MESS_WARN, "No data found!\n");
     ZUD_exit(30);
   }
-
-  THERM_report(&report);
+  csv_header();
+  if (out.form == THERM_form::tables)
+    THERM_report(&report);
+  else
+    analyse(&report, out);
 
   // The diagram, when "plot_type" asks for one; the tables above are printed either way.
   if (SKEWT_plot(&report) < 0) ZUD_exit(SKEWT_EXIT_NOT_WRITTEN);

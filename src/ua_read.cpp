@@ -16,6 +16,7 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <array>
 #include <climits>
 #include <cstdio>
 #include <cstring>
@@ -106,6 +107,9 @@ int stat_num = 0;                 // block at which the stream stands
 long block_pos = -1;              // offset of block stat_num's station token, -1 when unknown
 bool block_consumed = false;      // block stat_num was read: the stream stands past its start
 bool at_blocks = false;           // the header and date lines are behind the stream
+
+constexpr std::size_t kStreamBuf = 1 << 16;  // read buffer of a text layout, bytes
+char stream_buf[kStreamBuf];                 // the open stream's buffer while reading
 
 // Scanning state of the block being read.
 struct BlockScan {
@@ -317,19 +321,40 @@ int decd_wd(const char* str, float* dir, float* spd) {
   return 0;
 }
 
+namespace {
+
+// Sets the identification and location of a report to "nothing known".
+void initialize_station(UPA_report* r) {
+  std::memset(r->id, 0, sizeof r->id);
+  std::memset(r->area, 0, sizeof r->area);
+  r->wmo = IMISSING;
+  r->lat = r->lon = r->elev = MISSING;
+  r->time = IMISSING;
+}
+
+// The identification and the mandatory slots "nothing known", no levels counted; the
+// significant and wind entries, none of them in use, are left as they were.
+void initialize_ident(UPA_report* r) {
+  static const auto kNoLevels = [] {
+    std::array<UPA_level, UPA_MAX_MAN> a;
+    a.fill(UPA_level{MISSING, MISSING, MISSING, MISSING, MISSING, MISSING});
+    return a;
+  }();
+  static_assert(sizeof kNoLevels == sizeof r->man);
+  initialize_station(r);
+  std::memcpy(r->man, kNoLevels.data(), sizeof r->man);  // one block copy per station passed
+  r->numman = r->numsig = r->numwnd = 0;
+}
+
+}  // namespace
+
 // Sets a report to "nothing known": empty identification, every level value missing, no
 // levels counted. The report kind code is left as it was. Returns 0.
 int UPA_initialize(UPA_report* report) {
   if (!report) return 0;
-  std::memset(report->id, 0, sizeof report->id);
-  std::memset(report->area, 0, sizeof report->area);
-  report->wmo = IMISSING;
-  report->lat = report->lon = report->elev = MISSING;
-  report->time = IMISSING;
-  for (auto& m : report->man) m = UPA_level{MISSING, MISSING, MISSING, MISSING, MISSING, MISSING};
+  initialize_ident(report);
   for (auto& s : report->sig) s = UPA_sig_level{MISSING, MISSING, MISSING};
   for (auto& w : report->wnd) w = UPA_wnd_level{MISSING, MISSING, MISSING};
-  report->numman = report->numsig = report->numwnd = 0;
   return 0;
 }
 
@@ -492,9 +517,16 @@ void finish_block() {
 // Stores the station token: kind 5 carries WMO number, identifier, latitude and longitude
 // separated by colons; the other kinds the identifier alone. Identifiers keep at most
 // kMaxId characters.
+void set_id(UPA_report* r, const char* id) {
+  static_assert(sizeof r->id > kMaxId);
+  const std::size_t n = strnlen(id, kMaxId);  // a search sets thousands: no printf here
+  std::memcpy(r->id, id, n);
+  r->id[n] = '\0';
+}
+
 void set_station(UPA_report* r, const char* tok) {
   if (!text_kind(file_type) || !layout_of(file_type)->colon_station) {
-    std::snprintf(r->id, sizeof r->id, "%.*s", kMaxId, tok);
+    set_id(r, tok);
     return;
   }
   char part[4][kTokenCap] = {};
@@ -513,11 +545,11 @@ void set_station(UPA_report* r, const char* tok) {
   int wmo = 0;
   double v = 0.0;
   if (parts == 1 && !whole_int(part[0], &wmo)) {  // a bare identifier
-    std::snprintf(r->id, sizeof r->id, "%.*s", kMaxId, part[0]);
+    set_id(r, part[0]);
     return;
   }
   if (whole_int(part[0], &wmo)) r->wmo = wmo;
-  if (parts > 1) std::snprintf(r->id, sizeof r->id, "%.*s", kMaxId, part[1]);
+  if (parts > 1) set_id(r, part[1]);
   if (parts > 2 && whole_decimal(part[2], true, &v)) r->lat = static_cast<float>(v);
   if (parts > 3 && whole_decimal(part[3], true, &v)) r->lon = static_cast<float>(v);
 }
@@ -809,7 +841,13 @@ bool position_on_block(int want) {
 // Reads block `want` of a text layout in the form `rep_type`.
 int text_read(UPA_report* report, int rep_type, int want) {
   if (file_access != 0 || want < 0 || !position_on_block(want)) return -1;
-  UPA_initialize(report);
+  // An identification read leaves the significant and wind entries as they were (none
+  // is in use: their counts are 0); a search passes thousands of blocks, and setting
+  // those 3.6 KB to missing for each cost more than scanning the block.
+  if (rep_type == UPA_REP_IDENT || rep_type == UPA_REP_LOC)
+    initialize_ident(report);
+  else
+    UPA_initialize(report);
   block_pos = std::ftell(cvt_file);
   block_consumed = true;
   begin_block();
@@ -1201,6 +1239,9 @@ int UPA_open(const char* filename, int f_access, int* f_type) {
     if (closer == Closer::file) std::fclose(f);
     return -1;
   }
+  // A large buffer: passing over the blocks before a station is a scan of the bytes, and
+  // the default buffer of one disk block would cost a system call every 4 KB.
+  if (f_access == 0) std::setvbuf(f, stream_buf, _IOFBF, sizeof stream_buf);
   cvt_file = f;
   cvt_closer = closer;
   file_type = *f_type;

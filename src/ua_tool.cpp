@@ -13,6 +13,7 @@
 #include <cstring>
 
 #include "zudresrc.h"
+#include "zudscript.h"
 #include "zudupa.h"
 
 namespace {
@@ -160,6 +161,9 @@ int UPA_rewind_file() {
   stat_num = 0;
   return 0;
 }
+
+// The handle of the open upper-air file for UPA_read, -1 when none is open.
+int UPA_file_handle() { return cvt_fd; }
 
 // The date of the open upper-air file (all fields -9999 when none is open).
 Date* UPA_get_file_date() { return &file_date; }
@@ -333,6 +337,9 @@ int UPA_print_level(M_type mess1, M_type mess2, int ind, const UPA_level* level)
     return 0;
   }
 
+  // The derived columns cost more than the rest of the row: computed only when shown.
+  const bool ext = MESS_check(mess2) != 0;
+  if (!ext && !MESS_check(mess1)) return 0;
   const float p = level->p;
   const float t = unit_kelvin(level->t);
   const float td = unit_kelvin(level->td);
@@ -350,14 +357,14 @@ int UPA_print_level(M_type mess1, M_type mess2, int ind, const UPA_level* level)
                  ? static_cast<float>(static_cast<double>(level->t) - level->td)
                  : MISSING;
   print_col(mess2, kDd, dd);
-  print_col(mess2, kTemp, unit_celsius(wet_bulb(t, td, p)));
+  print_col(mess2, kTemp, ext ? unit_celsius(wet_bulb(t, td, p)) : MISSING);
   print_col(mess1, kWind, level->dir);
   print_col(mess1, kWind, level->spd);
-  print_col(mess2, kTemp, pot_temp(t, p));
-  print_col(mess2, kTemp, virt_pot_temp(t, td, p));
-  print_col(mess2, kTemp, wet_bulb_pot_temp(t, td, p));
-  print_col(mess2, kTemp, eq_pot_temp(t, td, p));
-  print_col(mess2, kMix, mix_ratio(td, p));
+  print_col(mess2, kTemp, ext ? pot_temp(t, p) : MISSING);
+  print_col(mess2, kTemp, ext ? virt_pot_temp(t, td, p) : MISSING);
+  print_col(mess2, kTemp, ext ? wet_bulb_pot_temp(t, td, p) : MISSING);
+  print_col(mess2, kTemp, ext ? eq_pot_temp(t, td, p) : MISSING);
+  print_col(mess2, kMix, ext ? mix_ratio(td, p) : MISSING);
   MESS_print(mess1, "\n");
   return 0;
 }

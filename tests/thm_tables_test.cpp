@@ -170,8 +170,9 @@ TEST_F(Tables, FreezingCrossings) {
         "Freezing level:          892.86 mb =  1050.00 m =  3444.84 ft\n"},
        "surface below freezing comes first"},
       {{{1000, M, 5, 0, M, M}, {850, M, -5, -10, M, M}},
-       // 1000 - 5*150/10 = 925 mb; no heights to interpolate.
-       {"Freezing level:          925.00 mb = -9999.00 m = -9999.00 ft\n"},
+       // 1000 - 5*150/10 = 925 mb; no heights to interpolate: the pressure alone, never
+       // the missing height printed as a number.
+       {"Freezing level:          925.00 mb\n"},
        "levels without heights"},
       {{{1000, 100, 4, 0, M, M}, {900, M, M, M, M, M}, {850, 1400, -2, -8, M, M}},
        // The level without temperature is passed over: 1000 - 4*150/6 = 900 mb,

@@ -1,0 +1,326 @@
+// ua_values.cpp — one station's analysis values as a JSON object or a CSV row, for
+// scripts that want numbers rather than tables.
+//
+// The fields are every value the index, parcel, wind and storm tables print, under fixed
+// snake_case names that end in their unit (cape_jkg, lcl_pres_mb, srh_0_3km_m2s2). A
+// value the tables would not print (missing, or a level that does not exist) is null
+// in JSON and empty in CSV. One function, add_fields, lists the fields in their order;
+// the CSV header, the JSON object and the CSV row are all made from it, so the three can
+// never disagree. A new table adds its values with a few more calls at its end.
+
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include <nlohmann/json.hpp>
+
+#include "zudscript.h"
+#include "zudunits.h"
+
+namespace {
+
+// Fields keep their order; numbers are the records' 32-bit floats, so that each is
+// written as the shortest decimal that reads back to the same float (1448.2, not
+// 1448.199951171875).
+using Json = nlohmann::basic_json<nlohmann::ordered_map, std::vector, std::string, bool,
+                                  std::int64_t, std::uint64_t, float>;
+
+// The storm-table layer depths (m) as they appear in field names.
+constexpr const char* kDepthNames[] = {"500m", "1km",  "1500m", "2km", "2500m",
+                                       "3km",  "4km",  "5km",   "6km"};
+static_assert(std::size(kDepthNames) == THERM_STORM_DEPTHS.size());
+
+// Appends the named fields of one station to a JSON object in their fixed order.
+class Fields {
+ public:
+  explicit Fields(Json* out) : out_(out) {}
+
+  // A value, null when missing.
+  void num(const std::string& name, float v) { put(name, v != MISSING, v); }
+  // A value that the tables print only when `shown`; null otherwise.
+  void put(const std::string& name, bool shown, float v) {
+    if (shown && v != MISSING)
+      set(name, v);
+    else
+      set(name, nullptr);
+  }
+  // A value computed in double from record values: stored as the float a record holds.
+  void derived(const std::string& name, bool shown, double v) {
+    put(name, shown && v != MISSING, static_cast<float>(v));
+  }
+  void integer(const std::string& name, int v) {
+    if (v != IMISSING)
+      set(name, v);
+    else
+      set(name, nullptr);
+  }
+  void text(const std::string& name, const std::string& v) { set(name, v); }
+
+ private:
+  // Appends the field. The names are distinct by construction, so the ordered object's
+  // search for an existing key (linear, for each of some 200 fields) is left out.
+  void set(const std::string& name, Json v) {
+    out_->get_ref<Json::object_t&>().emplace_back(name, std::move(v));
+  }
+
+  Json* out_;
+};
+
+// Date and time of the data as ISO 8601 ("1997-04-04T00:00:00Z"), empty when unknown.
+std::string iso_time(const Date* d) {
+  if (d == nullptr || d->year == IMISSING || d->month == IMISSING || d->day == IMISSING)
+    return "";
+  const int hour = d->hour == IMISSING ? 0 : d->hour;
+  const int min = d->min == IMISSING ? 0 : d->min;
+  const int sec = d->sec == IMISSING ? 0 : d->sec;
+  char buf[40];
+  std::snprintf(buf, sizeof buf, "%04d-%02d-%02dT%02d:%02d:%02dZ", d->year, d->month, d->day,
+                hour, min, sec);
+  return buf;
+}
+
+// Identification, location and time.
+void add_station(Fields& f, const THERM_station& st) {
+  const UPA_report* r = st.report;
+  f.text("id", r ? r->id : "");
+  f.integer("wmo", r ? r->wmo : IMISSING);
+  f.num("lat_deg", r ? r->lat : MISSING);
+  f.num("lon_deg", r ? r->lon : MISSING);
+  f.num("elev_m", r ? r->elev : MISSING);
+  const std::string t = iso_time(st.date);
+  f.text("time_utc", t);
+}
+
+// "Sounding variables and indices": the sounding variables.
+void add_sounding_variables(Fields& f, const THERM_record& r) {
+  const THERM_values& v = r.values;
+  f.num("thick_1000_500_m", v.thick);
+  // The lowest freezing crossing; the tables list every one.
+  const bool frz = !r.freezing.empty();
+  f.put("frz_pres_mb", frz, frz ? r.freezing.front().p : MISSING);
+  f.put("frz_hght_m", frz, frz ? r.freezing.front().h : MISSING);
+  f.integer("frz_count", static_cast<int>(r.freezing.size()));
+  const bool wb0 = v.wb0 != MISSING && v.wb0 != -1.0f;  // -1: below ground
+  f.put("wb0_pres_mb", wb0, v.wb0);
+  f.put("wb0_hght_m", wb0, r.wb0_h);
+  f.num("precip_water_in", v.precip);
+  f.num("mean_rh_sfc_500_pct", v.mean_rh);
+  f.num("max_temp_c", v.max_t);
+  const bool lcl = v.plcl > 0.0f;  // the height and temperature may still be missing
+  f.put("lcl_pres_mb", lcl, v.plcl);
+  f.put("lcl_hght_m", lcl, r.lcl.h);
+  f.put("lcl_temp_c", lcl, r.lcl.t);
+  f.num("lapse_700_500_ckm", v.lapse57);
+  const bool te = v.thetae.index != MISSING;
+  f.put("thetae_index_c", te, v.thetae.index);
+  f.put("thetae_base_mb", te, v.thetae.base);
+  f.put("thetae_top_mb", te, v.thetae.top);
+  const bool ccl = v.ccl > 0.0f;
+  f.put("ccl_pres_mb", ccl, v.ccl);
+  f.put("ccl_hght_m", ccl, r.ccl_h);
+  f.put("ccl_mixr_gkg", ccl, v.wbar);
+  f.derived("conv_temp_c", ccl && v.ct != MISSING, v.ct - UNIT_C_TO_K);
+}
+
+// "Sounding variables and indices": the stability indices.
+void add_stability(Fields& f, const THERM_record& r) {
+  const THERM_values& v = r.values;
+  f.num("cap_strength_c", v.cap);
+  f.num("li_c", v.li);
+  f.num("li_300_c", r.li300);
+  f.num("li_700_c", r.li700);
+  f.num("si_c", v.si);
+  f.num("tt_c", v.tt);
+  f.put("vt_c", v.tt != MISSING, r.vt);
+  f.put("ct_c", v.tt != MISSING, r.ct);
+  f.num("k_index_c", v.k);
+  f.num("sweat_index", v.sweat);
+  f.num("energy_index", v.ei);
+}
+
+// "Parcel Indices".
+void add_parcel(Fields& f, const THERM_record& r) {
+  const PARCEL_params& pc = r.values.parcel;
+  switch (r.parcel.type) {
+    case THERM_PAR_SFC: f.text("parcel", "sfc"); break;
+    case THERM_PAR_LAYER: f.text("parcel", "layer"); break;
+    case THERM_PAR_MAXT: f.text("parcel", "maxt"); break;
+    default: f.text("parcel", "level"); break;
+  }
+  f.put("parcel_layer_mb", r.parcel.type == THERM_PAR_LAYER, r.parcel.thick);
+  const bool level = r.parcel.type == THERM_PAR_LEVEL;
+  f.put("parcel_pres_mb", level, r.par_used.p);
+  f.put("parcel_temp_c", level, r.par_used.t);
+  f.put("parcel_dewp_c", level, r.par_used.td);
+  f.num("cape_jkg", pc.Bplus);
+  f.num("wmax_ms", pc.wmax);
+  f.num("cin_jkg", pc.Bminus);
+  f.num("parcel_cap_c", pc.cap);
+  f.num("parcel_lcl_pres_mb", pc.plcl);
+  f.put("parcel_lcl_hght_m", pc.plcl != MISSING, r.parcel_lcl_h);
+  const bool lfc = pc.lfc != MISSING && pc.lfc != -1.0f;  // -1: no free convection
+  f.put("lfc_pres_mb", lfc, pc.lfc);
+  f.put("lfc_hght_m", lfc, r.parcel_lfc_h);
+  f.num("el_pres_mb", pc.el);
+  f.put("el_hght_m", pc.el != MISSING, r.parcel_el_h);
+  f.num("b_el_jkg", pc.Bel);
+  f.num("mpl_pres_mb", pc.mpl);
+  f.put("mpl_hght_m", pc.mpl != MISSING, r.parcel_mpl_h);
+}
+
+// The total of a positive and a negative part, missing when either is.
+double total(float pos, float neg) {
+  return pos == MISSING || neg == MISSING ? MISSING : static_cast<double>(pos) + neg;
+}
+
+// "Wind Parameters".
+void add_wind(Fields& f, const UPA_sounding& s, const THERM_record& r) {
+  const THERM_values& v = r.values;
+  const SHEAR_params& sh = v.shear;
+  const HELICITY_params& hl = v.helicity;
+  const bool mean = s.mean6.dir != MISSING;
+  f.put("mean_wind_0_6km_dir_deg", mean, s.mean6.dir);
+  f.put("mean_wind_0_6km_spd_kt", mean, s.mean6.spd);
+  const bool storm = s.storm.dir != MISSING;
+  f.put("storm_dir_deg", storm, s.storm.dir);
+  f.put("storm_spd_kt", storm, s.storm.spd);
+  f.num("shear_0_3km_pos_per_s", sh.pos_shr);
+  f.put("shear_0_3km_neg_per_s", sh.pos_shr != MISSING, sh.neg_shr);
+  f.derived("shear_0_3km_tot_per_s", sh.pos_shr != MISSING, total(sh.pos_shr, sh.neg_shr));
+  f.num("srdir_shear_0_3km_deg", hl.dir_shr);
+  const bool hel = hl.pos_hel != MISSING;
+  f.put("srh_0_3km_pos_m2s2", hel, hl.pos_hel);
+  f.put("srh_0_3km_neg_m2s2", hel, hl.neg_hel);
+  f.put("srh_0_3km_m2s2", hel, hl.tot_hel);
+  const bool ave = hl.ave_hel != MISSING;
+  f.put("srh_0_3km_ave_ms2", ave, hl.ave_hel);
+  f.put("srh_0_3km_rel", ave, hl.rel_hel);
+  const bool vort = hl.hor_vort != MISSING;
+  f.put("vort_0_3km_horiz_per_s", vort, hl.hor_vort);
+  f.put("vort_0_3km_stream_per_s", vort, hl.stm_vort);
+  f.num("ehi", v.ehi);
+  f.num("brn", v.brn);
+  f.put("bulk_shear_ms", v.brn != MISSING, v.bshear);
+}
+
+// "Storm Parameters": one group of fields per layer depth.
+void add_storm(Fields& f, const THERM_record& r) {
+  for (std::size_t i = 0; i < r.storm_rows.size(); ++i) {
+    const THERM_storm_row& row = r.storm_rows[i];
+    const std::string p = std::string("layer_0_") + kDepthNames[i] + "_";
+    f.put(p + "mean_dir_deg", row.have_mean, row.mean.dir);
+    f.put(p + "mean_spd_kt", row.have_mean, row.mean.spd);
+    f.put(p + "inflow_dir_deg", row.have_mean, row.inflow.dir);
+    f.put(p + "inflow_spd_kt", row.have_mean, row.inflow.spd);
+    f.put(p + "shear_pos_per_s", row.have_shear, row.shear.pos_shr);
+    f.put(p + "shear_neg_per_s", row.have_shear, row.shear.neg_shr);
+    f.derived(p + "shear_tot_per_s", row.have_shear,
+              total(row.shear.pos_shr, row.shear.neg_shr));
+    const HELICITY_params& h = row.helicity;
+    f.put(p + "srh_pos_m2s2", row.have_helicity, h.pos_hel);
+    f.put(p + "srh_neg_m2s2", row.have_helicity, h.neg_hel);
+    f.put(p + "srh_m2s2", row.have_helicity, h.tot_hel);
+    f.put(p + "srh_ave_ms2", row.have_helicity, h.ave_hel);
+    f.put(p + "srh_rel", row.have_helicity, h.rel_hel);
+    f.put(p + "vort_horiz_per_s", row.have_helicity, h.hor_vort);
+    f.put(p + "vort_stream_per_s", row.have_helicity, h.stm_vort);
+  }
+}
+
+// Every field of one station, in order. Absent parts of `st` give null values.
+Json station_fields(const THERM_station& st) {
+  Json j = Json::object();
+  Fields f(&j);
+  static const UPA_sounding kNoSounding;
+  static const THERM_record kNoRecord;
+  const UPA_sounding& s = st.sounding ? *st.sounding : kNoSounding;
+  const THERM_record& r = st.record ? *st.record : kNoRecord;
+  add_station(f, st);
+  add_sounding_variables(f, r);
+  add_stability(f, r);
+  add_parcel(f, r);
+  add_wind(f, s, r);
+  add_storm(f, r);
+  return j;
+}
+
+// The fields of one sounding level, in the order of UPA_level.
+struct LevelField {
+  const char* name;
+  float UPA_level::*member;
+};
+constexpr LevelField kLevelFields[] = {
+    {"pres_mb", &UPA_level::p},    {"hght_m", &UPA_level::h},     {"temp_c", &UPA_level::t},
+    {"dewp_c", &UPA_level::td},    {"wdir_deg", &UPA_level::dir}, {"wspd_kt", &UPA_level::spd},
+};
+
+// One sounding level as an object, missing values null.
+Json level_object(const UPA_level& l) {
+  Json j = Json::object();
+  Fields f(&j);
+  for (const LevelField& lf : kLevelFields) f.num(lf.name, l.*lf.member);
+  return j;
+}
+
+Json level_array(const std::vector<UPA_level>& levels) {
+  Json a = Json::array();
+  for (const UPA_level& l : levels) a.push_back(level_object(l));
+  return a;
+}
+
+// A CSV cell: strings quoted when they hold a comma, quote or line end (RFC 4180).
+std::string csv_cell(const Json& v) {
+  if (v.is_null()) return "";
+  if (!v.is_string()) return v.dump();
+  const std::string s = v.get<std::string>();
+  if (s.find_first_of(",\"\r\n") == std::string::npos) return s;
+  std::string q = "\"";
+  for (char c : s) {
+    if (c == '"') q += '"';
+    q += c;
+  }
+  return q + "\"";
+}
+
+}  // namespace
+
+std::vector<std::string> THERM_field_names() {
+  std::vector<std::string> names;
+  const Json empty = station_fields(THERM_station{});
+  for (const auto& item : empty.items()) names.push_back(item.key());
+  return names;
+}
+
+std::string THERM_json_line(const THERM_station& st, bool levels) {
+  Json j = station_fields(st);
+  if (levels) {
+    static const UPA_sounding kNoSounding;
+    const UPA_sounding& s = st.sounding ? *st.sounding : kNoSounding;
+    j["sounding"] = level_array(s.sm);
+    j["winds"] = level_array(s.wm);
+  }
+  // Invalid UTF-8 in an identifier is replaced rather than ending the run.
+  return j.dump(-1, ' ', false, Json::error_handler_t::replace);
+}
+
+std::string THERM_csv_header() {
+  std::string line;
+  for (const std::string& name : THERM_field_names()) {
+    if (!line.empty()) line += ',';
+    line += name;
+  }
+  return line;
+}
+
+std::string THERM_csv_row(const THERM_station& st) {
+  std::string line;
+  bool first = true;
+  const Json fields = station_fields(st);
+  for (const auto& item : fields.items()) {
+    if (!first) line += ',';
+    first = false;
+    line += csv_cell(item.value());
+  }
+  return line;
+}
