@@ -251,13 +251,14 @@ int THERM_setup_sounding(UPA_sounding* snd, float sfc_p) {
 }
 
 // Computes every printed value of a sounding into rec. Returns 0.
-int THERM_analyse(const UPA_sounding& snd, const THERM_parcel& parcel, THERM_record* rec) {
+int THERM_analyse(const UPA_sounding& snd, const THERM_parcel& parcel, THERM_record* rec,
+                  bool severe) {
   if (rec == nullptr) return 0;
   Work w{snd};
   sounding_variables(w, rec);
   stability_indices(w, rec);
   parcel_ascent(w, parcel, rec);
   wind_analyses(w, rec);
-  rec->severe = SEVERE_calc(snd);
+  rec->severe = severe ? SEVERE_calc(snd) : SEVERE_values{};
   return 0;
 }

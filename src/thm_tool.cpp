@@ -594,7 +594,8 @@ int THERM_report(UPA_report* report) {
   const int rc = UPA_merge_report(report);
   UPA_print_locate(kLocate, report);
   THERM_sig_table();
-  THERM_calc();
+  // The severe-weather values only when their table will print (THERM_calc computes all).
+  THERM_analyse(snd, parcel, &rec, MESS_check(kSevere) != 0);
   THERM_indices();
   THERM_wind_table();
   THERM_wind();

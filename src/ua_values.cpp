@@ -1,8 +1,9 @@
 // ua_values.cpp — one station's analysis values as a JSON object or a CSV row, for
 // scripts that want numbers rather than tables.
 //
-// The fields are every value the index, parcel, wind and storm tables print, under fixed
-// snake_case names that end in their unit (cape_jkg, lcl_pres_mb, srh_0_3km_m2s2). A
+// The fields are every value the index, parcel, wind, storm and severe-weather tables
+// print, under fixed snake_case names that end in their unit (cape_jkg, lcl_pres_mb,
+// srh_0_3km_m2s2). A
 // value the tables would not print (missing, or a level that does not exist) is null
 // in JSON and empty in CSV. One function, add_fields, lists the fields in their order;
 // the CSV header, the JSON object and the CSV row are all made from it, so the three can
@@ -12,10 +13,12 @@
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <utility>
 
 #include <nlohmann/json.hpp>
 
 #include "zudscript.h"
+#include "zudsevere.h"
 #include "zudunits.h"
 
 namespace {
@@ -228,6 +231,47 @@ void add_storm(Fields& f, const THERM_record& r) {
   }
 }
 
+// "Severe Weather Parameters": the three virtual-temperature parcels, downdraft CAPE and
+// the 0-3 and 3-6 km lapse rates (the 700-500 mb rate is lapse_700_500_ckm above), the Bunkers motions as u and v components (m/s, as computed; the table
+// prints them as direction and knots), shear, helicity, the effective inflow layer and the
+// composites.
+void add_severe(Fields& f, const THERM_record& r) {
+  const SEVERE_values& v = r.severe;
+  const std::pair<const char*, const SEVERE_parcel*> parcels[] = {
+      {"sb_", &v.sb}, {"ml_", &v.ml}, {"mu_", &v.mu}};
+  for (const auto& [prefix, pc] : parcels) {
+    const std::string p = prefix;
+    f.num(p + "vt_cape_jkg", pc->cape);
+    f.num(p + "vt_cin_jkg", pc->cin);
+    f.num(p + "vt_cape_0_3km_jkg", pc->cape3);
+    f.num(p + "vt_lcl_hght_agl_m", pc->lcl);
+    f.num(p + "vt_lfc_hght_agl_m", pc->lfc);
+    f.num(p + "vt_el_hght_agl_m", pc->el);
+    f.num(p + "vt_li_500_c", pc->li);
+  }
+  f.num("mu_start_pres_mb", v.mu.p);
+  f.num("dcape_jkg", v.dcape);
+  f.num("lapse_0_3km_ckm", v.lapse03);
+  f.num("lapse_3_6km_ckm", v.lapse36);
+  const std::pair<const char*, const SEVERE_wind*> motions[] = {
+      {"bunkers_mean_0_6km_", &v.mean6}, {"bunkers_right_", &v.right}, {"bunkers_left_", &v.left}};
+  for (const auto& [prefix, w] : motions) {
+    f.num(std::string(prefix) + "u_ms", w->u);
+    f.num(std::string(prefix) + "v_ms", w->v);
+  }
+  f.num("bwd_0_1km_ms", v.bwd1);
+  f.num("bwd_0_6km_ms", v.bwd6);
+  f.num("srh_rm_0_1km_m2s2", v.srh1);
+  f.num("srh_rm_0_3km_m2s2", v.srh3);
+  f.num("eff_inflow_base_agl_m", v.eff_base);
+  f.num("eff_inflow_top_agl_m", v.eff_top);
+  f.num("eff_srh_m2s2", v.esrh);
+  f.num("eff_bwd_ms", v.ebwd);
+  f.num("stp_fixed", v.stp_fixed);
+  f.num("stp_effective", v.stp_eff);
+  f.num("scp", v.scp);
+}
+
 // Every field of one station, in order. Absent parts of `st` give null values.
 Json station_fields(const THERM_station& st) {
   Json j = Json::object();
@@ -242,6 +286,7 @@ Json station_fields(const THERM_station& st) {
   add_parcel(f, r);
   add_wind(f, s, r);
   add_storm(f, r);
+  add_severe(f, r);
   return j;
 }
 

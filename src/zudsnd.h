@@ -112,8 +112,11 @@ int THERM_setup_sounding(UPA_sounding* snd, float sfc_p);
 int THERM_setup_surface(UPA_sounding* snd, float sfc_p);
 int THERM_setup_winds(UPA_sounding* snd);
 // Computes every printed value of snd for the parcel choice into rec; the station fields
-// of rec->values (wmo, lat, lon, elev) are left as they are. Returns 0.
-int THERM_analyse(const UPA_sounding& snd, const THERM_parcel& parcel, THERM_record* rec);
+// of rec->values (wmo, lat, lon, elev) are left as they are. With `severe` false the
+// severe-weather values (half the work of an analysis) are left missing, for runs that
+// neither print nor write them. Returns 0.
+int THERM_analyse(const UPA_sounding& snd, const THERM_parcel& parcel, THERM_record* rec,
+                  bool severe = true);
 
 // ---- thm_tool: the kept sounding and its tables ------------------------------------------
 // Returns the analysis state (sounding, parcel choice, record, date) to its start, as in a

@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <deque>
 #include <map>
 #include <regex>
 #include <set>
@@ -47,11 +48,24 @@ const std::vector<std::string> kFiles = {
 // A table line and the JSON fields of its numbers (those with a decimal point), in order;
 // "" skips a number (the height in feet). `scale` turns the JSON unit into the printed one.
 struct Line {
-  const char* section;  // "index", "parcel" or "wind": the table the line belongs to
+  const char* section;  // "index", "parcel", "wind" or "severe": the table of the line
   const char* label;    // the line's start
   std::vector<const char*> keys;
   double scale = 1.0;
+  int width = 0;        // > 0: numbers in fixed fields of this width (blank when missing)
 };
+constexpr double kKnotsPerMs = 1.0 / 0.5144;  // the table prints speeds in knots
+// A parcel row of the severe-weather table: seven fields of 7 after a 6-wide name.
+Line severe_parcel(const char* label, const char* p) {
+  static std::deque<std::string> names;  // the keys' storage: a deque never moves them
+  std::vector<const char*> keys;
+  for (const char* k : {"vt_cape_jkg", "vt_cin_jkg", "vt_cape_0_3km_jkg", "vt_lcl_hght_agl_m",
+                        "vt_lfc_hght_agl_m", "vt_el_hght_agl_m", "vt_li_500_c"}) {
+    names.push_back(std::string(p) + k);
+    keys.push_back(names.back().c_str());
+  }
+  return {"severe", label, keys, 1.0, 7};
+}
 const std::vector<Line> kLines = {
     {"index", "Latitude:", {"lat_deg"}},
     {"index", "Longitude:", {"lon_deg"}},
@@ -97,7 +111,34 @@ const std::vector<Line> kLines = {
     {"wind", "Energy-Hel index:", {"ehi"}},
     {"wind", "Bulk Rich Number:", {"brn"}},
     {"wind", "Bulk Shear:", {"bulk_shear_ms"}},
+    severe_parcel("SB    ", "sb_"),
+    severe_parcel("ML    ", "ml_"),
+    severe_parcel("MU    ", "mu_"),
+    {"severe", "MU parcel level:", {"mu_start_pres_mb"}},
+    {"severe", "Lapse rate 0-3 km:", {"lapse_0_3km_ckm"}},
+    {"severe", "Lapse rate 3-6 km:", {"lapse_3_6km_ckm"}},
+    {"severe", "Lapse rate 700-500 mb:", {"lapse_700_500_ckm"}},
+    {"severe", "Bulk wind diff 0-1 km:", {"bwd_0_1km_ms"}, kKnotsPerMs},
+    {"severe", "Bulk wind diff 0-6 km:", {"bwd_0_6km_ms"}, kKnotsPerMs},
+    {"severe", "Storm rel helicity 0-1 km:", {"srh_rm_0_1km_m2s2"}},
+    {"severe", "Storm rel helicity 0-3 km:", {"srh_rm_0_3km_m2s2"}},
+    {"severe", "Effective helicity:", {"eff_srh_m2s2"}},
+    {"severe", "Effective bulk wind diff:", {"eff_bwd_ms"}, kKnotsPerMs},
+    {"severe", "Sig tornado (fixed layer):", {"stp_fixed"}},
+    {"severe", "Sig tornado (effective):", {"stp_effective"}},
+    {"severe", "Supercell composite:", {"scp"}},
 };
+
+// The numbers of a line in fixed fields of `width`, "" for a blank field.
+std::vector<std::string> field_numbers(const std::string& line, int width) {
+  std::vector<std::string> out;
+  for (std::size_t at = 0; at < line.size(); at += static_cast<std::size_t>(width)) {
+    std::string f = line.substr(at, static_cast<std::size_t>(width));
+    f.erase(0, f.find_first_not_of(' '));
+    out.push_back(f);
+  }
+  return out;
+}
 
 // The numbers with a decimal point in a table line, as printed.
 std::vector<std::string> printed_numbers(const std::string& line) {
@@ -133,21 +174,24 @@ void expect_same_numbers(const json& rec, const std::string& tables, const std::
   for (std::string line; std::getline(in, line);) {
     if (line == "Parcel Indices") section = "parcel";
     if (line == "Wind Parameters") section = "wind";
+    if (line == "Severe Weather Parameters") section = "severe";
     for (const Line& l : kLines) {
       if (section != l.section || line.rfind(l.label, 0) != 0) continue;
       // A line with words instead of numbers ("Below ground", "none") has null values.
-      const std::vector<std::string> nums = printed_numbers(line.substr(std::strlen(l.label)));
+      const std::string rest = line.substr(std::strlen(l.label));
+      const std::vector<std::string> nums =
+          l.width > 0 ? field_numbers(rest, l.width) : printed_numbers(rest);
       for (std::size_t i = 0; i < l.keys.size(); ++i) {
         if (*l.keys[i] == '\0') continue;
         seen[l.keys[i]] = true;
         const json& v = rec.at(l.keys[i]);
-        if (i >= nums.size()) {
+        if (i >= nums.size() || nums[i].empty() || nums[i] == "-") {
           EXPECT_TRUE(v.is_null()) << where << ": " << l.keys[i] << " in " << line;
           continue;
         }
         ASSERT_TRUE(v.is_number()) << where << ": " << l.keys[i] << " in " << line;
         const std::size_t dot = nums[i].find('.');
-        const int decimals = static_cast<int>(nums[i].size() - dot - 1);
+        const int decimals = dot == std::string::npos ? 0 : static_cast<int>(nums[i].size() - dot - 1);
         char buf[64];
         // The JSON numbers are the records' floats in their shortest form: read back
         // as a float, then printed as the table prints it.
