@@ -70,44 +70,35 @@ std::vector<HodoPoint> hodo_points(const THERM_sounding& s) {
   return pts;
 }
 
-}  // namespace
+// Where the hodograph sits on the page and its scale.
+struct HodoBox {
+  double x, y, size;  // top-left corner and side, pixels
+  double cx, cy;      // the origin of the wind axes, pixels
+  double radius;      // of the outermost ring, m/s
+  double scale;       // pixels per m/s
+  double fs;          // text size
+};
 
-void HODO_draw(DRAW_pen& pen, const THERM_sounding& s, double x, double y, double size) {
-  const std::vector<HodoPoint> pts = hodo_points(s);
-  float su = MISSING, sv = MISSING;
-  if (s.storm.dir != MISSING && s.storm.spd != MISSING)
-    wind2vect(s.storm.dir, static_cast<float>(s.storm.spd * kKnotToMs), &su, &sv);
-
-  double fastest = 0;
-  for (const HodoPoint& p : pts) fastest = std::max(fastest, std::hypot(p.u, p.v));
-  if (su != MISSING) fastest = std::max(fastest, std::hypot(double{su}, double{sv}));
-  const double radius = std::clamp(std::ceil(fastest / kRing) * kRing, kMinRadius, kMaxRadius);
-  const double cx = x + size / 2, cy = y + size / 2;
-  const double scale = (size / 2 - 14) / radius;  // pixels per m/s
-  const double fs = size > 500 ? 16 : 11;         // text size
-
-  pen.save();
-  pen.colour({1, 1, 1}, 0.92);
-  pen.rect(x, y, size, size);
-  pen.fill();
-  pen.clip(x, y, size, size);
-
+// The axes and the rings every kRing m/s, with their speeds.
+void draw_rings(DRAW_pen& pen, const HodoBox& b) {
   pen.colour(kRingColour);
   pen.width(0.8);
-  pen.move(x, cy);
-  pen.line(x + size, cy);
-  pen.move(cx, y);
-  pen.line(cx, y + size);
-  for (double r = kRing; r <= radius + 0.01; r += kRing) pen.circle(cx, cy, r * scale);
+  pen.move(b.x, b.cy);
+  pen.line(b.x + b.size, b.cy);
+  pen.move(b.cx, b.y);
+  pen.line(b.cx, b.y + b.size);
+  for (double r = kRing; r <= b.radius + 0.01; r += kRing) pen.circle(b.cx, b.cy, r * b.scale);
   pen.stroke();
   pen.colour(kBlack);
-  for (double r = kRing; r <= radius + 0.01; r += kRing)
-    pen.text(cx + r * scale * 0.7071 + 2, cy + r * scale * 0.7071 + fs, std::to_string(
-                 static_cast<int>(r)), fs * 0.85);
+  for (double r = kRing; r <= b.radius + 0.01; r += kRing)
+    pen.text(b.cx + r * b.scale * 0.7071 + 2, b.cy + r * b.scale * 0.7071 + b.fs, std::to_string(
+                 static_cast<int>(r)), b.fs * 0.85);
+}
 
-  // The trace, one line per band; a segment belongs to the band that holds its upper
-  // end (the band limits are points of the trace, so no segment crosses one).
-  pen.width(size > 500 ? 3.5 : 2.5);
+// The trace, one line per band; a segment belongs to the band that holds its upper
+// end (the band limits are points of the trace, so no segment crosses one).
+void draw_trace(DRAW_pen& pen, const HodoBox& b, const std::vector<HodoPoint>& pts) {
+  pen.width(b.size > 500 ? 3.5 : 2.5);
   auto band_of = [](double agl) {
     std::size_t k = 0;
     while (k + 1 < std::size(kBands) && agl > kBands[k].top) ++k;
@@ -120,32 +111,59 @@ void HODO_draw(DRAW_pen& pen, const THERM_sounding& s, double x, double y, doubl
         down = false;
         continue;
       }
-      if (!down) pen.move(cx + pts[i - 1].u * scale, cy - pts[i - 1].v * scale);
-      pen.line(cx + pts[i].u * scale, cy - pts[i].v * scale);
+      if (!down) pen.move(b.cx + pts[i - 1].u * b.scale, b.cy - pts[i - 1].v * b.scale);
+      pen.line(b.cx + pts[i].u * b.scale, b.cy - pts[i].v * b.scale);
       down = true;
     }
     pen.colour(kBands[k].colour);
     pen.stroke();
   }
+}
 
-  if (su != MISSING) {
-    const double px = cx + su * scale, py = cy - sv * scale;
+// The title, "No winds" when there is no trace, and the band names along the bottom.
+void draw_legend(DRAW_pen& pen, const HodoBox& b, bool empty) {
+  pen.colour(kBlack);
+  pen.text(b.x + 6, b.y + b.fs + 4, "Hodograph (m/s)", b.fs, DRAW_align::left, true);
+  if (empty) pen.text(b.cx, b.cy - 8, "No winds", b.fs * 1.3, DRAW_align::centre, true);
+  double lx = b.x + 6;
+  for (const Band& band : kBands) {
+    pen.colour(band.colour);
+    pen.text(lx, b.y + b.size - 6, band.name, b.fs, DRAW_align::left, true);
+    lx += pen.text_width(band.name, b.fs, true) + 8;
+  }
+}
+
+}  // namespace
+
+void HODO_draw(DRAW_pen& pen, const THERM_sounding& s, double x, double y, double size) {
+  const std::vector<HodoPoint> pts = hodo_points(s);
+  float su = MISSING, sv = MISSING;
+  if (s.storm.dir != MISSING && s.storm.spd != MISSING)
+    wind2vect(s.storm.dir, static_cast<float>(s.storm.spd * kKnotToMs), &su, &sv);
+
+  double fastest = 0;
+  for (const HodoPoint& p : pts) fastest = std::max(fastest, std::hypot(p.u, p.v));
+  if (su != MISSING) fastest = std::max(fastest, std::hypot(double{su}, double{sv}));
+  HodoBox b{x, y, size, x + size / 2, y + size / 2, 0, 0, size > 500 ? 16.0 : 11.0};
+  b.radius = std::clamp(std::ceil(fastest / kRing) * kRing, kMinRadius, kMaxRadius);
+  b.scale = (size / 2 - 14) / b.radius;
+
+  pen.save();
+  pen.colour({1, 1, 1}, 0.92);
+  pen.rect(x, y, size, size);
+  pen.fill();
+  pen.clip(x, y, size, size);
+  draw_rings(pen, b);
+  draw_trace(pen, b, pts);
+  if (su != MISSING) {  // the storm motion
+    const double px = b.cx + su * b.scale, py = b.cy - sv * b.scale;
     pen.colour(kBlack);
     pen.width(1.5);
     pen.circle(px, py, 5);
     pen.stroke();
-    pen.text(px + 8, py - 6, "SM", fs, DRAW_align::left, true);
+    pen.text(px + 8, py - 6, "SM", b.fs, DRAW_align::left, true);
   }
-
-  pen.colour(kBlack);
-  pen.text(x + 6, y + fs + 4, "Hodograph (m/s)", fs, DRAW_align::left, true);
-  if (pts.empty()) pen.text(cx, cy - 8, "No winds", fs * 1.3, DRAW_align::centre, true);
-  double lx = x + 6;
-  for (const Band& band : kBands) {
-    pen.colour(band.colour);
-    pen.text(lx, y + size - 6, band.name, fs, DRAW_align::left, true);
-    lx += pen.text_width(band.name, fs, true) + 8;
-  }
+  draw_legend(pen, b, pts.empty());
   pen.restore();
   pen.colour(kBlack);
   pen.width(1.0);

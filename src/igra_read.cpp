@@ -512,46 +512,66 @@ int IGRA_decode_level(const char* line, std::size_t len, IGRA_level* lev, std::s
   return 0;
 }
 
-int IGRA_decode_header(const char* line, std::size_t len, IGRA_header* hdr, std::string* why) {
-  *hdr = IGRA_header{};
+namespace {
+
+// Whether a header record has its length, its #, an 11-character station identifier and
+// its blank separating columns; *why says what is wrong when not.
+bool header_layout_ok(const char* line, std::size_t len, std::string* why) {
   if (len < kHeaderLen) {
     *why = "record of " + std::to_string(len) + " characters, a header has " +
            std::to_string(kHeaderLen);
-    return -1;
+    return false;
   }
   if (line[0] != '#') {
     *why = "no # in column 1";
-    return -1;
+    return false;
   }
   for (int i = 1; i <= 11; ++i) {
     if (!std::isalnum(static_cast<unsigned char>(line[i]))) {
       *why = "station identifier " + quoted(line, 2, 12) + " is not 11 letters and digits";
-      return -1;
+      return false;
     }
   }
   for (int col : {13, 18, 21, 24, 27, 32, 37, 55, 63}) {
     if (line[col - 1] != ' ') {
       *why = "column " + std::to_string(col) + " is not blank (columns shifted?)";
-      return -1;
+      return false;
     }
   }
+  return true;
+}
+
+// The numbers of a header record: year, month, day, hour, release time, level count,
+// latitude and longitude (1e-4 degrees, kMissingCode when blank); false when one other
+// than the position is blank or unreadable.
+bool header_numbers(const char* line, int v[8], std::string* why) {
   struct Field {
     const char* name;
     int from, to;
-    int v;
   };
-  Field f[] = {{"year", 14, 17, 0},   {"month", 19, 20, 0},     {"day", 22, 23, 0},
-               {"hour", 25, 26, 0},   {"release time", 28, 31, 0}, {"level count", 33, 36, 0},
-               {"latitude", 56, 62, 0}, {"longitude", 64, 71, 0}};
-  for (Field& x : f) {
-    if (!int_field(line, x.from, x.to, &x.v) || x.v == kMissingCode) {
+  static constexpr Field f[] = {{"year", 14, 17},   {"month", 19, 20},     {"day", 22, 23},
+                                {"hour", 25, 26},   {"release time", 28, 31}, {"level count", 33, 36},
+                                {"latitude", 56, 62}, {"longitude", 64, 71}};
+  for (int k = 0; k < 8; ++k) {
+    const Field& x = f[k];
+    v[k] = 0;
+    if (!int_field(line, x.from, x.to, &v[k]) || v[k] == kMissingCode) {
       // Blank or unreadable: only the position may be missing.
-      if (x.from >= 56 && x.v == kMissingCode) continue;
+      if (x.from >= 56 && v[k] == kMissingCode) continue;
       *why = std::string(x.name) + " " + quoted(line, x.from, x.to) + " is not a number";
-      return -1;
+      return false;
     }
   }
-  int year = f[0].v, month = f[1].v, day = f[2].v, hour = f[3].v, rel = f[4].v;
+  return true;
+}
+
+}  // namespace
+
+int IGRA_decode_header(const char* line, std::size_t len, IGRA_header* hdr, std::string* why) {
+  *hdr = IGRA_header{};
+  int v[8];
+  if (!header_layout_ok(line, len, why) || !header_numbers(line, v, why)) return -1;
+  int year = v[0], month = v[1], day = v[2], hour = v[3], rel = v[4];
   if (year < 1900 || year > 2199 || month < 1 || month > 12 || day < 1 ||
       day > days_in(year, month)) {
     *why = "date " + quoted(line, 14, 23) + " is not a calendar date";
@@ -563,7 +583,7 @@ int IGRA_decode_header(const char* line, std::size_t len, IGRA_header* hdr, std:
     *why = "hour " + quoted(line, 25, 26) + " is not 00-23";
     return -1;
   }
-  if (f[5].v < 0 || f[5].v > kMaxLevels) {
+  if (v[5] < 0 || v[5] > kMaxLevels) {
     *why = "level count " + quoted(line, 33, 36) + " is negative";
     return -1;
   }
@@ -574,10 +594,10 @@ int IGRA_decode_header(const char* line, std::size_t len, IGRA_header* hdr, std:
   hdr->date.hour = hour;
   hdr->date.min = 0;
   hdr->date.sec = 0;
-  hdr->numlev = f[5].v;
-  double lat = f[6].v / 10000.0;
-  double lon = f[7].v / 10000.0;
-  if (f[6].v != kMissingCode && f[7].v != kMissingCode && lat >= -90 && lat <= 90 &&
+  hdr->numlev = v[5];
+  double lat = v[6] / 10000.0;
+  double lon = v[7] / 10000.0;
+  if (v[6] != kMissingCode && v[7] != kMissingCode && lat >= -90 && lat <= 90 &&
       lon >= -180 && lon <= 180) {
     hdr->lat = static_cast<float>(lat);
     hdr->lon = static_cast<float>(lon);

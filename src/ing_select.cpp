@@ -74,6 +74,62 @@ bool complete(Date want, std::int64_t now, Date* out) {
   return false;
 }
 
+// The date and hour asked for by -ho, any part of it missing; false (told to the user)
+// when it is no date and hour.
+bool wanted_time(const char* hour, Date* want) {
+  std::size_t n = std::strlen(hour);
+  if (n == 8 && all_digits(hour, 8)) {  // yymmddhh: two-digit years above 49 are 19xx
+    int yy = num(hour, 2);
+    want->year = yy > 49 ? 1900 + yy : 2000 + yy;
+    want->month = num(hour + 2, 2);
+    want->day = num(hour + 4, 2);
+    want->hour = num(hour + 6, 2);
+  } else if (n == 10 && all_digits(hour, 10)) {  // yyyymmddhh
+    want->year = num(hour, 4);
+    want->month = num(hour + 4, 2);
+    want->day = num(hour + 6, 2);
+    want->hour = num(hour + 8, 2);
+  } else {
+    Date d;
+    RES_conv_time(hour, &d);
+    want->year = d.year;
+    want->month = d.month;
+    want->day = d.day;
+    want->hour = d.hour;
+  }
+  if (want->hour == IMISSING) want->hour = 0;
+  Date probe = *want;
+  if (probe.year == IMISSING) probe.year = 2000;  // a leap year admits 29 February
+  if (probe.month == IMISSING) probe.month = 1;
+  if (probe.day == IMISSING) probe.day = 1;
+  if (!valid(probe)) {
+    MESS_print(kError, "ua_ingest: the time \"%s\" (-ho) is not a date and hour\n", hour);
+    return false;
+  }
+  return true;
+}
+
+// The hours and step of -nh ("hours[,step]"); false (told to the user) when unreadable.
+bool window_hours(const char* num_hour, int* hours, int* step) {
+  char* e = nullptr;
+  long h = std::strtol(num_hour, &e, 10);
+  long st = 0;
+  bool ok = e != num_hour && h >= 0 && h <= kMaxHours;
+  if (ok && *e == ',') {
+    char* e2 = nullptr;
+    st = std::strtol(e + 1, &e2, 10);
+    ok = e2 != e + 1 && st > 0 && st <= kMaxHours;
+    e = e2;
+  }
+  if (!ok || *e != '\0') {
+    MESS_print(kError, "ua_ingest: the hours \"%s\" (-nh) are not hours[,step]\n", num_hour);
+    return false;
+  }
+  *hours = static_cast<int>(h);
+  *step = static_cast<int>(st);
+  return true;
+}
+
 }  // namespace
 
 int ING_set_window(const char* hour, const char* num_hour, std::int64_t now, ING_select* sel) {
@@ -84,37 +140,7 @@ int ING_set_window(const char* hour, const char* num_hour, std::int64_t now, ING
     return 0;
   }
   Date want{IMISSING, IMISSING, IMISSING, IMISSING, IMISSING, IMISSING, 0, 0};
-  if (have_hour) {
-    std::size_t n = std::strlen(hour);
-    if (n == 8 && all_digits(hour, 8)) {  // yymmddhh: two-digit years above 49 are 19xx
-      int yy = num(hour, 2);
-      want.year = yy > 49 ? 1900 + yy : 2000 + yy;
-      want.month = num(hour + 2, 2);
-      want.day = num(hour + 4, 2);
-      want.hour = num(hour + 6, 2);
-    } else if (n == 10 && all_digits(hour, 10)) {  // yyyymmddhh
-      want.year = num(hour, 4);
-      want.month = num(hour + 4, 2);
-      want.day = num(hour + 6, 2);
-      want.hour = num(hour + 8, 2);
-    } else {
-      Date d;
-      RES_conv_time(hour, &d);
-      want.year = d.year;
-      want.month = d.month;
-      want.day = d.day;
-      want.hour = d.hour;
-    }
-    if (want.hour == IMISSING) want.hour = 0;
-    Date probe = want;
-    if (probe.year == IMISSING) probe.year = 2000;  // a leap year admits 29 February
-    if (probe.month == IMISSING) probe.month = 1;
-    if (probe.day == IMISSING) probe.day = 1;
-    if (!valid(probe)) {
-      MESS_print(kError, "ua_ingest: the time \"%s\" (-ho) is not a date and hour\n", hour);
-      return -1;
-    }
-  }
+  if (have_hour && !wanted_time(hour, &want)) return -1;
   Date end;
   if (!have_hour) {
     time_t tt = static_cast<time_t>(now - now % kSecHour);
@@ -126,24 +152,7 @@ int ING_set_window(const char* hour, const char* num_hour, std::int64_t now, ING
   }
   int hours = 0;
   int step = 0;
-  if (have_num) {
-    char* e = nullptr;
-    long h = std::strtol(num_hour, &e, 10);
-    long st = 0;
-    bool ok = e != num_hour && h >= 0 && h <= kMaxHours;
-    if (ok && *e == ',') {
-      char* e2 = nullptr;
-      st = std::strtol(e + 1, &e2, 10);
-      ok = e2 != e + 1 && st > 0 && st <= kMaxHours;
-      e = e2;
-    }
-    if (!ok || *e != '\0') {
-      MESS_print(kError, "ua_ingest: the hours \"%s\" (-nh) are not hours[,step]\n", num_hour);
-      return -1;
-    }
-    hours = static_cast<int>(h);
-    step = static_cast<int>(st);
-  }
+  if (have_num && !window_hours(num_hour, &hours, &step)) return -1;
   sel->window = true;
   sel->to = seconds(end);
   sel->from = hours > 0 ? sel->to - static_cast<std::int64_t>(hours) * kSecHour + 1 : sel->to;

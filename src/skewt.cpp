@@ -131,26 +131,24 @@ std::string shown(double v, const char* format) {
 
 // ---- background -------------------------------------------------------------------------
 
-void draw_background(DRAW_pen& pen, const SKEWT_frame& f) {
-  const double w = f.right - f.left, h = f.bottom - f.top;
-  pen.save();
-  pen.clip(f.left, f.top, w, h);
-  pen.width(0.8);
-
+// Isobars and isotherms every 10 C: straight lines, so their two ends suffice.
+void draw_grid(DRAW_pen& pen, const SKEWT_frame& f) {
   pen.colour(kGrid);
   for (const double p : kIsobars) {
     const double y = SKEWT_transform(f, 0, p).y;
     pen.move(f.left, y);
     pen.line(f.right, y);
   }
-  // Isotherms every 10 C: straight lines, so their two ends suffice.
   for (int t = -160; t <= 60; t += 10) {
     const SKEWT_xy a = SKEWT_transform(f, t, f.pbot), b = SKEWT_transform(f, t, f.ptop);
     pen.move(a.x, a.y);
     pen.line(b.x, b.y);
   }
   pen.stroke();
+}
 
+// Dry adiabats every 10 K of potential temperature.
+void draw_dry_adiabats(DRAW_pen& pen, const SKEWT_frame& f) {
   const std::vector<double> column = log_steps(f.pbot, f.ptop, 48);
   pen.colour(kDryAd);
   for (int theta = 230; theta <= 480; theta += 10) {
@@ -159,8 +157,10 @@ void draw_background(DRAW_pen& pen, const SKEWT_frame& f) {
       c.add(temp_on_dryad(static_cast<float>(theta), static_cast<float>(p)) - kCtoK, p);
   }
   pen.stroke();
+}
 
-  // Saturated adiabats labelled by their wet-bulb potential temperature, -20 to 36 C.
+// Saturated adiabats labelled by their wet-bulb potential temperature, -20 to 36 C.
+void draw_saturated_adiabats(DRAW_pen& pen, const SKEWT_frame& f) {
   pen.colour(kSatAd);
   const std::vector<double> moist = log_steps(f.pbot, kSatadTop, 40);
   for (int tw = -20; tw <= 36; tw += 4) {
@@ -173,7 +173,10 @@ void draw_background(DRAW_pen& pen, const SKEWT_frame& f) {
     }
   }
   pen.stroke();
+}
 
+// Dashed lines of constant mixing ratio, labelled (g/kg) at their top.
+void draw_mixing_ratios(DRAW_pen& pen, const SKEWT_frame& f) {
   pen.colour(kMixRat);
   pen.dash(4, 4);
   for (const double w_gkg : kMixRatios) {
@@ -191,10 +194,11 @@ void draw_background(DRAW_pen& pen, const SKEWT_frame& f) {
     const SKEWT_xy q = SKEWT_transform(f, t - kCtoK, kMixTop);
     pen.text(q.x, q.y - 3, shown(w_gkg, w_gkg < 1 ? "%.1f" : "%.0f"), 10, DRAW_align::centre);
   }
-  pen.restore();
+}
 
-  // Labels outside the frame: pressures on the left, temperatures below; the isotherms
-  // that leave the frame through its left edge are labelled just inside it.
+// Labels outside the frame: pressures on the left, temperatures below; the isotherms
+// that leave the frame through its left edge are labelled just inside it.
+void draw_axis_labels(DRAW_pen& pen, const SKEWT_frame& f) {
   pen.colour(kBlack);
   for (const double p : kIsobars) {
     const double y = SKEWT_transform(f, 0, p).y;
@@ -211,6 +215,20 @@ void draw_background(DRAW_pen& pen, const SKEWT_frame& f) {
   }
   pen.text(f.left - 6, f.bottom + 32, "mb", 12, DRAW_align::right);
   pen.text(f.right, f.bottom + 32, "deg C", 12, DRAW_align::right);
+}
+
+void draw_background(DRAW_pen& pen, const SKEWT_frame& f) {
+  const double w = f.right - f.left, h = f.bottom - f.top;
+  pen.save();
+  pen.clip(f.left, f.top, w, h);
+  pen.width(0.8);
+  draw_grid(pen, f);
+  draw_dry_adiabats(pen, f);
+  draw_saturated_adiabats(pen, f);
+  draw_mixing_ratios(pen, f);
+  pen.restore();
+
+  draw_axis_labels(pen, f);
 
   pen.colour(kBlack);
   pen.width(1.2);

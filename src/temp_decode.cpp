@@ -164,6 +164,9 @@ class TempReader final : public ING_reader {
   void add_token(std::string_view tok);
   void report_end(bool terminated);
   void keep(const std::vector<Group>& all, std::size_t from);
+  bool keep_nil(const std::string& part, std::span<const Group> toks);
+  void skip_part(const std::string& part, std::span<const Group> toks);
+  void file_report(const Key& key, Received r);
   bool decode(int part, const Received& r, ING_report* rep, Fault* f) const;
 
   std::string line_;                 // the line being collected
@@ -328,41 +331,77 @@ void TempReader::report_end(bool /*terminated*/) {
   keep(toks, k);
 }
 
-// Files one report under its station, time and part.
-void TempReader::keep(const std::vector<Group>& all, std::size_t from) {
-  const std::span<const Group> toks(all.data() + from, all.size() - from);
-  const std::string part(toks[0].view());
-  auto text = [&toks](std::size_t i) { return i < toks.size() ? std::string(toks[i].view()) : std::string(); };
+// Text of the i-th token of a report, empty past its end.
+std::string token_text(std::span<const Group> toks, std::size_t i) {
+  return i < toks.size() ? std::string(toks[i].view()) : std::string();
+}
+
+// Whether the report is a NIL report; the same NIL report comes under several
+// headings and is counted once.
+bool TempReader::keep_nil(const std::string& part, std::span<const Group> toks) {
   for (std::size_t i = 1; i < toks.size() && i <= 3 && part_of(part) >= 0; ++i)
     if (toks[i].view() == "NIL" || toks[i].view() == "NILL") {
-      // The same NIL report comes under several headings: counted once.
-      const std::string key = part + " " + (i > 1 ? text(i - 1) : "") + " " + (i > 2 ? text(1) : "");
+      const std::string key = part + " " + (i > 1 ? token_text(toks, i - 1) : "") + " " +
+                              (i > 2 ? token_text(toks, 1) : "");
       if (nils_.insert(key).second) {
         ++counts.nil;
         MESS_print(kDebug, "NIL %s\n", key.c_str());
       }
-      return;
+      return true;
     }
-  int p = part_of(part);
-  if (p < 0) {
-    const std::string who = text(1);
-    if (part[0] == 'U' || part[0] == 'X') {
-      // Ship and dropsonde soundings: told to the user, once per report.
-      bool nil = false;
-      for (std::size_t i = 1; i < toks.size() && i <= 3; ++i) nil = nil || toks[i].view() == "NIL";
-      if (!nil && others_.insert(part + " " + who + " " + text(2)).second) {
-        ++counts.rejected;
-        MESS_print(kWarn, "Rejected %s %s: ship and dropsonde reports are not ingested (no station number)\n",
-                   part.c_str(), who.c_str());
-      }
-      return;
+  return false;
+}
+
+// A part not ingested: ship and dropsonde soundings are told to the user, once per
+// report; PILOT parts A and C repeat the standard-level winds of TEMP parts A and C.
+void TempReader::skip_part(const std::string& part, std::span<const Group> toks) {
+  const std::string who = token_text(toks, 1);
+  if (part[0] == 'U' || part[0] == 'X') {
+    bool nil = false;
+    for (std::size_t i = 1; i < toks.size() && i <= 3; ++i) nil = nil || toks[i].view() == "NIL";
+    if (!nil && others_.insert(part + " " + who + " " + token_text(toks, 2)).second) {
+      ++counts.rejected;
+      MESS_print(kWarn, "Rejected %s %s: ship and dropsonde reports are not ingested (no station number)\n",
+                 part.c_str(), who.c_str());
     }
-    // PILOT parts A and C repeat the standard-level winds of TEMP parts A and C.
-    MESS_print(kDebug, "Skipped %s %s: part not ingested\n", part.c_str(), who.c_str());
     return;
   }
-  const std::string ident = text(1);
-  const std::string station = text(2);
+  MESS_print(kDebug, "Skipped %s %s: part not ingested\n", part.c_str(), who.c_str());
+}
+
+// Files a readable report under its key, settling a second sending of the same part.
+void TempReader::file_report(const Key& key, Received r) {
+  auto it = parts_.find(key);
+  if (it == parts_.end()) {
+    parts_.emplace(key, std::move(r));
+  } else if (it->second.groups == r.groups) {
+    ++counts.duplicates;
+  } else if (r.correction) {
+    it->second = std::move(r);
+    ++counts.corrected;
+  } else {
+    // A second, different sending without a correction heading: the fuller one stands
+    // (a report first sent empty or cut short is often sent again complete), counted in
+    // well-formed groups, since a copy whose lines were broken inside groups is longer.
+    // A correction met first stays against the report it corrects.
+    if (!it->second.correction && well_formed(r.groups) > well_formed(it->second.groups))
+      it->second = std::move(r);
+    ++counts.duplicates;
+  }
+}
+
+// Files one report under its station, time and part.
+void TempReader::keep(const std::vector<Group>& all, std::size_t from) {
+  const std::span<const Group> toks(all.data() + from, all.size() - from);
+  const std::string part(toks[0].view());
+  if (keep_nil(part, toks)) return;
+  int p = part_of(part);
+  if (p < 0) {
+    skip_part(part, toks);
+    return;
+  }
+  const std::string ident = token_text(toks, 1);
+  const std::string station = token_text(toks, 2);
   if (ident.size() != 5 || !is_digits(ident, 0, 4) || !is_group(ident) || station.size() != 5 ||
       !is_digits(station, 0, 5)) {
     ++counts.rejected;
@@ -384,24 +423,7 @@ void TempReader::keep(const std::vector<Group>& all, std::size_t from) {
   r.id = ident[4];
   r.correction = correction_;
   r.groups.assign(toks.begin() + 3, toks.end());
-  Key key{num(station, 0, 5), day, gg, p};
-  auto it = parts_.find(key);
-  if (it == parts_.end()) {
-    parts_.emplace(key, std::move(r));
-  } else if (it->second.groups == r.groups) {
-    ++counts.duplicates;
-  } else if (r.correction) {
-    it->second = std::move(r);
-    ++counts.corrected;
-  } else {
-    // A second, different sending without a correction heading: the fuller one stands
-    // (a report first sent empty or cut short is often sent again complete), counted in
-    // well-formed groups, since a copy whose lines were broken inside groups is longer.
-    // A correction met first stays against the report it corrects.
-    if (!it->second.correction && well_formed(r.groups) > well_formed(it->second.groups))
-      it->second = std::move(r);
-    ++counts.duplicates;
-  }
+  file_report(Key{num(station, 0, 5), day, gg, p}, std::move(r));
 }
 
 // Level of the Id indicator: the last standard level (mb) whose wind is reported; 0 when
@@ -448,12 +470,16 @@ void add_man(ING_report* rep, const UPA_level& l) {
   rep->man.push_back(l);
 }
 
-bool TempReader::decode(int part, const Received& r, ING_report* rep, Fault* f) const {
-  const std::vector<Group>& g = r.groups;
-  const bool upper = part == kTTCC || part == kTTDD || part == kPPDD;
+// Walks the groups of one part; records where and why reading stopped.
+struct GroupCursor {
+  const std::vector<Group>& g;
+  Fault* f;
   std::size_t i = 0;
-  // Views into the kept groups, which end in a NUL: data() serves as a C string.
-  auto need = [&](std::string_view* out) {
+
+  bool more() const { return i < g.size(); }
+
+  // Takes the next group, a view ending in the kept NUL so data() serves as a C string.
+  bool need(std::string_view* out) {
     if (i >= g.size()) {
       f->index = static_cast<int>(i + 4);
       f->group.clear();
@@ -469,159 +495,219 @@ bool TempReader::decode(int part, const Received& r, ING_report* rep, Fault* f) 
     }
     *out = g[i++];
     return true;
-  };
-  auto fail = [&](std::string_view grp, const char* why) {
+  }
+
+  // Rejects the group just taken.
+  bool fail(std::string_view grp, const char* why) {
     f->index = static_cast<int>(i + 3);
     f->group = std::string(grp);
     f->why = why;
     return false;
-  };
-  std::string_view a, b, c;
-
-  if (part == kTTAA || part == kTTCC) {
-    const float limit = wind_limit(r.id, upper);
-    while (i < g.size()) {
-      if (ends_levels(g[i])) break;
-      if (g[i] == "/////") {  // a stray missing group where a level should begin
-        ++i;
-        continue;
-      }
-      if (!need(&a)) return false;
-      const std::string_view pp = a.substr(0, 2);
-      UPA_level l{MISSING, MISSING, MISSING, MISSING, MISSING, MISSING};
-      if (pp == "99" && !upper) {  // surface
-        if (!is_digits(a, 2, 3)) return fail(a, "surface pressure unreadable");
-        l.p = level_pressure(num(a, 2, 3), false);
-        if (!need(&b) || !need(&c)) return false;
-        TEMP_decode_td(b.data(), &l.t, &l.td);
-        TEMP_decode_wind(c.data(), r.knots, &l.dir, &l.spd);
-        l.h = rep->sfc.h;
-        rep->sfc = l;
-        ++f->levels;
-      } else if (pp == "88") {  // tropopause
-        if (a == "88999") continue;
-        if (!is_digits(a, 2, 3)) return fail(a, "tropopause pressure unreadable");
-        l.p = level_pressure(num(a, 2, 3), upper);
-        if (!need(&b) || !need(&c)) return false;
-        TEMP_decode_td(b.data(), &l.t, &l.td);
-        TEMP_decode_wind(c.data(), r.knots, &l.dir, &l.spd);
-        rep->trop.push_back(l);
-        ++f->levels;
-      } else if (pp == "77" || pp == "66") {  // maximum wind, then its vertical shear
-        if (a.compare(2, 3, "999") == 0) continue;
-        if (!is_digits(a, 2, 3)) return fail(a, "maximum-wind pressure unreadable");
-        l.p = level_pressure(num(a, 2, 3), upper);
-        if (!need(&c)) return false;
-        TEMP_decode_wind(c.data(), r.knots, &l.dir, &l.spd);
-        rep->mwnd.push_back(l);
-        ++f->levels;
-        if (i < g.size() && g[i].size() == 5 && g[i][0] == '4' && !ends_levels(g[i])) ++i;
-      } else {
-        if (TEMP_decode_std(a.data(), upper, &l.p, &l.h) != 0 && l.p == MISSING)
-          return fail(a, "is not a standard level");
-        if (!need(&b)) return false;
-        TEMP_decode_td(b.data(), &l.t, &l.td);
-        // Id says which levels carry a wind group (above 10 mb: all, unless Id is a
-        // solidus); a report that breaks its own Id is read by what follows instead.
-        bool wind = l.p >= limit || (upper && l.p < 10 && r.id != '/');
-        if (wind && i < g.size() && !wind_like(g[i]) && entry_like(g, i, upper)) wind = false;
-        if (!wind && i < g.size() && wind_like(g[i]) && entry_like(g, i + 1, upper) &&
-            !entry_like(g, i, upper))
-          wind = true;
-        if (!wind && i < g.size() && g[i] == "/////" && entry_like(g, i + 1, upper)) wind = true;
-        if (wind) {
-          if (!need(&c)) return false;
-          TEMP_decode_wind(c.data(), r.knots, &l.dir, &l.spd);
-        }
-        add_man(rep, l);
-        ++f->levels;
-      }
-    }
-    return true;
   }
+};
 
-  if (part == kTTBB || part == kTTDD) {
-    bool winds = false;  // in section 21212
-    while (i < g.size()) {
-      if (ends_levels(g[i])) break;
-      if (g[i] == "21212") {
-        winds = true;
-        ++i;
-        continue;
-      }
-      if (!need(&a)) return false;
-      if (a[0] != a[1] || !is_digits(a, 0, 2)) return fail(a, "is not a level number nnPPP");
-      if (!need(&b)) return false;
-      if (!is_digits(a, 2, 3)) continue;  // a level of unknown pressure holds nothing usable
-      float p = level_pressure(num(a, 2, 3), upper);
-      if (p <= 0) continue;  // "000" in part D: no such level
-      if (winds) {
-        ING_wind w;
-        w.p = p;
-        TEMP_decode_wind(b.data(), r.knots, &w.dir, &w.spd);
-        if (a[0] == '0' && !upper) {  // the surface
-          ++f->levels;
-          if (rep->sfc.dir == MISSING) {
-            rep->sfc.dir = w.dir;
-            rep->sfc.spd = w.spd;
-          }
-        } else {
-          rep->wind.push_back(w);
-          ++f->levels;
-        }
-      } else {
-        UPA_sig_level s{p, MISSING, MISSING};
-        TEMP_decode_td(b.data(), &s.t, &s.td);
-        rep->sig.push_back(s);
-        ++f->levels;
-        if (a[0] == '0' && !upper && rep->sfc.p == MISSING) rep->sfc.p = p;
-      }
-    }
-    return true;
+// Counts a surface wind and keeps it unless the surface already has one.
+void add_surface_wind(const ING_wind& w, ING_report* rep, Fault* f) {
+  ++f->levels;
+  if (rep->sfc.dir == MISSING) {
+    rep->sfc.dir = w.dir;
+    rep->sfc.spd = w.spd;
   }
+}
 
-  // PILOT parts B and D: 9tnu1u2u3 (heights in units of 300 m, 1000 ft in Region IV),
-  // 8tnu1u2u3 (units of 500 m), 1tnu1u2u3 (above 100 units), then one wind per level.
-  // A solidus in the first place of "90/12" stands for the surface.
+// Reads a temperature group and a wind group into a level of pressure l->p.
+bool read_temp_wind(GroupCursor& c, const Received& r, UPA_level* l) {
+  std::string_view b, w;
+  if (!c.need(&b) || !c.need(&w)) return false;
+  TEMP_decode_td(b.data(), &l->t, &l->td);
+  TEMP_decode_wind(w.data(), r.knots, &l->dir, &l->spd);
+  return true;
+}
+
+// 99PPP: the surface, keeping the station height already known.
+bool read_surface(GroupCursor& c, std::string_view a, const Received& r, ING_report* rep) {
+  if (!is_digits(a, 2, 3)) return c.fail(a, "surface pressure unreadable");
+  UPA_level l{MISSING, MISSING, MISSING, MISSING, MISSING, MISSING};
+  l.p = level_pressure(num(a, 2, 3), false);
+  if (!read_temp_wind(c, r, &l)) return false;
+  l.h = rep->sfc.h;
+  rep->sfc = l;
+  ++c.f->levels;
+  return true;
+}
+
+// 88PPP: a tropopause level.
+bool read_tropopause(GroupCursor& c, std::string_view a, bool upper, const Received& r,
+                     ING_report* rep) {
+  if (!is_digits(a, 2, 3)) return c.fail(a, "tropopause pressure unreadable");
+  UPA_level l{MISSING, MISSING, MISSING, MISSING, MISSING, MISSING};
+  l.p = level_pressure(num(a, 2, 3), upper);
+  if (!read_temp_wind(c, r, &l)) return false;
+  rep->trop.push_back(l);
+  ++c.f->levels;
+  return true;
+}
+
+// 77PPP or 66PPP: a maximum wind, then its vertical shear group, which is skipped.
+bool read_max_wind(GroupCursor& c, std::string_view a, bool upper, const Received& r,
+                   ING_report* rep) {
+  if (!is_digits(a, 2, 3)) return c.fail(a, "maximum-wind pressure unreadable");
+  UPA_level l{MISSING, MISSING, MISSING, MISSING, MISSING, MISSING};
+  l.p = level_pressure(num(a, 2, 3), upper);
+  std::string_view w;
+  if (!c.need(&w)) return false;
+  TEMP_decode_wind(w.data(), r.knots, &l.dir, &l.spd);
+  rep->mwnd.push_back(l);
+  ++c.f->levels;
+  const std::vector<Group>& g = c.g;
+  if (c.more() && g[c.i].size() == 5 && g[c.i][0] == '4' && !ends_levels(g[c.i])) ++c.i;
+  return true;
+}
+
+// Whether the standard level just read carries a wind group. Id says which levels do
+// (above 10 mb: all, unless Id is a solidus); a report that breaks its own Id is read
+// by what follows instead.
+bool standard_has_wind(const GroupCursor& c, float p, float limit, bool upper, char id) {
+  const std::vector<Group>& g = c.g;
+  const std::size_t i = c.i;
+  bool wind = p >= limit || (upper && p < 10 && id != '/');
+  if (wind && i < g.size() && !wind_like(g[i]) && entry_like(g, i, upper)) wind = false;
+  if (!wind && i < g.size() && wind_like(g[i]) && entry_like(g, i + 1, upper) &&
+      !entry_like(g, i, upper))
+    wind = true;
+  if (!wind && i < g.size() && g[i] == "/////" && entry_like(g, i + 1, upper)) wind = true;
+  return wind;
+}
+
+// PPhhh: a standard isobaric level, its temperature group, and its wind group if it has one.
+bool read_standard(GroupCursor& c, std::string_view a, bool upper, float limit,
+                   const Received& r, ING_report* rep) {
+  UPA_level l{MISSING, MISSING, MISSING, MISSING, MISSING, MISSING};
+  if (TEMP_decode_std(a.data(), upper, &l.p, &l.h) != 0 && l.p == MISSING)
+    return c.fail(a, "is not a standard level");
+  std::string_view b, w;
+  if (!c.need(&b)) return false;
+  TEMP_decode_td(b.data(), &l.t, &l.td);
+  if (standard_has_wind(c, l.p, limit, upper, r.id)) {
+    if (!c.need(&w)) return false;
+    TEMP_decode_wind(w.data(), r.knots, &l.dir, &l.spd);
+  }
+  add_man(rep, l);
+  ++c.f->levels;
+  return true;
+}
+
+// Parts A and C: surface, standard levels, tropopauses and maximum winds.
+bool decode_standard_part(GroupCursor& c, bool upper, const Received& r, ING_report* rep) {
+  const std::vector<Group>& g = c.g;
+  const float limit = wind_limit(r.id, upper);
+  std::string_view a;
+  while (c.more()) {
+    if (ends_levels(g[c.i])) break;
+    if (g[c.i] == "/////") {  // a stray missing group where a level should begin
+      ++c.i;
+      continue;
+    }
+    if (!c.need(&a)) return false;
+    const std::string_view pp = a.substr(0, 2);
+    bool ok = true;
+    if (pp == "99" && !upper) {
+      ok = read_surface(c, a, r, rep);
+    } else if (pp == "88") {
+      if (a == "88999") continue;
+      ok = read_tropopause(c, a, upper, r, rep);
+    } else if (pp == "77" || pp == "66") {
+      if (a.compare(2, 3, "999") == 0) continue;
+      ok = read_max_wind(c, a, upper, r, rep);
+    } else {
+      ok = read_standard(c, a, upper, limit, r, rep);
+    }
+    if (!ok) return false;
+  }
+  return true;
+}
+
+// TEMP parts B and D: significant temperature levels, then winds after 21212.
+bool decode_significant_part(GroupCursor& c, bool upper, const Received& r, ING_report* rep) {
+  const std::vector<Group>& g = c.g;
+  bool winds = false;  // in section 21212
+  std::string_view a, b;
+  while (c.more()) {
+    if (ends_levels(g[c.i])) break;
+    if (g[c.i] == "21212") {
+      winds = true;
+      ++c.i;
+      continue;
+    }
+    if (!c.need(&a)) return false;
+    if (a[0] != a[1] || !is_digits(a, 0, 2)) return c.fail(a, "is not a level number nnPPP");
+    if (!c.need(&b)) return false;
+    if (!is_digits(a, 2, 3)) continue;  // a level of unknown pressure holds nothing usable
+    float p = level_pressure(num(a, 2, 3), upper);
+    if (p <= 0) continue;  // "000" in part D: no such level
+    const bool surface = a[0] == '0' && !upper;
+    if (winds) {
+      ING_wind w;
+      w.p = p;
+      TEMP_decode_wind(b.data(), r.knots, &w.dir, &w.spd);
+      if (surface) {
+        add_surface_wind(w, rep, c.f);
+      } else {
+        rep->wind.push_back(w);
+        ++c.f->levels;
+      }
+    } else {
+      UPA_sig_level s{p, MISSING, MISSING};
+      TEMP_decode_td(b.data(), &s.t, &s.td);
+      rep->sig.push_back(s);
+      ++c.f->levels;
+      if (surface && rep->sfc.p == MISSING) rep->sfc.p = p;
+    }
+  }
+  return true;
+}
+
+// PILOT parts B and D: 9tnu1u2u3 (heights in units of 300 m, 1000 ft in Region IV),
+// 8tnu1u2u3 (units of 500 m), 1tnu1u2u3 (above 100 units), then one wind per level.
+// A solidus in the first place of "90/12" stands for the surface.
+bool decode_height_part(GroupCursor& c, const Received& r, ING_report* rep) {
+  const std::vector<Group>& g = c.g;
   const bool feet = (rep->wmo >= 70000 && rep->wmo < 80000) || (rep->wmo >= 91100 && rep->wmo < 91500);
-  while (i < g.size()) {
-    if (ends_levels(g[i]) || g[i] == "21212") break;
-    if (!need(&a)) return false;
-    if (a[0] != '9' && a[0] != '8' && a[0] != '1') return fail(a, "is not a height group 9tuuu");
-    if (!is_digits(a, 1, 1)) return fail(a, "height tens unreadable");
+  std::string_view a, b;
+  while (c.more()) {
+    if (ends_levels(g[c.i]) || g[c.i] == "21212") break;
+    if (!c.need(&a)) return false;
+    if (a[0] != '9' && a[0] != '8' && a[0] != '1') return c.fail(a, "is not a height group 9tuuu");
+    if (!is_digits(a, 1, 1)) return c.fail(a, "height tens unreadable");
     const int tens = (a[0] == '1' ? 100 : 0) + 10 * (a[1] - '0');
     for (int k = 2; k < 5; ++k) {
       bool surface = a[k] == '/' && k == 2 && tens == 0 && a[0] == '9';
       if (a[k] == '/' && !surface) continue;
-      if (!need(&b)) return false;
+      if (!c.need(&b)) return false;
       ING_wind w;
       TEMP_decode_wind(b.data(), r.knots, &w.dir, &w.spd);
-      if (surface) {
-        ++f->levels;
-        if (rep->sfc.dir == MISSING) {
-          rep->sfc.dir = w.dir;
-          rep->sfc.spd = w.spd;
-        }
+      const int level = surface ? 0 : tens + (a[k] - '0');
+      if (level == 0) {
+        add_surface_wind(w, rep, c.f);
         continue;
       }
-      const int level = tens + (a[k] - '0');
       if (a[0] == '8')
         w.h = static_cast<float>(level * 500.0);
       else
         w.h = static_cast<float>(level * (feet ? 1000.0 * kFeetToM : 300.0));
-      if (level == 0) {
-        ++f->levels;
-        if (rep->sfc.dir == MISSING) {
-          rep->sfc.dir = w.dir;
-          rep->sfc.spd = w.spd;
-        }
-        continue;
-      }
       rep->wind.push_back(w);
-      ++f->levels;
+      ++c.f->levels;
     }
   }
   return true;
+}
+
+bool TempReader::decode(int part, const Received& r, ING_report* rep, Fault* f) const {
+  const bool upper = part == kTTCC || part == kTTDD || part == kPPDD;
+  GroupCursor c{r.groups, f};
+  if (part == kTTAA || part == kTTCC) return decode_standard_part(c, upper, r, rep);
+  if (part == kTTBB || part == kTTDD) return decode_significant_part(c, upper, r, rep);
+  return decode_height_part(c, r, rep);
 }
 
 void TempReader::finish(std::int64_t now, std::vector<ING_report>* out) {

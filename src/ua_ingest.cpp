@@ -193,27 +193,22 @@ void write_reports(std::vector<ING_report>* reports, const ING_select& sel, Outp
   reports->clear();
 }
 
-}  // namespace
+// The help text, then the end of the run.
+void print_help() {
+  char prog[RES_PROGNAME_LEN] = "";
+  RES_get_progname(prog);
+  MESS_print(kPrint, "%s: This program reads WMO TEMP bulletins, IGRA 2 station files and\n", prog);
+  MESS_print(kPrint, "   published sounding lists and writes the soundings\n");
+  MESS_print(kPrint, "   into the converted upper air files, one per observation time\n");
+  RES_help_print(prog, res_key, res_pos);
+  ZUD_exit(0);
+}
 
-int main(int argc, char** argv) {
-  RES_init(argc, argv, res_key, res_pos);
-  if (FLAG_help()) {
-    char prog[RES_PROGNAME_LEN] = "";
-    RES_get_progname(prog);
-    MESS_print(kPrint, "%s: This program reads WMO TEMP bulletins, IGRA 2 station files and\n", prog);
-    MESS_print(kPrint, "   published sounding lists and writes the soundings\n");
-    MESS_print(kPrint, "   into the converted upper air files, one per observation time\n");
-    RES_help_print(prog, res_key, res_pos);
-    ZUD_exit(0);
-  }
-  FILE_set_name("upa_cvt");
-  MESS_print_prog("UPPER AIR BULLETIN INGEST");
-
-  // Inputs: every name that exists; none at all ends the run.
-  std::vector<std::string> names = input_names();
+// Inputs: every name that exists ("-" is standard input), with the sum of their sizes
+// in bytes; none at all ends the run.
+std::vector<std::string> usable_inputs(long* total) {
   std::vector<std::string> usable;
-  long total = 0;
-  for (const std::string& n : names) {
+  for (const std::string& n : input_names()) {
     if (n == "-") {
       usable.push_back(n);
     } else if (!FILE_exist(n.c_str())) {
@@ -222,13 +217,57 @@ int main(int argc, char** argv) {
       MESS_print(kWarn, "Input is a directory, not a file: %s\n", n.c_str());
     } else {
       usable.push_back(n);
-      total += std::max(0L, FILE_size(n.c_str()));
+      *total += std::max(0L, FILE_size(n.c_str()));
     }
   }
   if (usable.empty()) {
     MESS_print(kWarn, "No input file found\n");
     ZUD_exit(kExitNoInput);
   }
+  return usable;
+}
+
+// Feeds every input to the readers, showing progress over total bytes.
+void read_inputs(const std::vector<std::string>& usable, long total,
+                 std::vector<std::unique_ptr<ING_reader>>& readers,
+                 const std::function<void(std::vector<ING_report>*)>& write) {
+  Progress progress(total);
+  for (const std::string& n : usable) {
+    FILE* in = n == "-" ? stdin : std::fopen(n.c_str(), "rb");
+    if (!in) {
+      MESS_print(kWarn, "Cannot open input file: %s\n", n.c_str());
+      continue;
+    }
+    ingest_file(in, n == "-" ? "standard input" : n, readers, &progress, write);
+    if (in != stdin) std::fclose(in);
+  }
+}
+
+// Lets each reader hand over the soundings it still holds; sums their counts.
+ING_counts finish_readers(std::vector<std::unique_ptr<ING_reader>>& readers,
+                          std::vector<ING_report>* reports) {
+  ING_counts counts;
+  const std::int64_t now = FILE_get_current_time();
+  for (auto& r : readers) {
+    r->finish(now, reports);
+    counts.bulletins += r->counts.bulletins;
+    counts.reports += r->counts.reports;
+    counts.nil += r->counts.nil;
+    counts.rejected += r->counts.rejected;
+  }
+  return counts;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  RES_init(argc, argv, res_key, res_pos);
+  if (FLAG_help()) print_help();
+  FILE_set_name("upa_cvt");
+  MESS_print_prog("UPPER AIR BULLETIN INGEST");
+
+  long total = 0;
+  const std::vector<std::string> usable = usable_inputs(&total);
 
   // The soundings wanted: a time window (-ho, -nh) and stations (-id). -ho is read here
   // as a window, not as the time of a file to name.
@@ -240,28 +279,9 @@ int main(int argc, char** argv) {
   std::vector<std::unique_ptr<ING_reader>> readers = make_readers(&sel);
   Output out;
   auto write = [&sel, &out](std::vector<ING_report>* reps) { write_reports(reps, sel, &out); };
-  {
-    Progress progress(total);
-    for (const std::string& n : usable) {
-      FILE* in = n == "-" ? stdin : std::fopen(n.c_str(), "rb");
-      if (!in) {
-        MESS_print(kWarn, "Cannot open input file: %s\n", n.c_str());
-        continue;
-      }
-      ingest_file(in, n == "-" ? "standard input" : n, readers, &progress, write);
-      if (in != stdin) std::fclose(in);
-    }
-  }
-  ING_counts counts;
-  const std::int64_t now = FILE_get_current_time();
+  read_inputs(usable, total, readers, write);
   std::vector<ING_report> reports;
-  for (auto& r : readers) {
-    r->finish(now, &reports);
-    counts.bulletins += r->counts.bulletins;
-    counts.reports += r->counts.reports;
-    counts.nil += r->counts.nil;
-    counts.rejected += r->counts.rejected;
-  }
+  ING_counts counts = finish_readers(readers, &reports);
   write(&reports);
   counts.rejected += out.refused;
   int files = static_cast<int>(out.files.size());

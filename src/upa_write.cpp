@@ -275,23 +275,27 @@ int ING_file_name(const Date& date, std::string* path) {
   return 0;
 }
 
-std::string ING_format_block(ING_report* rep) {
-  std::string out;
-  // Station token: WMO number, identifier, latitude and longitude.
-  char tok[80];
-  std::string id = rep->id.empty() ? fmt("%05.0f", rep->wmo) : rep->id;
-  if (!missing(rep->lat) && !missing(rep->lon))
-    std::snprintf(tok, sizeof tok, "%05d:%s:%.2f:%.2f", rep->wmo, id.c_str(), rep->lat, rep->lon);
-  else
-    std::snprintf(tok, sizeof tok, "%05d:%s", rep->wmo, id.c_str());
-  out += tok;
+namespace {
 
-  // Standard levels, four triples on the first line and on each of the next three.
+// Station token: WMO number, identifier, latitude and longitude.
+std::string station_token(const ING_report& rep) {
+  char tok[80];
+  std::string id = rep.id.empty() ? fmt("%05.0f", rep.wmo) : rep.id;
+  if (!missing(rep.lat) && !missing(rep.lon))
+    std::snprintf(tok, sizeof tok, "%05d:%s:%.2f:%.2f", rep.wmo, id.c_str(), rep.lat, rep.lon);
+  else
+    std::snprintf(tok, sizeof tok, "%05d:%s", rep.wmo, id.c_str());
+  return tok;
+}
+
+// Standard levels, four triples on the first line and on each of the next three,
+// then a line of the levels above them that were reported.
+void append_standard_levels(ING_report* rep, std::string* out) {
   for (int i = 0; i < 16; ++i) {
-    out += (i == 4 || i == 8 || i == 12) ? "\n" : " ";
-    out += triple(level_at(rep->man, kStd[i].p), kStd[i].code, rep);
+    *out += (i == 4 || i == 8 || i == 12) ? "\n" : " ";
+    *out += triple(level_at(rep->man, kStd[i].p), kStd[i].code, rep);
   }
-  out += "\n";
+  *out += "\n";
   std::string above;
   for (const StdLevel& s : kAbove) {
     const UPA_level* l = level_at(rep->man, s.p);
@@ -299,9 +303,11 @@ std::string ING_format_block(ING_report* rep) {
     if (!above.empty()) above += ' ';
     above += triple(l, s.code, rep);
   }
-  if (!above.empty()) out += above + "\n";
+  if (!above.empty()) *out += above + "\n";
+}
 
-  // Tropopause (the lowest reported) and maximum wind (the strongest).
+// Tropopause (the lowest reported) and maximum wind (the strongest).
+void append_trop_and_max_wind(ING_report* rep, std::string* out) {
   const UPA_level* trop = nullptr;
   for (const UPA_level& l : rep->trop)
     if (!missing(l.p) && (!trop || l.p > trop->p)) trop = &l;
@@ -309,20 +315,22 @@ std::string ING_format_block(ING_report* rep) {
     if (&l != trop && !missing(l.p))
       rep->notes.push_back(fmt("tropopause at %.1f mb left out (one per block)", l.p));
   if (trop)
-    out += "88" + digits(std::lround(trop->p), 3) + " " + temp_group(trop->t, trop->td, trop->p, rep) +
-           " " + wind_group(trop->dir, trop->spd, " at %.0f mb", trop->p, rep);
+    *out += "88" + digits(std::lround(trop->p), 3) + " " + temp_group(trop->t, trop->td, trop->p, rep) +
+            " " + wind_group(trop->dir, trop->spd, " at %.0f mb", trop->p, rep);
   else
-    out += "X X X";
+    *out += "X X X";
   const UPA_level* mw = nullptr;
   for (const UPA_level& l : rep->mwnd)
     if (!missing(l.p) && !missing(l.spd) && (!mw || l.spd > mw->spd)) mw = &l;
   if (mw)
-    out += " 77" + digits(std::lround(mw->p), 3) + " " +
-           wind_group(mw->dir, mw->spd, " at %.0f mb", mw->p, rep) + "\n";
+    *out += " 77" + digits(std::lround(mw->p), 3) + " " +
+            wind_group(mw->dir, mw->spd, " at %.0f mb", mw->p, rep) + "\n";
   else
-    out += " X X\n";
+    *out += " X X\n";
+}
 
-  // Significant temperature levels: the surface first, then upward.
+// Significant temperature levels: the surface first, then upward.
+void append_significant_levels(ING_report* rep, std::string* out) {
   std::vector<UPA_sig_level> sig;
   for (const UPA_sig_level& s : rep->sig)
     if (!missing(s.p) && s.p >= 1.0f) sig.push_back(s);
@@ -339,16 +347,21 @@ std::string ING_format_block(ING_report* rep) {
   std::vector<std::string> items;
   for (const UPA_sig_level& s : sig)
     items.push_back(sig_pressure(s.p) + " " + temp_group(s.t, s.td, s.p, rep));
-  put_pairs(items, sig.size() == kQuirkSigCount ? "X X" : "X", &out);
+  put_pairs(items, sig.size() == kQuirkSigCount ? "X X" : "X", out);
+}
 
-  // Wind levels: surface as 00, then by height in whole thousands of feet.
+// A wind level placed on a whole thousand feet.
+struct WindAtThousand {
+  int hh;
+  double off;  // distance from the whole thousand, feet
+  float dir, spd;
+};
+
+// The report's winds placed on whole thousands of feet, one per thousand (the one
+// nearest it); notes what was rounded or could not be placed.
+std::vector<WindAtThousand> winds_by_thousand(ING_report* rep) {
   HeightFromPressure hp(*rep);
-  struct Wl {
-    int hh;
-    double off;  // distance from the whole thousand, feet
-    float dir, spd;
-  };
-  std::vector<Wl> wl;
+  std::vector<WindAtThousand> wl;
   int rounded = 0;
   int unplaced = 0;
   double worst = 0;
@@ -371,12 +384,12 @@ std::string ING_format_block(ING_report* rep) {
     }
     wl.push_back({static_cast<int>(hh), off, w.dir, w.spd});
   }
-  // One level per thousand feet: the one nearest the whole thousand.
-  std::stable_sort(wl.begin(), wl.end(), [](const Wl& a, const Wl& b) {
+  std::stable_sort(wl.begin(), wl.end(), [](const WindAtThousand& a, const WindAtThousand& b) {
     return a.hh != b.hh ? a.hh < b.hh : a.off < b.off;
   });
   std::size_t before = wl.size();
-  wl.erase(std::unique(wl.begin(), wl.end(), [](const Wl& a, const Wl& b) { return a.hh == b.hh; }),
+  wl.erase(std::unique(wl.begin(), wl.end(),
+                       [](const WindAtThousand& a, const WindAtThousand& b) { return a.hh == b.hh; }),
            wl.end());
   if (rounded > 0)
     rep->notes.push_back(fmt("%.0f wind levels rounded to the nearest thousand feet", rounded) +
@@ -386,23 +399,84 @@ std::string ING_format_block(ING_report* rep) {
   if (unplaced > 0)
     rep->notes.push_back(fmt("%.0f wind levels without a height between 1000 and 99000 ft left out",
                              unplaced));
-  items.clear();
+  return wl;
+}
+
+// Wind levels: surface as 00, then by height in whole thousands of feet.
+void append_wind_levels(ING_report* rep, std::string* out) {
+  const std::vector<WindAtThousand> wl = winds_by_thousand(rep);
+  std::vector<std::string> items;
   if (!missing(rep->sfc.dir) && !missing(rep->sfc.spd))
     items.push_back("00 " + wind_group(rep->sfc.dir, rep->sfc.spd, " at the surface (%.0f mb)", rep->sfc.p, rep));
-  for (const Wl& w : wl) {
+  for (const WindAtThousand& w : wl) {
     if (items.size() == static_cast<std::size_t>(kMaxWnd)) {
       rep->notes.push_back("wind levels above the 100th left out");
       break;
     }
     items.push_back(digits(w.hh, 2) + " " + wind_group(w.dir, w.spd, " at %.0f000 ft", w.hh, rep));
   }
-  put_pairs(items, "$", &out);
+  put_pairs(items, "$", out);
+}
+
+}  // namespace
+
+std::string ING_format_block(ING_report* rep) {
+  std::string out = station_token(*rep);
+  append_standard_levels(rep, &out);
+  append_trop_and_max_wind(rep, &out);
+  append_significant_levels(rep, &out);
+  append_wind_levels(rep, &out);
   return out;
 }
 
+namespace {
+
+// Writes text as the whole of path: into a temporary name beside it, then renamed over it,
+// so a reader never sees half a file. False (told to the user) when that fails.
+bool replace_file(const char* path, const std::string& text) {
+  char dirbuf[kMaxName];
+  std::snprintf(dirbuf, sizeof dirbuf, "%s", path);
+  FILE_make_dir(dirbuf, 1);
+  std::string tmp = std::string(path) + ".XXXXXX";
+  std::vector<char> tmpl(tmp.begin(), tmp.end());
+  tmpl.push_back('\0');
+  int fd = ::mkstemp(tmpl.data());
+  if (fd < 0) {
+    MESS_print(kError, "ING_write_file: cannot write %s: %s\n", path, std::strerror(errno));
+    return false;
+  }
+  ::fchmod(fd, 0644);
+  const char* p = text.data();
+  std::size_t left = text.size();
+  bool ok = true;
+  while (left > 0) {
+    ssize_t n = ::write(fd, p, left);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) {
+      ok = false;
+      break;
+    }
+    p += n;
+    left -= static_cast<std::size_t>(n);
+  }
+  int err = errno;
+  if (::close(fd) != 0) ok = false;
+  if (ok && std::rename(tmpl.data(), path) != 0) {
+    err = errno;
+    ok = false;
+  }
+  if (!ok) {
+    ::unlink(tmpl.data());
+    MESS_print(kError, "ING_write_file: cannot write %s: %s\n", path, std::strerror(err));
+    return false;
+  }
+  return true;
+}
+
+}  // namespace
+
 int ING_write_file(const char* path, const Date& date, std::vector<ING_report*>& reps) {
   std::vector<std::string> blocks;
-  std::vector<int> keys;
   std::string old;
   if (FILE_exist(path) && read_whole(path, &old)) {
     int dropped = 0;
@@ -428,42 +502,6 @@ int ING_write_file(const char* path, const Date& date, std::vector<ING_report*>&
   std::string text = std::string(kHeader) + "\n" + ING_date_line(date) + "\n";
   for (const auto& b : all) text += b.second;
 
-  // Temporary name beside the file, then rename.
-  char dirbuf[kMaxName];
-  std::snprintf(dirbuf, sizeof dirbuf, "%s", path);
-  FILE_make_dir(dirbuf, 1);
-  std::string tmp = std::string(path) + ".XXXXXX";
-  std::vector<char> tmpl(tmp.begin(), tmp.end());
-  tmpl.push_back('\0');
-  int fd = ::mkstemp(tmpl.data());
-  if (fd < 0) {
-    MESS_print(kError, "ING_write_file: cannot write %s: %s\n", path, std::strerror(errno));
-    return -1;
-  }
-  ::fchmod(fd, 0644);
-  const char* p = text.data();
-  std::size_t left = text.size();
-  bool ok = true;
-  while (left > 0) {
-    ssize_t n = ::write(fd, p, left);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) {
-      ok = false;
-      break;
-    }
-    p += n;
-    left -= static_cast<std::size_t>(n);
-  }
-  int err = errno;
-  if (::close(fd) != 0) ok = false;
-  if (ok && std::rename(tmpl.data(), path) != 0) {
-    err = errno;
-    ok = false;
-  }
-  if (!ok) {
-    ::unlink(tmpl.data());
-    MESS_print(kError, "ING_write_file: cannot write %s: %s\n", path, std::strerror(err));
-    return -1;
-  }
+  if (!replace_file(path, text)) return -1;
   return static_cast<int>(reps.size());
 }
