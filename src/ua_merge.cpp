@@ -577,6 +577,34 @@ int UPA_calc_press(UPA_level* level, int num) {
 
 // ---- report merging ---------------------------------------------------------------------
 
+namespace {
+
+// A report without mandatory levels: its significant levels as they are, the lowest
+// taking the station height when it is the surface. Returns the number of levels.
+int sig_only_merge(const UPA_sig_level* sig, int numsig, const UPA_level* man, UPA_level* merge) {
+  for (int i = 0; i < numsig; ++i) merge[i] = sig_level(sig[i]);
+  if (numsig > 0 && merge[0].p > kSigOnlySfcP && man[0].h != MISSING) merge[0].h = man[0].h;
+  return numsig;
+}
+
+// Appends significant levels i.. (those above the last mandatory level) at merge[j..];
+// a first one low enough to be the surface takes the station height and the surface
+// slot. Returns the new level count.
+int append_sig_above(const UPA_sig_level* sig, int i, int numsig, const UPA_level* man,
+                     UPA_level* merge, int j, int* man_index) {
+  for (; i < numsig; ++i, ++j) {
+    merge[j] = sig_level(sig[i]);
+    if (i == 0 && sig[i].p > kSigTailSfcP) {
+      merge[j].h = man[0].h;
+      man_index[0] = j;
+    }
+    MESS_print(kTrace, "PS: %d = %1.0f\n", j, merge[j].p);
+  }
+  return j;
+}
+
+}  // namespace
+
 // Merges a report's mandatory and significant temperature levels into merge (capacity
 // UPA_MAX_LEVELS), ordered by decreasing pressure, with the surface, tropopause and
 // maximum wind placed and superadiabatic or temperature-less levels screened out;
@@ -588,11 +616,7 @@ int UPA_sm_merge(UPA_report* report, UPA_level* merge, int* man_index) {
   const UPA_level* man = report->man;
   std::fill(man_index, man_index + UPA_MAN_INDEX, IMISSING);
 
-  if (report->numman <= 0) {  // significant levels only
-    for (int i = 0; i < numsig; ++i) merge[i] = sig_level(sig[i]);
-    if (numsig > 0 && merge[0].p > kSigOnlySfcP && man[0].h != MISSING) merge[0].h = man[0].h;
-    return numsig;
-  }
+  if (report->numman <= 0) return sig_only_merge(sig.data(), numsig, man, merge);
 
   const float upper_sfc = upper_part_sfc(report, sig, numsig);
   MESS_print(kTrace, "SFC: %1.0f\n", upper_sfc != MISSING ? upper_sfc : man[0].p);
@@ -638,19 +662,45 @@ int UPA_sm_merge(UPA_report* report, UPA_level* merge, int* man_index) {
     man_index[k] = j;
     ++j;
   }
-  for (; i < numsig; ++i, ++j) {
-    merge[j] = sig_level(sig[i]);
-    if (i == 0 && sig[i].p > kSigTailSfcP) {
-      merge[j].h = man[0].h;
-      man_index[0] = j;
-    }
-    MESS_print(kTrace, "PS: %d = %1.0f\n", j, merge[j].p);
-  }
+  j = append_sig_above(sig.data(), i, numsig, man, merge, j, man_index);
 
   place_trop_mwnd(man, merge, j, man_index);
   screen_superadiabatic(merge, j, man_index);
   return j;
 }
+
+namespace {
+
+// A report without mandatory levels: its wind levels that have a height, the lowest
+// taking the station height when it is the surface. Returns the number of levels.
+int wind_only_merge(const UPA_wnd_level* wnd, int numwnd, const UPA_level* man, UPA_level* merge) {
+  int j = 0;
+  for (int i = 0; i < numwnd; ++i) {
+    merge[j] = wind_level(wnd[i]);
+    if (i == 0 && (merge[j].h == MISSING || merge[j].h < kWindSfcH) && man[0].h != MISSING)
+      merge[j].h = man[0].h;
+    if (merge[j].h != MISSING) ++j;  // a level without a height has no place
+  }
+  return j;
+}
+
+// Places the tropopause and maximum wind among the n wind levels by their heights; n
+// grows when one takes a place of its own.
+void place_trop_mwnd_by_height(const UPA_level* man, UPA_level* merge, int& n, int* man_index) {
+  man_index[UPA_SLOT_TROP] = IMISSING;
+  man_index[UPA_SLOT_MWND] = IMISSING;
+  for (int slot : {UPA_SLOT_TROP, UPA_SLOT_MWND}) {
+    const UPA_level& entry = man[slot];
+    if (entry.p == MISSING || entry.h == MISSING) continue;  // no height, no place
+    bool same = false;
+    const int pos = place_level(merge, n, man_index, &UPA_level::h, entry.h, true, &same);
+    if (pos < 0) continue;
+    merge[pos] = entry;
+    man_index[slot] = pos;
+  }
+}
+
+}  // namespace
 
 // Merges a report's mandatory levels and significant wind levels into merge, ordered by
 // increasing height (m): levels below the ground, at or below the station, or without a
@@ -662,16 +712,7 @@ int UPA_wm_merge(UPA_report* report, UPA_level* merge, int* man_index) {
   const int numwnd = std::clamp(report->numwnd, 0, UPA_MAX_WND);
   std::fill(man_index, man_index + UPA_MAN_INDEX, IMISSING);
 
-  if (report->numman <= 0) {  // wind levels only
-    int j = 0;
-    for (int i = 0; i < numwnd; ++i) {
-      merge[j] = wind_level(wnd[i]);
-      if (i == 0 && (merge[j].h == MISSING || merge[j].h < kWindSfcH) && man[0].h != MISSING)
-        merge[j].h = man[0].h;
-      if (merge[j].h != MISSING) ++j;  // a level without a height has no place
-    }
-    return j;
-  }
+  if (report->numman <= 0) return wind_only_merge(wnd, numwnd, man, merge);
 
   std::array<UPA_sig_level, UPA_MAX_SIG> sig;
   const float upper_sfc = upper_part_sfc(report, sig, usable_sig(report, sig));
@@ -707,17 +748,7 @@ int UPA_wm_merge(UPA_report* report, UPA_level* merge, int* man_index) {
     if (merge[j].dir != MISSING && merge[j].h != MISSING) ++j;
   }
 
-  man_index[UPA_SLOT_TROP] = IMISSING;
-  man_index[UPA_SLOT_MWND] = IMISSING;
-  for (int slot : {UPA_SLOT_TROP, UPA_SLOT_MWND}) {
-    const UPA_level& entry = man[slot];
-    if (entry.p == MISSING || entry.h == MISSING) continue;  // no height, no place
-    bool same = false;
-    const int pos = place_level(merge, j, man_index, &UPA_level::h, entry.h, true, &same);
-    if (pos < 0) continue;
-    merge[pos] = entry;
-    man_index[slot] = pos;
-  }
+  place_trop_mwnd_by_height(man, merge, j, man_index);
   return j;
 }
 
