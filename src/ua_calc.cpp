@@ -421,6 +421,36 @@ float max_temperature(UPA_level* lev, int num, int coord, float bottom, float th
   return tmax > 0.0f ? tmax : MISSING;
 }
 
+namespace {
+
+// Keeps theta-e te (K) at pressure p (mb) when it is the largest or smallest met so far.
+void note_thetae_extremes(float te, float p, THETAE_params* params) {
+  if (te > params->max) {
+    params->max = te;
+    params->maxp = p;
+  }
+  if (te < params->min) {
+    params->min = te;
+    params->minp = p;
+  }
+}
+
+// Reports the layer of largest decrease among those based at or below the limit; a layer
+// without a recorded top (still open when the scan ended, or no decrease at all) reaches
+// last_p, the last level examined.
+void pick_thetae_layer(const double* index, const float* base, const float* top, float last_p,
+                       THETAE_params* params) {
+  int m = 0;
+  for (int n = 1; n < kThetaeLayers; ++n)
+    if (base[n] != MISSING && base[n] >= kThetaeLimit && index[n] > index[m]) m = n;
+  params->index = static_cast<float>(index[m]);
+  params->base = base[m];
+  params->top = top[m];
+  if (params->top == MISSING) params->top = last_p;
+}
+
+}  // namespace
+
 // The theta-e index: the largest total decrease of equivalent potential temperature (K)
 // over one of the first five layers of decreasing theta-e that start at or below 700 mb,
 // with that layer's base and top (mb) and the extremes of theta-e met on the way. The top
@@ -461,14 +491,7 @@ int thetae_index(const UPA_level* lev, int num, THETAE_params* params) {
     const float prev = te;
     te = next;
     last_p = lev[cur].p;
-    if (te > params->max) {
-      params->max = te;
-      params->maxp = lev[cur].p;
-    }
-    if (te < params->min) {
-      params->min = te;
-      params->minp = lev[cur].p;
-    }
+    note_thetae_extremes(te, lev[cur].p, params);
     if (prev >= te) {
       if (!open) {
         open = true;
@@ -484,15 +507,7 @@ int thetae_index(const UPA_level* lev, int num, THETAE_params* params) {
     ++cur;
   }
   if (base[0] < kThetaeLimit) return -1;
-  int m = 0;
-  for (int n = 1; n < kThetaeLayers; ++n)
-    if (base[n] != MISSING && base[n] >= kThetaeLimit && index[n] > index[m]) m = n;
-  params->index = static_cast<float>(index[m]);
-  params->base = base[m];
-  params->top = top[m];
-  // A layer without a recorded top (still open when the scan ended, or no decrease at all)
-  // reaches the last level examined.
-  if (params->top == MISSING) params->top = last_p;
+  pick_thetae_layer(index, base, top, last_p, params);
   return 0;
 }
 
