@@ -994,6 +994,44 @@ std::string date_code(const Element& e, const Date& d, int year, int month) {
   return buf;
 }
 
+// The file name the template gives for date d: the year and month as requested, the
+// directory codes replaced by extracted when the user gave a full name.
+std::string expand_template(const std::string& tmpl, const std::string& extracted, const Date& d,
+                            int year, int month) {
+  std::string out;
+  for (std::size_t t = 0; t < tmpl.size();) {
+    Element e = parse_element(tmpl, t);
+    t = e.next;
+    switch (e.kind) {
+      case Kind::kChar:
+        out += e.code == ' ' ? '_' : e.code;
+        break;
+      case Kind::kStar:
+        out += '*';
+        break;
+      case Kind::kOpen:
+      case Kind::kClose:
+        break;
+      case Kind::kExt:
+        out += ext;
+        break;
+      case Kind::kDir:
+      case Kind::kResDir:
+        put_dir(extracted.empty() ? dir_value(e) : extracted, tmpl, &t, &out);
+        break;
+      case Kind::kKey: {
+        const std::string& k = keys[static_cast<unsigned char>(e.code)];
+        out += k.empty() ? "0" : (e.has_count ? k.substr(0, e.count) : k);
+        break;
+      }
+      case Kind::kDate:
+        out += date_code(e, d, year, month);
+        break;
+    }
+  }
+  return out;
+}
+
 }  // namespace
 
 // Generates into `out_file` (kMaxName characters) the name of the file for `datim` (null:
@@ -1033,37 +1071,7 @@ int FILE_set_date(Date* datim, char* out_file) {
   int year = set.year != IMISSING ? set.year : (d.year < 0 ? -1 : d.year);
   int month = (set.month != IMISSING && set.month >= 0) ? set.month : d.month;
 
-  std::string out;
-  for (std::size_t t = 0; t < tmpl.size();) {
-    Element e = parse_element(tmpl, t);
-    t = e.next;
-    switch (e.kind) {
-      case Kind::kChar:
-        out += e.code == ' ' ? '_' : e.code;
-        break;
-      case Kind::kStar:
-        out += '*';
-        break;
-      case Kind::kOpen:
-      case Kind::kClose:
-        break;
-      case Kind::kExt:
-        out += ext;
-        break;
-      case Kind::kDir:
-      case Kind::kResDir:
-        put_dir(extracted.empty() ? dir_value(e) : extracted, tmpl, &t, &out);
-        break;
-      case Kind::kKey: {
-        const std::string& k = keys[static_cast<unsigned char>(e.code)];
-        out += k.empty() ? "0" : (e.has_count ? k.substr(0, e.count) : k);
-        break;
-      }
-      case Kind::kDate:
-        out += date_code(e, d, year, month);
-        break;
-    }
-  }
+  const std::string out = expand_template(tmpl, extracted, d, year, month);
   put_name(out, filename);
   put_name(out, out_file);
   return 0;
