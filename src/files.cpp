@@ -609,6 +609,32 @@ void take_key_settings(std::string& want) {
   if (cut != std::string::npos) want.resize(cut);
 }
 
+// Reads one entry "type template [header-template [minimum-size]]" of the convention
+// file into the current template, header template and minimum size; true when its type
+// is the one wanted, or begins it (the rest after the last "_" then being the extension).
+bool convention_entry_matches(const std::string& line, const std::string& want) {
+  char name[kMaxLine + 1], tmpl[kMaxLine + 1], htmpl[kMaxLine + 1];
+  int size = 0;
+  int n = std::sscanf(line.c_str(), "%160s %160s %160s %d", name, tmpl, htmpl, &size);
+  if (n < 1) return false;
+  conv = n >= 2 ? tmpl : "";
+  hconv = (n >= 3 && std::strcmp(htmpl, "-") != 0) ? htmpl : "";
+  min_size = n >= 4 ? size : 0;
+  std::size_t len = std::strlen(name);
+  if (!stricmp(want.c_str(), name)) {
+    MESS_print(kTraceConv, "File name match for: %s\n", want.c_str());
+    return true;
+  }
+  if (want.size() > len && !strnicmp(want.c_str(), name, static_cast<int>(len))) {
+    std::size_t us = want.rfind('_');
+    if (us != std::string::npos) ext = want.substr(us + 1, kMaxExt);
+    MESS_print(kTraceConv, "File name partial match for: %s-%s ext: %s\n", want.c_str(), name,
+               ext.c_str());
+    return true;
+  }
+  return false;
+}
+
 }  // namespace
 
 // Chooses the file-name convention of file type `type`: "none" for none, "@template" for
@@ -653,24 +679,7 @@ int FILE_set_name(const char* type) {
       MESS_print(kLevelWarn, "FILE_set_name: Line too long in %s: %.40s...\n", path, line.c_str());
       continue;
     }
-    char name[kMaxLine + 1], tmpl[kMaxLine + 1], htmpl[kMaxLine + 1];
-    int size = 0;
-    int n = std::sscanf(line.c_str(), "%160s %160s %160s %d", name, tmpl, htmpl, &size);
-    if (n < 1) continue;
-    conv = n >= 2 ? tmpl : "";
-    hconv = (n >= 3 && std::strcmp(htmpl, "-") != 0) ? htmpl : "";
-    min_size = n >= 4 ? size : 0;
-    std::size_t len = std::strlen(name);
-    if (!stricmp(want.c_str(), name)) {
-      MESS_print(kTraceConv, "File name match for: %s\n", want.c_str());
-      std::fclose(f);
-      return 1;
-    }
-    if (want.size() > len && !strnicmp(want.c_str(), name, static_cast<int>(len))) {
-      std::size_t us = want.rfind('_');
-      if (us != std::string::npos) ext = want.substr(us + 1, kMaxExt);
-      MESS_print(kTraceConv, "File name partial match for: %s-%s ext: %s\n", want.c_str(), name,
-                 ext.c_str());
+    if (convention_entry_matches(line, want)) {
       std::fclose(f);
       return 1;
     }
