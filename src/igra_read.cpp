@@ -447,31 +447,38 @@ class IgraReader : public ING_reader {
   int stray_ = 0;               // data lines outside a readable sounding
 };
 
-}  // namespace
-
-int IGRA_decode_level(const char* line, std::size_t len, IGRA_level* lev, std::string* why) {
-  *lev = IGRA_level{};
+// Whether a data record has its length, a level type, its blank separating columns and
+// readable flags; *why says what is wrong when not.
+bool level_layout_ok(const char* line, std::size_t len, std::string* why) {
   if (len < kDataLen) {
     *why = "record of " + std::to_string(len) + " characters, a data record has " +
            std::to_string(kDataLen);
-    return -1;
+    return false;
   }
   if (line[0] < '0' || line[0] > '3' || line[1] < '0' || line[1] > '2') {
     *why = "level type " + quoted(line, 1, 2) + " is not one of 0-3 and 0-2";
-    return -1;
+    return false;
   }
   for (int col : {3, 9, 34, 40, 46}) {
     if (line[col - 1] != ' ') {
       *why = "column " + std::to_string(col) + " is not blank (columns shifted?)";
-      return -1;
+      return false;
     }
   }
   for (int col : {16, 22, 28}) {
     if (!flag_ok(line[col - 1])) {
       *why = "flag column " + std::to_string(col) + " holds " + quoted(line, col, col);
-      return -1;
+      return false;
     }
   }
+  return true;
+}
+
+}  // namespace
+
+int IGRA_decode_level(const char* line, std::size_t len, IGRA_level* lev, std::string* why) {
+  *lev = IGRA_level{};
+  if (!level_layout_ok(line, len, why)) return -1;
   struct Field {
     const char* name;
     int from, to;
