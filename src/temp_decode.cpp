@@ -524,11 +524,19 @@ bool read_temp_wind(GroupCursor& c, const Received& r, UPA_level* l) {
   return true;
 }
 
+// A level of the pressure PPP in group a (xxPPP), all else missing; a pressure that is
+// not three digits rejects the group for why.
+bool start_level(GroupCursor& c, std::string_view a, bool upper, const char* why, UPA_level* l) {
+  if (!is_digits(a, 2, 3)) return c.fail(a, why);
+  *l = UPA_level{MISSING, MISSING, MISSING, MISSING, MISSING, MISSING};
+  l->p = level_pressure(num(a, 2, 3), upper);
+  return true;
+}
+
 // 99PPP: the surface, keeping the station height already known.
 bool read_surface(GroupCursor& c, std::string_view a, const Received& r, ING_report* rep) {
-  if (!is_digits(a, 2, 3)) return c.fail(a, "surface pressure unreadable");
-  UPA_level l{MISSING, MISSING, MISSING, MISSING, MISSING, MISSING};
-  l.p = level_pressure(num(a, 2, 3), false);
+  UPA_level l;
+  if (!start_level(c, a, false, "surface pressure unreadable", &l)) return false;
   if (!read_temp_wind(c, r, &l)) return false;
   l.h = rep->sfc.h;
   rep->sfc = l;
@@ -539,9 +547,8 @@ bool read_surface(GroupCursor& c, std::string_view a, const Received& r, ING_rep
 // 88PPP: a tropopause level.
 bool read_tropopause(GroupCursor& c, std::string_view a, bool upper, const Received& r,
                      ING_report* rep) {
-  if (!is_digits(a, 2, 3)) return c.fail(a, "tropopause pressure unreadable");
-  UPA_level l{MISSING, MISSING, MISSING, MISSING, MISSING, MISSING};
-  l.p = level_pressure(num(a, 2, 3), upper);
+  UPA_level l;
+  if (!start_level(c, a, upper, "tropopause pressure unreadable", &l)) return false;
   if (!read_temp_wind(c, r, &l)) return false;
   rep->trop.push_back(l);
   ++c.f->levels;
@@ -551,9 +558,8 @@ bool read_tropopause(GroupCursor& c, std::string_view a, bool upper, const Recei
 // 77PPP or 66PPP: a maximum wind, then its vertical shear group, which is skipped.
 bool read_max_wind(GroupCursor& c, std::string_view a, bool upper, const Received& r,
                    ING_report* rep) {
-  if (!is_digits(a, 2, 3)) return c.fail(a, "maximum-wind pressure unreadable");
-  UPA_level l{MISSING, MISSING, MISSING, MISSING, MISSING, MISSING};
-  l.p = level_pressure(num(a, 2, 3), upper);
+  UPA_level l;
+  if (!start_level(c, a, upper, "maximum-wind pressure unreadable", &l)) return false;
   std::string_view w;
   if (!c.need(&w)) return false;
   TEMP_decode_wind(w.data(), r.knots, &l.dir, &l.spd);
