@@ -13,6 +13,7 @@
 #include <iterator>
 #include <string>
 
+#include "level_check.h"
 #include "tmpdir.h"
 #include "zudupa.h"
 
@@ -33,15 +34,6 @@ UPA_report read_rec(int fd, int rep_type, int rec) {
   UPA_report r{};
   EXPECT_EQ(UPA_read(fd, &r, rep_type, &rec), 0) << "record " << rec << " form " << rep_type;
   return r;
-}
-
-void expect_level(const UPA_level& got, const UPA_level& want, const std::string& where) {
-  EXPECT_EQ(got.p, want.p) << where;
-  EXPECT_EQ(got.h, want.h) << where;
-  EXPECT_EQ(got.t, want.t) << where;
-  EXPECT_EQ(got.td, want.td) << where;
-  EXPECT_EQ(got.dir, want.dir) << where;
-  EXPECT_EQ(got.spd, want.spd) << where;
 }
 
 // A copy of the first `keep` bytes of a fixture in this process's scratch directory

@@ -9,6 +9,7 @@
 #include <cmath>
 #include <vector>
 
+#include "level_check.h"
 #include "zudupa.h"
 
 namespace {
@@ -19,14 +20,8 @@ UPA_level L(float p, float h, float t, float td = M, float dir = M, float spd = 
   return {p, h, t, td, dir, spd};
 }
 
-void expect_missing(const UPA_level& r, const char* why) {
-  EXPECT_EQ(r.p, M) << why;
-  EXPECT_EQ(r.h, M) << why;
-  EXPECT_EQ(r.t, M) << why;
-  EXPECT_EQ(r.td, M) << why;
-  EXPECT_EQ(r.dir, M) << why;
-  EXPECT_EQ(r.spd, M) << why;
-}
+// Expects every field of r missing.
+void expect_missing(const UPA_level& r, const char* why) { expect_level(r, L(M, M, M), why); }
 
 }  // namespace
 
