@@ -30,6 +30,7 @@
 #include <thread>
 #include <vector>
 
+#include "file_bytes.h"
 #include "tmpdir.h"
 
 namespace {
@@ -70,13 +71,6 @@ struct RunResult {
   std::string out;         // standard output
   std::string err;         // standard error
 };
-
-std::string slurp(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
 
 void put_file(const std::string& path, const std::string& bytes) {
   std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;

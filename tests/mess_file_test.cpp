@@ -8,6 +8,7 @@
 #include <sstream>
 #include <string>
 
+#include "file_bytes.h"
 #include "tmpdir.h"
 #include "zud.h"
 
@@ -21,13 +22,6 @@ int open_fds() {
   while (readdir(d)) ++n;
   closedir(d);
   return n;
-}
-
-std::string slurp(const std::string& path) {
-  std::ifstream in(path);
-  std::ostringstream s;
-  s << in.rdbuf();
-  return s.str();
 }
 
 // Each file item replaces the message file; the one it replaces is closed, so a value

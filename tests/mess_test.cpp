@@ -10,22 +10,11 @@
 #include <sstream>
 #include <string>
 
+#include "file_bytes.h"
 #include "tmpdir.h"
 #include "zud.h"
 
 namespace {
-
-std::string slurp(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream ss;
-  ss << in.rdbuf();
-  return ss.str();
-}
-
-void spit(const std::string& path, const std::string& text) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out << text;
-}
 
 // A file under a regular file can be neither created nor opened: the way to leave the
 // message module without a message file.

@@ -10,6 +10,7 @@
 #include <fstream>
 #include <string>
 
+#include "file_bytes.h"
 #include "tmpdir.h"
 #include "zuddom.h"
 #include "zudresrc.h"
@@ -50,11 +51,6 @@ void expect_cleared(const Domain& d, const std::string& why) {
   EXPECT_EQ(d.nx, IM) << why;
   EXPECT_EQ(d.ny, IM) << why;
   EXPECT_EQ(d.ellipse, 0) << why;
-}
-
-void write_file(const std::string& path, const std::string& text) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out << text;
 }
 
 // Domain texts through every kind of layout. `prior` is the station priority after the
@@ -226,7 +222,7 @@ TEST_F(Domains, PredefinedRegions) {
       {"nw", 44, -112, 1.0f},  {"sw", 37, -112, 1.0f},  {"var", 45, -90, 1.2f},
   };
   std::string answers = zud_test_tmpdir() + "var_answers.txt";
-  write_file(answers, "45\n-90\n");
+  spit(answers, "45\n-90\n");
   for (const auto& c : cases) {
     ASSERT_NE(std::freopen(answers.c_str(), "r", stdin), nullptr);
     FLAG_set(DOM_REGION_FLAG, 0);
@@ -338,7 +334,7 @@ TEST_F(Domains, SearchFile) {
 TEST_F(Domains, LongLines) {
   std::string file = zud_test_tmpdir() + "long.reg";
   std::string head = "big Big_one 1 ";
-  write_file(file, "#" + std::string(700, 'c') + " after After 1 10,10\n" + head +
+  spit(file, "#" + std::string(700, 'c') + " after After 1 10,10\n" + head +
                        std::string(600, 'x') + "\nafter After 1 35,-95\n");
   char text[DOM_LINE_LEN + 1];
   ASSERT_EQ(DOM_search_file(file.c_str(), "big", text), 1);
@@ -377,7 +373,7 @@ TEST_F(Domains, ReadMenu) {
   std::string file = zud_test_tmpdir() + "many.reg";
   std::string text;
   for (int k = 0; k < 25; ++k) text += "r" + std::to_string(k) + " L 1 40,-100\n";
-  write_file(file, text);
+  spit(file, text);
   ASSERT_EQ(DOM_read_menu(file.c_str()), 1);
   EXPECT_STREQ(DOM_get_menu()[18].name, "r18");
   EXPECT_STREQ(DOM_get_menu()[19].name, "");

@@ -20,11 +20,14 @@
 #include <string>
 #include <vector>
 
+#include "file_bytes.h"
 #include "zudresrc.h"
 
 extern char** environ;
 
 namespace res_test {
+
+using ::slurp;
 
 // What a child printed and how it ended.
 struct ChildRun {
@@ -32,13 +35,6 @@ struct ChildRun {
   std::string err;  // standard error
   int status;       // exit status, -1 when it did not exit normally
 };
-
-inline std::string slurp(const char* path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
 
 // Runs `body` in a forked child with its output captured; the child exits 0 after the
 // body unless the body ends the process itself.

@@ -16,9 +16,13 @@
 #include <string>
 #include <vector>
 
+#include "file_bytes.h"
 #include "tmpdir.h"
 
 namespace e2e {
+
+using ::slurp;
+using ::spit;
 
 struct Run {
   std::string out;  // standard output
@@ -34,18 +38,6 @@ struct Options {
   int timeout_s = 20;                    // the child is killed after this many seconds
   std::string program = ZUD_PARSE_BIN;   // binary to run
 };
-
-inline std::string slurp(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
-
-inline void spit(const std::string& path, const std::string& text) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out << text;
-}
 
 // Runs the program with `args` (argv[1]...) and waits for it, at most opt.timeout_s.
 inline Run run(const std::vector<std::string>& args, const Options& opt = {}) {

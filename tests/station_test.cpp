@@ -13,6 +13,7 @@
 #include <sstream>
 #include <string>
 
+#include "file_bytes.h"
 #include "zudresrc.h"
 #include "zudupa.h"
 
@@ -28,13 +29,6 @@ const std::string kEmpty = kDir + "/empty.upa";      // date line, no stations
 std::string out_file(const char* tag) {
   const auto* info = testing::UnitTest::GetInstance()->current_test_info();
   return std::string(ZUD_BUILD_DATA) + "/" + info->name() + "_" + tag + ".txt";
-}
-
-std::string slurp(const std::string& path) {
-  std::ifstream in(path);
-  std::stringstream ss;
-  ss << in.rdbuf();
-  return ss.str();
 }
 
 int count(const std::string& text, const std::string& what) {

@@ -11,6 +11,7 @@
 #include <sstream>
 #include <string>
 
+#include "file_bytes.h"
 #include "tmpdir.h"
 #include "zudupa.h"
 
@@ -18,18 +19,6 @@ namespace {
 
 std::string fixture(const char* name) { return std::string(ZUD_TEST_DATA) + "/" + name; }
 std::string scratch(const std::string& name) { return zud_test_tmpdir() + name; }
-
-void write_file(const std::string& path, const std::string& text) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out << text;
-}
-
-std::string read_file(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream ss;
-  ss << in.rdbuf();
-  return ss.str();
-}
 
 // Opens with kind detection; returns the kind, -1 when the open failed.
 int open_auto(const std::string& path) {
@@ -102,7 +91,7 @@ TEST(KindDetection, FromContent) {
   int i = 0;
   for (const auto& c : cases) {
     std::string path = scratch("chk_" + std::to_string(i++) + ".upa");
-    write_file(path, c.text);
+    spit(path, c.text);
     EXPECT_EQ(UPA_chktype(path.c_str()), c.kind) << c.text;
   }
 }
@@ -508,17 +497,17 @@ TEST(Positioning, AfterRewind) {
 // the start must read the file again and sees any change made meanwhile.
 std::string positioning_copy(const char* name) {
   std::string path = scratch(name);
-  std::string text = read_file(fixture("kind4.upa"));
+  std::string text = slurp(fixture("kind4.upa"));
   size_t end0 = text.find("$\n") + 2;
   text.insert(end0, std::string(100000, ' ') + "\n");
-  write_file(path, text);
+  spit(path, text);
   return path;
 }
 
 // Block 1 loses its "$": from then on a scan from the start sees blocks 1 and 2 as one.
 
 void drop_block1_end(const std::string& path) {
-  std::string text = read_file(path);
+  std::string text = slurp(path);
   size_t at = text.find("05 20010 $");
   ASSERT_NE(at, std::string::npos);
   FILE* f = std::fopen(path.c_str(), "r+");
@@ -614,7 +603,7 @@ TEST(Capacity, FullAndOverfullBlocks) {
   int k = 0;
   for (const auto& c : cases) {
     std::string path = scratch("capacity_" + std::to_string(k++) + ".upa");
-    write_file(path, capacity_file(c.nsig, c.nwnd));
+    spit(path, capacity_file(c.nsig, c.nwnd));
     ASSERT_EQ(open_auto(path), 4) << c.why;
     UPA_report r;
     testing::internal::CaptureStderr();
@@ -638,7 +627,7 @@ TEST(Capacity, FullAndOverfullBlocks) {
 // reader passes over; 49 levels have none.
 TEST(Capacity, FiftyLevelToken) {
   std::string path = scratch("fifty.upa");
-  write_file(path, capacity_file(50, 3, " X"));
+  spit(path, capacity_file(50, 3, " X"));
   ASSERT_EQ(open_auto(path), 4);
   UPA_report r;
   ASSERT_EQ(read_block(0, &r), 0);
@@ -647,7 +636,7 @@ TEST(Capacity, FiftyLevelToken) {
   EXPECT_FLOAT_EQ(r.wnd[0].h, 0);
   EXPECT_FLOAT_EQ(r.wnd[2].h, 2000);
 
-  write_file(path, capacity_file(49, 3));
+  spit(path, capacity_file(49, 3));
   ASSERT_EQ(open_auto(path), 4);
   ASSERT_EQ(read_block(0, &r), 0);
   EXPECT_EQ(r.numsig, 49);
@@ -859,7 +848,7 @@ TEST(LargeFile, ListingAndSearch) {
     s += "X X X X X\n990 24056 850 20012 X\n00 18010 05 21525 $\n";
   }
   std::string path = scratch("large.upa");
-  write_file(path, s);
+  spit(path, s);
   ASSERT_EQ(open_auto(path), 4);
   auto start = std::chrono::steady_clock::now();
   UPA_report r;

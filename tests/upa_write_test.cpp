@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "file_bytes.h"
 #include "tmpdir.h"
 #include "zudingest.h"
 
@@ -18,13 +19,6 @@ namespace {
 constexpr float kM = MISSING;
 
 std::string scratch(const std::string& name) { return zud_test_tmpdir() + name; }
-
-std::string slurp(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
 
 ING_report station(int wmo) {
   ING_report r;
