@@ -56,4 +56,7 @@ inline UPA_level thermo_level(float p, float h, float t, float td) {
   return {p, h, t, td, MISSING, MISSING};
 }
 
+// The number of levels of a hand-built sounding, as the analysis functions take it.
+inline int count(const std::vector<UPA_level>& s) { return static_cast<int>(s.size()); }
+
 #endif  // SOUNDING_FIXTURE_H

@@ -12,8 +12,6 @@
 
 namespace {
 
-int count(const std::vector<UPA_level>& s) { return static_cast<int>(s.size()); }
-
 // A five-level sounding with the given 850, 700 and 500 mb values; 1000 and 300 mb
 // outside the mandatory levels, so interpolation at 850/700/500 returns them unchanged.
 struct Mand {

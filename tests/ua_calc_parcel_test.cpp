@@ -50,8 +50,6 @@ Built build(float t0, float td0, const std::function<double(double)>& off, doubl
   return b;
 }
 
-int count(const std::vector<UPA_level>& s) { return static_cast<int>(s.size()); }
-
 }  // namespace
 
 // ---- energy_calc -------------------------------------------------------------------------

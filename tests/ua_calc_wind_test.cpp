@@ -46,8 +46,6 @@ std::vector<UPA_level> quarter_chord() { return {wl(1000, 0, 180, 20), wl(900, 9
 // along the u axis.
 std::vector<UPA_level> straight_line() { return {wl(1000, 0, 270, 0), wl(890, 1000, 270, 20)}; }
 
-int count(const std::vector<UPA_level>& s) { return static_cast<int>(s.size()); }
-
 // The storm motion whose components are (u, v) knots, as direction and speed.
 WIND storm_uv(double u, double v) {
   WIND w;
