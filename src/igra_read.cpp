@@ -111,7 +111,7 @@ struct Sounding {
   ING_report rep;
 };
 
-class IgraReader : public ING_reader {
+class IgraReader : public ING_streaming_reader {
  public:
   explicit IgraReader(const ING_select* sel) : sel_(sel) {}
   ~IgraReader() override {
@@ -190,13 +190,6 @@ class IgraReader : public ING_reader {
     line_no_ = 0;
     stray_ = 0;
     long_line_ = false;
-  }
-
-  void finish(std::int64_t, std::vector<ING_report>* out) override { take_ready(out); }
-
-  void take_ready(std::vector<ING_report>* out) override {
-    for (ING_report& r : reports_) out->push_back(std::move(r));
-    reports_.clear();
   }
 
  private:
@@ -427,12 +420,11 @@ class IgraReader : public ING_reader {
                         " winds of levels without pressure or height left out");
     if (s.extra_sfc > 0)
       r.notes.push_back(std::to_string(s.extra_sfc) + " surface records after the first read as levels");
-    reports_.push_back(std::move(r));
+    ready_.push_back(std::move(r));
     ++counts.reports;
   }
 
   const ING_select* sel_;
-  std::vector<ING_report> reports_;
   Sounding cur_;
   // The file being fed.
   Mode mode_ = Mode::kUnknown;

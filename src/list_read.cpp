@@ -130,7 +130,7 @@ bool short_time(const std::string& s, Sounding* snd) {
   return true;
 }
 
-class ListReader : public ING_reader {
+class ListReader : public ING_streaming_reader {
  public:
   explicit ListReader(const ING_select* sel) : sel_(sel) {}
 
@@ -171,13 +171,6 @@ class ListReader : public ING_reader {
     ++counts.bulletins;
     state_ = State::kOutside;
     found_any_ = false;
-  }
-
-  void finish(std::int64_t, std::vector<ING_report>* out) override { take_ready(out); }
-
-  void take_ready(std::vector<ING_report>* out) override {
-    for (ING_report& r : reports_) out->push_back(std::move(r));
-    reports_.clear();
   }
 
  private:
@@ -537,12 +530,11 @@ class ListReader : public ING_reader {
       return;
     }
     ING_thin_report(&r);
-    reports_.push_back(std::move(r));
+    ready_.push_back(std::move(r));
     ++counts.reports;
   }
 
   const ING_select* sel_;
-  std::vector<ING_report> reports_;
   Sounding cur_;
   State state_ = State::kOutside;
   bool found_any_ = false;  // this file held a table

@@ -19,6 +19,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "zudcty.h"
@@ -95,6 +96,20 @@ class ING_reader {
   // reading, so that memory stays flat in the input size. Default: none before finish.
   virtual void take_ready(std::vector<ING_report>* out) { (void)out; }
   ING_counts counts;
+};
+
+// A reader whose reports are complete as soon as they are read (the archive formats):
+// it keeps them in `ready_` and hands them over at every take_ready and at finish.
+class ING_streaming_reader : public ING_reader {
+ public:
+  void finish(std::int64_t, std::vector<ING_report>* out) override { take_ready(out); }
+  void take_ready(std::vector<ING_report>* out) override {
+    for (ING_report& r : ready_) out->push_back(std::move(r));
+    ready_.clear();
+  }
+
+ protected:
+  std::vector<ING_report> ready_;  // reports read and not yet handed over
 };
 
 // temp_decode: WMO FM 35 TEMP parts A-D and the FM 32 PILOT parts B and D sent with them.
