@@ -13,7 +13,11 @@
 // temperature, so where a function accepts either a temperature or a moisture amount
 // in one argument, such a value is taken as the moisture amount itself.
 
+#include <array>
+#include <bit>
 #include <cmath>
+#include <cstddef>
+#include <cstdint>
 
 #include "zud.h"
 
@@ -68,14 +72,28 @@ float descend_lifted(float temp, float dewp, float pr, float pend) {
 
 // Saturation vapour pressure over a plane water surface (mb) at t kelvin, by the
 // Goff-Gratch formulation; -9999.0 for t below 0, 0.0 for t below 100 K.
+//
+// An ascent asks for the same temperatures again and again (the saturated-adiabat search
+// visits a fixed set of them), so the results are kept in a small direct-mapped table per
+// thread, keyed by the exact bits of t; a hit returns the bits a new evaluation gives.
 float vapor_pr(float t) {
   if (t < 0.0f) return MISSING;
   if (t < kMinVaporT) return 0.0f;
+  struct Slot {
+    std::uint32_t key = 0;  // bits of t; 0 (t = +0.0) never reaches the table
+    float value = 0.0f;
+  };
+  constexpr std::uint32_t kSlots = 4096;
+  thread_local std::array<Slot, kSlots> memo{};
+  const auto bits = std::bit_cast<std::uint32_t>(t);
+  Slot& slot = memo[(bits ^ (bits >> 13)) & (kSlots - 1)];
+  if (slot.key == bits) return slot.value;
   const double tk = t;
   const double x = 23.832241 - 5.02808 * std::log10(tk) -
                    1.3816e-7 * std::pow(10.0, 11.344 - 0.0303998 * tk) +
                    8.132801e-3 * std::pow(10.0, 3.49149 - 1302.8844 / tk) - 2949.076 / tk;
-  return static_cast<float>(std::pow(10.0, x));
+  slot = {bits, static_cast<float>(std::pow(10.0, x))};
+  return slot.value;
 }
 
 // Mixing ratio (g/kg) at pressure pr (mb): the saturation mixing ratio when temp is a
@@ -152,20 +170,40 @@ float thetae_on_satad(float temp, float pr) {
 // Temperature (K) at pr (mb) on the saturated adiabat labelled pot (K, as given by
 // thetae_on_satad), found by bisection over 253.16 +/- 120 K in at most 12 steps.
 // -9999.0 when either argument is not positive or pr exceeds 2000 mb.
+//
+// The bisection can only visit the 4095 temperatures of a binary tree of depth 12 whatever
+// the label and pressure, so the vapour pressure of each node is computed once per process
+// and kept (it is most of the cost of an ascent); the dry-adiabat factor depends on pr alone
+// and is computed once per call. Both give the bits the direct evaluation gives.
 float temp_on_satad(float pot, float pr) {
   if (pot <= 0.0f || pr <= 0.0f || pr > kMaxSatadPres) return MISSING;
+  constexpr int kNodes = (1 << kSatadSteps) - 1;
+  static std::array<float, kNodes> node_vapor = [] {
+    std::array<float, kNodes> a{};
+    a.fill(-1.0f);  // not yet computed: a vapour pressure is never negative here
+    return a;
+  }();
+  const double dry_factor = std::pow(kRefPres / pr, kPoisson);  // as in pot_temp
   double t = kSatadStart;
   double step = kSatadSpan;
+  int node = 0;  // heap index of t in the search tree: children 2n+1 (colder), 2n+2 (warmer)
   for (int i = 0; i < kSatadSteps; ++i) {
     const float tf = static_cast<float>(t);
-    const float ws = mix_ratio(tf, pr);
-    const double theta = pot_temp(tf, pr);
+    float& e = node_vapor[static_cast<std::size_t>(node)];
+    if (e < 0.0f) e = vapor_pr(tf);
+    // mix_ratio(tf, pr) and pot_temp(tf, pr), with the vapour pressure and factor above.
+    const double theta = static_cast<float>(tf * dry_factor);
     // Too warm to saturate at pr: the saturation mixing ratio is unbounded, the
     // exponential vanishes, and the residual is -theta (search colder).
-    const double x = ws == MISSING ? -theta : pot * std::exp(kSatadCoef * ws / t) - theta;
+    double x = -theta;
+    if (static_cast<double>(e) < pr) {
+      const float ws = static_cast<float>(kEpsG * e / (pr - static_cast<double>(e)));
+      x = pot * std::exp(kSatadCoef * ws / t) - theta;
+    }
     if (x * x < kSatadTol) break;
     step /= 2.0;
     t += x > 0.0 ? step : -step;
+    node = 2 * node + (x > 0.0 ? 2 : 1);
   }
   return static_cast<float>(t);
 }

@@ -7,11 +7,14 @@
 // to a log file (optionally time-stamped, optionally reopened for every message so that
 // other processes may read it at any time) and switches paging on or off.
 
+#include <algorithm>
+#include <array>
 #include <cctype>
 #include <cstdarg>
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <string_view>
 
 #include "zud.h"
 
@@ -147,44 +150,23 @@ void apply_item(const char* item) {
 }
 
 // Writes the whole text to a stream, embedded NUL bytes included.
-void put_text(FILE* f, const std::string& text) {
+void put_text(FILE* f, std::string_view text) {
   if (!text.empty()) std::fwrite(text.data(), 1, text.size(), f);
 }
 
-// Counts the newline characters of a format text.
-int count_lines(const char* format) {
-  int n = 0;
-  for (const char* c = format; *c; ++c)
-    if (*c == '\n') ++n;
-  return n;
+// Counts the newline characters of a message text.
+int count_lines(std::string_view text) {
+  return static_cast<int>(std::count(text.begin(), text.end(), '\n'));
 }
 
 }  // namespace
 
-// Prints a formatted message when its level is enabled, to the copy file, the message
-// file and (unless routing is file-only) the screen. Returns 1 when it reached the
-// screen, 0 otherwise.
-int MESS_print(M_type level, const char* format, ...) {
-  if ((level & mess_level) == 0 || !format) return 0;
+namespace {
 
-  // Format once, so that every destination receives the same text. A table piece fits
-  // the first buffer; only a longer text (a JSON record) is formatted a second time.
-  std::string text(kFirstFormat, '\0');
-  va_list ap;
-  va_start(ap, format);
-  va_list ap2;
-  va_copy(ap2, ap);
-  int need = std::vsnprintf(text.data(), text.size() + 1, format, ap);
-  if (need < 0) {
-    need = 0;
-  } else if (static_cast<std::size_t>(need) > kFirstFormat) {
-    text.resize(static_cast<std::size_t>(need));
-    std::vsnprintf(text.data(), text.size() + 1, format, ap2);
-  }
-  text.resize(static_cast<std::size_t>(need));
-  va_end(ap2);
-  va_end(ap);
-
+// Hands a finished message text to the copy file, the message file and (unless routing
+// is file-only) the screen, and adds its `newlines` to the pager's line count. Returns 1
+// when it reached the screen, 0 otherwise.
+int deliver(M_type level, std::string_view text, int newlines) {
   if (ofile) {
     put_text(ofile, text);
     std::fflush(ofile);
@@ -215,10 +197,50 @@ int MESS_print(M_type level, const char* format, ...) {
   put_text((level & kDiagnostic) ? stderr : stdout, text);
 
   if (page == 2) {
-    lines += count_lines(format);
+    lines += newlines;
     if (lines > max_lines) MESS_hold(level, kPagePrompt);
   }
   return 1;
+}
+
+}  // namespace
+
+// Prints a formatted message when its level is enabled, to the copy file, the message
+// file and (unless routing is file-only) the screen. Returns 1 when it reached the
+// screen, 0 otherwise.
+int MESS_print(M_type level, const char* format, ...) {
+  if ((level & mess_level) == 0 || !format) return 0;
+
+  // Format once, so that every destination receives the same text. A table piece fits
+  // the buffer on the stack; only a longer text (a JSON record) is formatted a second time.
+  std::array<char, kFirstFormat + 1> first;
+  va_list ap;
+  va_start(ap, format);
+  va_list ap2;
+  va_copy(ap2, ap);
+  int need = std::vsnprintf(first.data(), first.size(), format, ap);
+  va_end(ap);
+  if (need < 0) need = 0;
+  const auto len = static_cast<std::size_t>(need);
+  int shown;
+  if (len <= kFirstFormat) {
+    shown = deliver(level, std::string_view(first.data(), len), count_lines(format));
+  } else {
+    std::string text(len, '\0');
+    std::vsnprintf(text.data(), len + 1, format, ap2);
+    shown = deliver(level, text, count_lines(format));
+  }
+  va_end(ap2);
+  return shown;
+}
+
+// Prints a finished text when its level is enabled, to the same destinations as
+// MESS_print, without formatting it (the table printers build their numbers themselves);
+// the pager counts the text's own newlines. Returns 1 when it reached the screen, 0
+// otherwise.
+int MESS_put(M_type level, std::string_view text) {
+  if ((level & mess_level) == 0) return 0;
+  return deliver(level, text, count_lines(text));
 }
 
 // 1 when the level shares a bit with the enabled level mask, else 0.

@@ -1,6 +1,10 @@
 // string.cpp — text helpers shared by every module: splitting at a delimiter, case-blind
 // comparison, case changes, line-end removal, and line reading with continuation.
 
+#include <algorithm>
+#include <array>
+#include <charconv>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -177,4 +181,22 @@ bool fget_bounded_line(FILE* file, std::string* line, std::size_t max, bool* too
   }
   if (!line->empty() && line->back() == '\r') line->pop_back();
   return any;
+}
+
+// Appends value as printf's "%<width>.<prec>f" prints it (right-aligned, blank-padded,
+// correctly rounded) to out, without going through printf: the table printers format
+// thousands of numbers a station. std::to_chars rounds exactly as printf does.
+void append_fixed(std::string* out, double value, int width, int prec) {
+  std::array<char, 64> digits;
+  const auto r = std::to_chars(digits.data(), digits.data() + digits.size(), value,
+                               std::chars_format::fixed, prec);
+  if (r.ec != std::errc()) {  // too long for the buffer: printf itself
+    std::array<char, 512> wide;
+    const int n = std::snprintf(wide.data(), wide.size(), "%*.*f", width, prec, value);
+    out->append(wide.data(), static_cast<std::size_t>(std::clamp(n, 0, static_cast<int>(wide.size()) - 1)));
+    return;
+  }
+  const auto len = static_cast<int>(r.ptr - digits.data());
+  if (len < width) out->append(static_cast<std::size_t>(width - len), ' ');
+  out->append(digits.data(), static_cast<std::size_t>(len));
 }

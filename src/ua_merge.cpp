@@ -21,7 +21,9 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cmath>
+#include <cstdint>
 
 #include "zudcty.h"
 #include "zudsnd.h"
@@ -326,6 +328,53 @@ void screen_superadiabatic(UPA_level* merge, int& j, int* man_index) {
   }
 }
 
+// The coordinate profile of a call to UPA_interp_levels_sfc: the levels' coordinate
+// values and how many of them count.
+struct CoordCache {
+  Coord kind = Coord::none;
+  int n = -1;                                      // levels given; -1 before the first use
+  int used = 0;                                    // levels the coordinate covers
+  std::array<std::uint64_t, UPA_MAX_LEVELS> key{};  // bits of each level's p and t or h
+  std::array<float, UPA_MAX_LEVELS> data{};
+};
+
+// The coordinate value of every level (see UPA_get_level); a potential-temperature
+// coordinate ends where temperatures end, and n is cut there. The analyses interpolate the
+// same profile hundreds of times, each call asking for a logarithm or a power per level, so
+// the last profile's values are kept per thread and reused while every level's pressure and
+// temperature (height, for the height coordinate) have the same bits; the values are those a new evaluation gives.
+const float* coordinates(const UPA_level* levels, int& n, Coord kind, int code) {
+  thread_local CoordCache cache;
+  // What the coordinate depends on: p (and t for theta), or h.
+  const auto key_of = [kind](const UPA_level& l) {
+    const float second = kind == Coord::height ? l.h : l.t;
+    return (static_cast<std::uint64_t>(std::bit_cast<std::uint32_t>(l.p)) << 32) |
+           std::bit_cast<std::uint32_t>(second);
+  };
+  bool same = cache.kind == kind && cache.n == n;
+  for (int k = 0; same && k < n; ++k) same = cache.key[k] == key_of(levels[k]);
+  if (same) {
+    n = cache.used;
+    return cache.data.data();
+  }
+  cache.kind = kind;
+  cache.n = n;
+  for (int k = 0; k < n; ++k) cache.key[k] = key_of(levels[k]);
+  bool seen = false;  // a level with a potential temperature has been met
+  for (int k = 0; k < n; ++k) {
+    cache.data[k] = UPA_get_level(code, &levels[k]);
+    if (kind != Coord::theta) continue;
+    if (cache.data[k] != MISSING) {
+      seen = true;
+    } else if (seen) {
+      n = k;  // a potential-temperature coordinate ends where temperatures end
+      break;
+    }
+  }
+  cache.used = n;
+  return cache.data.data();
+}
+
 }  // namespace
 
 // ---- coordinates and layer offsets ------------------------------------------------------
@@ -388,20 +437,9 @@ int UPA_interp_levels_sfc(UPA_level* levels, int num_level, int coord, const flo
   const Coord kind = coord_kind(coord) == Coord::none ? Coord::pressure : coord_kind(coord);
   const int code = kind_code(kind);
 
-  std::array<float, UPA_MAX_LEVELS> data;
   int n = avail;
   if (kind == Coord::theta) UPA_calc_temp(levels, n);
-  bool seen = false;  // a level with a potential temperature has been met
-  for (int k = 0; k < n; ++k) {
-    data[k] = UPA_get_level(code, &levels[k]);
-    if (kind != Coord::theta) continue;
-    if (data[k] != MISSING) {
-      seen = true;
-    } else if (seen) {
-      n = k;  // a potential-temperature coordinate ends where temperatures end
-      break;
-    }
-  }
+  const float* data = coordinates(levels, n, kind, code);
 
   const float r = kind == Coord::pressure ? kTolLogP : kind == Coord::height ? kTolHeight : kTolTheta;
   int pos = n;
@@ -423,7 +461,7 @@ int UPA_interp_levels_sfc(UPA_level* levels, int num_level, int coord, const flo
     while (i < n && !(data[i] != MISSING && data[i] >= v)) ++i;
     pos = i;
     for (auto f : kFields) {
-      if (!interp_field(levels, data.data(), n, i, kind, f, value, v, r, &(result[j].*f))) {
+      if (!interp_field(levels, data, n, i, kind, f, value, v, r, &(result[j].*f))) {
         result[j] = kMissingLevel;
         break;
       }

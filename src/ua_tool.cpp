@@ -62,43 +62,55 @@ void set_answer(char* answer, const char* src) {
 
 // ---- row printing ----------------------------------------------------------------------
 
-// One column of a sounding row: its format and its dash form; the blank form is as
+// One column of a sounding row: the printf-style width and precision of its number
+// ("%<width>.<prec>f"), the text after the number, and its dash form; the blank form is as
 // wide as the dash form.
 struct Column {
-  const char* fmt;
+  int width;
+  int prec;
+  const char* after;
   const char* dash;
 };
 
-constexpr Column kPres = {"%4.0f ", "   - "};
-constexpr Column kPresTenths = {"%4.1f ", "   - "};
-constexpr Column kHght = {"%5.0f ", "    - "};
-constexpr Column kTemp = {"%5.1f ", "    - "};  // also TEMP, DEWP, WETB and the thetas
-constexpr Column kRh = {"%3.0f ", "  - "};
-constexpr Column kDd = {"%4.1f ", "   - "};
-constexpr Column kWind = {"%3.0f ", "  - "};    // DIR and SPD
-constexpr Column kMix = {"%5.2f", "    -"};
+constexpr Column kPres = {4, 0, " ", "   - "};
+constexpr Column kPresTenths = {4, 1, " ", "   - "};
+constexpr Column kHght = {5, 0, " ", "    - "};
+constexpr Column kTemp = {5, 1, " ", "    - "};  // also TEMP, DEWP, WETB and the thetas
+constexpr Column kRh = {3, 0, " ", "  - "};
+constexpr Column kDd = {4, 1, " ", "   - "};
+constexpr Column kWind = {3, 0, " ", "  - "};    // DIR and SPD
+constexpr Column kMix = {5, 2, "", "    -"};
 
 constexpr const char* kBlanks = "                    ";  // source of blank forms
 
 // Prints a value in its column, or the column's blank or dash form when missing.
 void print_col(M_type level, const Column& col, float value) {
+  if (!MESS_check(level)) return;
   if (value != MISSING) {
-    MESS_print(level, col.fmt, value);
+    std::string text;
+    append_fixed(&text, value, col.width, col.prec);
+    text += col.after;
+    MESS_put(level, text);
   } else if (miss_dash) {
-    MESS_print(level, "%s", col.dash);
+    MESS_put(level, col.dash);
   } else {
-    MESS_print(level, "%.*s", static_cast<int>(std::strlen(col.dash)), kBlanks);
+    MESS_put(level, std::string_view(kBlanks, std::strlen(col.dash)));
   }
 }
 
-// Prints a value with `fmt`, or `width` blanks when missing (wind rows have no dashes).
-void print_or_blank(M_type level, const char* fmt, int width, float value) {
-  if (value != MISSING)
-    MESS_print(level, fmt, value);
-  else
-    MESS_print(level, "%.*s", width, kBlanks);
+// Prints a value as "%<width>.<prec>f" followed by `after`, or as many blanks as that
+// takes when missing (wind rows have no dashes).
+void print_or_blank(M_type level, int width, int prec, const char* after, float value) {
+  if (!MESS_check(level)) return;
+  if (value != MISSING) {
+    std::string text;
+    append_fixed(&text, value, width, prec);
+    text += after;
+    MESS_put(level, text);
+  } else {
+    MESS_put(level, std::string_view(kBlanks, static_cast<std::size_t>(width) + std::strlen(after)));
+  }
 }
-
 
 // The label text of a level code, or null when the code prints as a number.
 const char* label_text(int ind, float p) {
@@ -404,12 +416,12 @@ int UPA_print_wind(M_type mess1, M_type mess2, int ind, const UPA_level* level,
   wind2vect(level->dir, unit_knot_to_ms(level->spd), &u, &v);
 
   MESS_print(mess1, "%3d  ", ind);
-  print_or_blank(mess1, "%4.0f ", 5, level->p);
-  print_or_blank(mess1, "%5.0f  ", 7, level->h);
-  print_or_blank(mess1, "%3.0f ", 4, level->dir);
-  print_or_blank(mess1, "%3.0f ", 4, level->spd);
-  print_or_blank(mess1, "%5.1f ", 6, u);
-  print_or_blank(mess1, "%5.1f", 5, v);
+  print_or_blank(mess1, 4, 0, " ", level->p);
+  print_or_blank(mess1, 5, 0, "  ", level->h);
+  print_or_blank(mess1, 3, 0, " ", level->dir);
+  print_or_blank(mess1, 3, 0, " ", level->spd);
+  print_or_blank(mess1, 5, 1, " ", u);
+  print_or_blank(mess1, 5, 1, "", v);
 
   float du, dv, rdir, rknt;  // components m/s; the speed column is headed knots
   if (storm == nullptr || !storm_relative(level->dir, level->spd, *storm, &du, &dv, &rdir, &rknt)) {
@@ -420,9 +432,9 @@ int UPA_print_wind(M_type mess1, M_type mess2, int ind, const UPA_level* level,
     MESS_print(mess2, " | %3.0f ", rdir);
   else
     MESS_print(mess2, " |     ");
-  print_or_blank(mess2, "%3.0f ", 4, rknt);
-  print_or_blank(mess2, "%5.1f ", 6, rdir == MISSING ? MISSING : du);
-  print_or_blank(mess2, "%5.1f ", 6, rdir == MISSING ? MISSING : dv);
+  print_or_blank(mess2, 3, 0, " ", rknt);
+  print_or_blank(mess2, 5, 1, " ", rdir == MISSING ? MISSING : du);
+  print_or_blank(mess2, 5, 1, " ", rdir == MISSING ? MISSING : dv);
   MESS_print(mess2, "\n");
   return 0;
 }

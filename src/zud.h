@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <ctime>
 #include <string>
+#include <string_view>
 
 // Every unknown float holds exactly this value, every unknown integer -9999; both are
 // tested by equality, never by order.
@@ -22,6 +23,7 @@ using M_type = std::uint32_t;
 
 // ---- mess: messages ------------------------------------------------------------
 int MESS_print(M_type level, const char* format, ...) __attribute__((format(printf, 2, 3)));
+int MESS_put(M_type level, std::string_view text);
 int MESS_check(M_type level);
 M_type MESS_get();
 int MESS_check_set();
@@ -71,6 +73,7 @@ int wstrim_string(char* string);
 int fgetstring(FILE* file, char* string, int len);
 int fgetnline(FILE* file, char* string, int len);
 bool fget_bounded_line(FILE* file, std::string* line, std::size_t max, bool* too_long = nullptr);
+void append_fixed(std::string* out, double value, int width, int prec);
 
 // ---- tools: numeric helpers -----------------------------------------------------
 float linear_interp(float x, float a, float b, float y1, float y2);

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <cstdio>
 #include <string>
 
@@ -164,3 +165,34 @@ TEST(LineReading, Fgetstring) {
 }
 
 }  // namespace
+
+// append_fixed prints what printf's "%W.Pf" prints: exact ties (0.5, 2.5: to even), values
+// rounding to a negative zero, wider than the field, huge, and a sweep of pseudo-random
+// floats at every width and precision the tables use. snprintf is the reference.
+TEST(FixedNumbers, AsPrintfPrintsThem) {
+  struct Case { double v; int width, prec; };
+  const Case cases[] = {
+      {0.5, 3, 0},     {1.5, 3, 0},     {2.5, 3, 0},  {-0.5, 4, 0},     {0.125, 5, 2},
+      {0.375, 5, 2},   {-0.04, 5, 1},   {-0.0, 5, 1}, {99999.95, 5, 1}, {123456.0, 3, 0},
+      {1e30, 5, 1},    {-3.4e38, 4, 0}, {1013.25, 4, 1}, {-9999.0, 5, 1}, {0.0, 4, 0},
+  };
+  const auto reference = [](double v, int width, int prec) {
+    char buf[512];
+    std::snprintf(buf, sizeof buf, "%*.*f", width, prec, v);
+    return std::string(buf);
+  };
+  for (const Case& c : cases) {
+    std::string got;
+    append_fixed(&got, c.v, c.width, c.prec);
+    EXPECT_EQ(got, reference(c.v, c.width, c.prec)) << c.v << " %" << c.width << "." << c.prec;
+  }
+  std::uint32_t state = 12345;
+  for (int k = 0; k < 200000; ++k) {
+    state = state * 1664525u + 1013904223u;  // Numerical Recipes linear congruential step
+    const float v = static_cast<float>(static_cast<std::int32_t>(state)) / 65536.0f / static_cast<float>(1 + k % 97);
+    const int width = 3 + k % 4, prec = k % 3;
+    std::string got = "x";  // appends to what is there
+    append_fixed(&got, v, width, prec);
+    ASSERT_EQ(got, "x" + reference(v, width, prec)) << v;
+  }
+}

@@ -328,3 +328,34 @@ TEST(UpaCalcPress, Hydrostatic) {
   EXPECT_FLOAT_EQ(none[0].h, 0);
   EXPECT_EQ(none[1].p, M);
 }
+
+// The coordinate values of the last profile are kept between calls; a profile changed in
+// place (same array, same count) must be seen at once. Expected values by hand: linear
+// in -ln(p) and in height.
+TEST(UpaInterp, ProfileChangedInPlaceIsSeen) {
+  UPA_level prof[] = {L(1000, 0, 20, 10, 200, 10), L(500, 5600, -20, -30, 260, 50)};
+  UPA_level r;
+  ASSERT_EQ(UPA_interp(prof, 2, 100, 707.10678f, &r), 1);
+  EXPECT_NEAR(r.t, 0, 1e-3);
+  // The top level moved to 250 mb: 707.1 mb is now ln(1000/707.1)/ln(1000/250) = 1/4 up.
+  prof[1].p = 250;
+  ASSERT_EQ(UPA_interp(prof, 2, 100, 707.10678f, &r), 1);
+  EXPECT_NEAR(r.t, 20 - 40 * 0.25, 1e-3);
+  EXPECT_NEAR(r.h, 5600 * 0.25, 1e-2);
+  // By height (a profile without a pressure gap): 750 m is halfway; after the upper height
+  // doubles it is a quarter up.
+  UPA_level thin[] = {L(1000, 0, 20, 10, 200, 10), L(900, 1500, 18, 5, 220, 20)};
+  ASSERT_EQ(UPA_interp(thin, 2, 105, 750, &r), 1);
+  EXPECT_NEAR(r.t, 19, 1e-3);
+  thin[1].h = 3000;
+  ASSERT_EQ(UPA_interp(thin, 2, 105, 750, &r), 1);
+  EXPECT_NEAR(r.t, 19.5, 1e-3);
+  // By potential temperature the temperatures count too (theta 293.15 K below, 291.15 K
+  // (1000/900)^0.286 = 300.1 K above): warming the upper level by 10 K raises its theta,
+  // so the same theta request lands lower (at a higher pressure).
+  UPA_level a, b;
+  ASSERT_EQ(UPA_interp(thin, 2, 114, 298, &a), 1);
+  thin[1].t += 10;
+  ASSERT_EQ(UPA_interp(thin, 2, 114, 298, &b), 1);
+  EXPECT_GT(b.p, a.p);
+}
