@@ -36,6 +36,7 @@ constexpr int kSatadSteps = 12;          // residual evaluations of the saturate
 constexpr double kSatadStart = 253.16;   // first guess of the search, K
 constexpr double kSatadSpan = 120.0;     // half-width of the searched interval, K
 constexpr double kSatadTol = 2e-5;       // squared residual (K^2) that ends the search
+constexpr double kSignMargin = 1e-4;     // log-ratio beyond which the residual's sign is sure
 
 constexpr float kMaxLclPres = 1100.0f;   // highest starting pressure (mb) of a lifted parcel
 constexpr float kMinLclT = 100.0f;       // starting temperatures at most this (K) are invalid
@@ -168,42 +169,68 @@ float thetae_on_satad(float temp, float pr) {
 }
 
 // Temperature (K) at pr (mb) on the saturated adiabat labelled pot (K, as given by
-// thetae_on_satad), found by bisection over 253.16 +/- 120 K in at most 12 steps.
+// thetae_on_satad), found by bisection over 253.16 +/- 120 K in at most 12 steps: the
+// residual pot exp(-2.6518986 ws / t) - theta(t) is positive below the adiabat's
+// temperature, and the search stops early when its square falls below 2e-5 K^2.
 // -9999.0 when either argument is not positive or pr exceeds 2000 mb.
 //
-// The bisection can only visit the 4095 temperatures of a binary tree of depth 12 whatever
-// the label and pressure, so the vapour pressure of each node is computed once per process
-// and kept (it is most of the cost of an ascent); the dry-adiabat factor depends on pr alone
-// and is computed once per call. Both give the bits the direct evaluation gives.
+// An ascent asks for this thousands of times, so the search is made cheap without
+// changing one bit of its answers:
+// - it can only visit the 4095 temperatures of a binary tree of depth 12, whatever the
+//   label and pressure, so each node's vapour pressure and logarithm are computed once per
+//   thread and kept;
+// - away from the root only the residual's sign steers the search, and the sign is that of
+//   ln(pot) - 2.6518986 ws / t - ln(t) - 0.286 ln(1000 / pr), which needs no exponential;
+//   this stands for ln(pot exp(...) / theta) to within 1e-7 (theta is rounded to float), so
+//   where it exceeds kSignMargin in size the residual has its sign and is at least
+//   100 K x 1e-4 = 0.01 K, too large to end the search. Nearer the root the residual is
+//   evaluated exactly as written above.
 float temp_on_satad(float pot, float pr) {
   if (pot <= 0.0f || pr <= 0.0f || pr > kMaxSatadPres) return MISSING;
   constexpr int kNodes = (1 << kSatadSteps) - 1;
-  static std::array<float, kNodes> node_vapor = [] {
-    std::array<float, kNodes> a{};
-    a.fill(-1.0f);  // not yet computed: a vapour pressure is never negative here
-    return a;
-  }();
-  const double dry_factor = std::pow(kRefPres / pr, kPoisson);  // as in pot_temp
+  struct Node {
+    float e = -1.0f;    // vapour pressure (mb); negative until computed
+    double log_t = 0.0; // ln of the node's temperature
+  };
+  thread_local std::array<Node, kNodes> nodes{};
+  const double log_pot = std::log(static_cast<double>(pot));
+  const double log_dry = kPoisson * std::log(kRefPres / pr);  // ln of the dry-adiabat factor
+  double dry_factor = 0.0;  // (1000 / pr)^0.286 as in pot_temp, once it is needed
   double t = kSatadStart;
   double step = kSatadSpan;
   int node = 0;  // heap index of t in the search tree: children 2n+1 (colder), 2n+2 (warmer)
   for (int i = 0; i < kSatadSteps; ++i) {
     const float tf = static_cast<float>(t);
-    float& e = node_vapor[static_cast<std::size_t>(node)];
-    if (e < 0.0f) e = vapor_pr(tf);
-    // mix_ratio(tf, pr) and pot_temp(tf, pr), with the vapour pressure and factor above.
-    const double theta = static_cast<float>(tf * dry_factor);
-    // Too warm to saturate at pr: the saturation mixing ratio is unbounded, the
-    // exponential vanishes, and the residual is -theta (search colder).
-    double x = -theta;
-    if (static_cast<double>(e) < pr) {
-      const float ws = static_cast<float>(kEpsG * e / (pr - static_cast<double>(e)));
-      x = pot * std::exp(kSatadCoef * ws / t) - theta;
+    Node& nd = nodes[static_cast<std::size_t>(node)];
+    if (nd.e < 0.0f) nd = {vapor_pr(tf), std::log(static_cast<double>(tf))};
+    // theta as pot_temp(tf, pr) gives it.
+    const auto theta = [&] {
+      if (dry_factor == 0.0) dry_factor = std::pow(kRefPres / pr, kPoisson);
+      return static_cast<double>(static_cast<float>(tf * dry_factor));
+    };
+    bool warmer;
+    if (static_cast<double>(nd.e) < pr) {
+      // ws as mix_ratio(tf, pr) gives it.
+      const float ws = static_cast<float>(kEpsG * nd.e / (pr - static_cast<double>(nd.e)));
+      const double k = kSatadCoef * ws / t;
+      const double lead = log_pot + k - nd.log_t - log_dry;
+      if (std::abs(lead) > kSignMargin) {
+        warmer = lead > 0.0;
+      } else {
+        const double x = pot * std::exp(k) - theta();
+        if (x * x < kSatadTol) break;
+        warmer = x > 0.0;
+      }
+    } else {
+      // Too warm to saturate at pr: the saturation mixing ratio is unbounded, the
+      // exponential vanishes, and the residual is -theta (search colder).
+      const double x = -theta();
+      if (x * x < kSatadTol) break;
+      warmer = x > 0.0;
     }
-    if (x * x < kSatadTol) break;
     step /= 2.0;
-    t += x > 0.0 ? step : -step;
-    node = 2 * node + (x > 0.0 ? 2 : 1);
+    t += warmer ? step : -step;
+    node = 2 * node + (warmer ? 2 : 1);
   }
   return static_cast<float>(t);
 }

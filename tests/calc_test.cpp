@@ -399,14 +399,18 @@ float plain_satad(float pot, float pr) {
 
 }  // namespace
 
-// Kept intermediate values change nothing: every label and pressure of a grid (cold and
-// warm adiabats, 10 to 2000 mb), asked twice in different orders, gives the plain search's
-// bits; and vapour pressures asked again, after thousands of others have passed through
+// Kept intermediate values and the sign test change nothing: every label and pressure of
+// a grid (cold and warm adiabats, 10 to 2000 mb), asked twice in different orders, gives
+// the plain search's bits; and vapour pressures asked again, after thousands of others have passed through
 // the kept table, are the first answers.
 TEST(SaturatedAdiabat, KeptValuesGiveThePlainSearchBits) {
   std::vector<std::pair<float, float>> grid;
-  for (float pot = 200.0f; pot <= 460.0f; pot += 3.7f)
-    for (float pr = 10.0f; pr <= 2000.0f; pr += 23.3f) grid.emplace_back(pot, pr);
+  for (float pot = 200.0f; pot <= 460.0f; pot += 1.37f)
+    for (float pr = 10.0f; pr <= 2000.0f; pr += 9.7f) grid.emplace_back(pot, pr);
+  // Labels of real parcels between 280 and 380 K and pressures every 0.1 mb of an ascent:
+  // the search often stops early there.
+  for (float pot = 280.0f; pot <= 380.0f; pot += 10.03f)
+    for (float pr = 100.0f; pr <= 1050.0f; pr += 0.1f) grid.emplace_back(pot, pr);
   for (int pass = 0; pass < 2; ++pass) {
     for (const auto& [pot, pr] : grid)
       ASSERT_EQ(temp_on_satad(pot, pr), plain_satad(pot, pr)) << pot << " " << pr << " pass " << pass;
