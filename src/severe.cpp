@@ -43,27 +43,48 @@ constexpr double kEffCin = -250.0;     // strongest inhibition of an inflow leve
 // Kelvin of a Celsius value held in double; missing stays missing.
 float kelvin(double c) { return unit_kelvin(static_cast<float>(c)); }
 
-// The environment at pressure p (mb), linear in ln p between the neighbouring levels;
-// false outside the profile.
-bool env_at(const std::vector<SEVERE_env>& env, double p, SEVERE_env* out) {
-  if (env.empty() || p > env.front().p || p < env.back().p) return false;
-  std::size_t i = 1;
-  while (i < env.size() && env[i].p > p) ++i;
-  if (i == env.size()) {  // p is the top level itself
-    *out = env.back();
-    return true;
-  }
-  const SEVERE_env& a = env[i - 1];
-  const SEVERE_env& b = env[i];
-  const double f = std::log(a.p / p) / std::log(a.p / b.p);
+// The environment at pressure p (mb) between the levels a below and b above, f of the way
+// from a to b in ln p.
+void mix_env(const SEVERE_env& a, const SEVERE_env& b, double f, double p, SEVERE_env* out) {
   const auto mix = [f](double x, double y) { return x + (y - x) * f; };
   out->p = p;
   out->z = mix(a.z, b.z);
   out->t = mix(a.t, b.t);
   out->td = a.td == MISSING || b.td == MISSING ? MISSING : mix(a.td, b.td);
   out->tv = mix(a.tv, b.tv);
-  return true;
 }
+
+// Reads the environment at successive pressures (mb), linear in ln p between the
+// neighbouring levels; false outside the profile. A parcel path asks for hundreds of
+// nearby pressures, so the reader keeps its place in the profile (the levels' pressures
+// fall strictly, so the place can be found from anywhere) and each layer's ln-pressure
+// thickness.
+class EnvReader {
+ public:
+  explicit EnvReader(const std::vector<SEVERE_env>& env) : env_(env), log_thick_(env.size(), 0.0) {}
+
+  bool at(double p, SEVERE_env* out) {
+    if (env_.empty() || p > env_.front().p || p < env_.back().p) return false;
+    // i_: the first level above the lowest at or above p.
+    while (i_ > 1 && env_[i_ - 1].p <= p) --i_;
+    while (i_ < env_.size() && env_[i_].p > p) ++i_;
+    if (i_ == env_.size()) {  // p is the top level itself
+      *out = env_.back();
+      return true;
+    }
+    const SEVERE_env& a = env_[i_ - 1];
+    const SEVERE_env& b = env_[i_];
+    double& thick = log_thick_[i_];  // never 0 once computed: the pressures fall strictly
+    if (thick == 0.0) thick = std::log(a.p / b.p);
+    mix_env(a, b, std::log(a.p / p) / thick, p, out);
+    return true;
+  }
+
+ private:
+  const std::vector<SEVERE_env>& env_;
+  std::vector<double> log_thick_;
+  std::size_t i_ = 1;
+};
 
 // The environment's temperature (C) at height z (m AGL), linear in height between the
 // neighbouring levels; MISSING outside the profile.
@@ -192,12 +213,12 @@ bool layer_mean(const std::vector<WindLevel>& w, double z1, double z2, WindLevel
 
 // Mean equivalent potential temperature (K) of the layer p..p-depth, sampled every
 // kThetaeStep mb (trapezoids in pressure); MISSING when a sample lacks a dew point.
-double mean_thetae(const std::vector<SEVERE_env>& env, double p, double depth) {
+double mean_thetae(EnvReader& env, double p, double depth) {
   const int n = static_cast<int>(std::lround(depth / kThetaeStep));
   double sum = 0.0;
   for (int k = 0; k <= n; ++k) {
     SEVERE_env e;
-    if (!env_at(env, p - depth * k / n, &e) || e.td == MISSING) return MISSING;
+    if (!env.at(p - depth * k / n, &e) || e.td == MISSING) return MISSING;
     const float te = eq_pot_temp(kelvin(e.t), kelvin(e.td), static_cast<float>(e.p));
     if (te == MISSING) return MISSING;
     sum += (k == 0 || k == n) ? te / 2.0 : te;
@@ -364,11 +385,12 @@ bool lift_path(const std::vector<SEVERE_env>& env, SEVERE_parcel* r, Ascent* asc
     const float tv = virt_temp(tp, tp, pf);
     return tv == MISSING ? tp : tv;
   };
+  EnvReader reader(env);
   SEVERE_env e500;
-  if (env_at(env, kLiLevel, &e500)) r->li = static_cast<float>(e500.tv - parcel_tv(kLiLevel));
+  if (reader.at(kLiLevel, &e500)) r->li = static_cast<float>(e500.tv - parcel_tv(kLiLevel));
   for (const double pp : path_pressures(env, p, {plcl, kLiLevel})) {
     SEVERE_env e;
-    if (!env_at(env, pp, &e)) break;
+    if (!reader.at(pp, &e)) break;
     ascent->add({pp, e.z, kGravity * (parcel_tv(pp) - e.tv) / e.tv});
     if (stop(*ascent)) break;
   }
@@ -432,16 +454,17 @@ float SEVERE_dcape(const std::vector<SEVERE_env>& env, float* start_p) {
   if (env.empty()) return MISSING;
   const double psfc = env.front().p;
   double best = MISSING, best_p = MISSING;
+  EnvReader reader(env);
   for (const SEVERE_env& e : env) {
     if (e.p < psfc - kDownDepth) break;
-    const double te = mean_thetae(env, e.p, kDownLayer);
+    const double te = mean_thetae(reader, e.p, kDownLayer);
     if (te != MISSING && (best == MISSING || te < best)) {
       best = te;
       best_p = e.p - kDownLayer / 2.0;
     }
   }
   SEVERE_env s;
-  if (best == MISSING || !env_at(env, best_p, &s) || s.td == MISSING) return MISSING;
+  if (best == MISSING || !reader.at(best_p, &s) || s.td == MISSING) return MISSING;
   const float pf = static_cast<float>(best_p);
   const float tw = wet_bulb(kelvin(s.t), kelvin(s.td), pf);
   const float label = tw > 0.0f ? thetae_on_satad(tw, pf) : 0.0f;
@@ -459,7 +482,7 @@ float SEVERE_dcape(const std::vector<SEVERE_env>& env, float* start_p) {
     for (int k = 1; k <= n; ++k) {
       const double pp = last + (p_level - last) * k / n;
       SEVERE_env e;
-      if (!env_at(env, pp, &e)) continue;
+      if (!reader.at(pp, &e)) continue;
       const float tp = temp_on_satad(label, static_cast<float>(pp));
       const double b2 = (e.t + UNIT_C_TO_K - tp) / (e.t + UNIT_C_TO_K);
       dcape += kGravity * (b1 + b2) / 2.0 * (z1 - e.z);

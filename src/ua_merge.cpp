@@ -24,6 +24,8 @@
 #include <bit>
 #include <cmath>
 #include <cstdint>
+#include <cstring>
+#include <iterator>
 
 #include "zudcty.h"
 #include "zudsnd.h"
@@ -227,9 +229,10 @@ float thick_offset(int coord, float bound, float thick, bool up) {
 }
 
 // Interpolates one field at the target coordinate v of a request that lies at or above
-// the first level, with i the first level at or above it. Returns false when the whole
-// level must stay missing (a height or theta request inside a wide pressure gap).
-bool interp_field(const UPA_level* levels, const float* data, int n, int i, Coord kind,
+// the first level, with lo the nearest level below it and hi the nearest at or above it
+// that have the field (-1 for none). Returns false when the whole level must stay missing
+// (a height or theta request inside a wide pressure gap).
+bool interp_field(const UPA_level* levels, const float* data, int lo, int hi, Coord kind,
                   float UPA_level::*f, float value, float v, float r, float* out) {
   *out = MISSING;
   auto give = [out](double x) {
@@ -238,11 +241,6 @@ bool interp_field(const UPA_level* levels, const float* data, int n, int i, Coor
   };
   if (f == &UPA_level::p && kind == Coord::pressure) return give(value);
   if (f == &UPA_level::h && kind == Coord::height) return give(value);
-  int lo = i - 1;
-  while (lo >= 0 && levels[lo].*f == MISSING) --lo;
-  int hi = i;
-  while (hi < n && levels[hi].*f == MISSING) ++hi;
-  if (hi == n) hi = -1;
   // A level exactly at the request gives its own value, whatever its neighbours hold.
   if (lo >= 0 && data[lo] == v) return give(levels[lo].*f);
   if (hi >= 0 && data[hi] == v) return give(levels[hi].*f);
@@ -328,51 +326,58 @@ void screen_superadiabatic(UPA_level* merge, int& j, int* man_index) {
   }
 }
 
-// The coordinate profile of a call to UPA_interp_levels_sfc: the levels' coordinate
-// values and how many of them count.
-struct CoordCache {
+// What UPA_interp_levels_sfc needs of a profile: the levels' coordinate values, how many
+// of them count, and for each field the nearest levels that have it.
+struct CoordProfile {
   Coord kind = Coord::none;
-  int n = -1;                                      // levels given; -1 before the first use
-  int used = 0;                                    // levels the coordinate covers
-  std::array<std::uint64_t, UPA_MAX_LEVELS> key{};  // bits of each level's p and t or h
-  std::array<float, UPA_MAX_LEVELS> data{};
+  int n = -1;                                 // levels given; -1 before the first use
+  int used = 0;                               // levels the coordinate covers
+  std::array<UPA_level, UPA_MAX_LEVELS> copy;  // the levels it was made from
+  std::array<float, UPA_MAX_LEVELS> data;
+  // below[f][k]: the highest level <= k that has field f, -1 for none; above[f][k]: the
+  // lowest level >= k below `used` that has it, -1 for none.
+  std::array<std::array<short, UPA_MAX_LEVELS>, std::size(kFields)> below, above;
 };
 
 // The coordinate value of every level (see UPA_get_level); a potential-temperature
-// coordinate ends where temperatures end, and n is cut there. The analyses interpolate the
-// same profile hundreds of times, each call asking for a logarithm or a power per level, so
-// the last profile's values are kept per thread and reused while every level's pressure and
-// temperature (height, for the height coordinate) have the same bits; the values are those a new evaluation gives.
-const float* coordinates(const UPA_level* levels, int& n, Coord kind, int code) {
-  thread_local CoordCache cache;
-  // What the coordinate depends on: p (and t for theta), or h.
-  const auto key_of = [kind](const UPA_level& l) {
-    const float second = kind == Coord::height ? l.h : l.t;
-    return (static_cast<std::uint64_t>(std::bit_cast<std::uint32_t>(l.p)) << 32) |
-           std::bit_cast<std::uint32_t>(second);
-  };
-  bool same = cache.kind == kind && cache.n == n;
-  for (int k = 0; same && k < n; ++k) same = cache.key[k] == key_of(levels[k]);
-  if (same) {
-    n = cache.used;
-    return cache.data.data();
-  }
-  cache.kind = kind;
-  cache.n = n;
-  for (int k = 0; k < n; ++k) cache.key[k] = key_of(levels[k]);
+// coordinate ends where temperatures end. The analyses interpolate the same profile
+// hundreds of times, each call asking for a logarithm or a power per level and for the
+// neighbours of every field, so the last profile's values are kept per thread and reused
+// while the levels are the same to the bit (a profile changed in place is seen).
+const CoordProfile& coordinates(const UPA_level* levels, int n, Coord kind, int code) {
+  thread_local CoordProfile c;
+  const std::size_t bytes = sizeof(UPA_level) * static_cast<std::size_t>(n);
+  if (c.kind == kind && c.n == n && (n == 0 || std::memcmp(c.copy.data(), levels, bytes) == 0))
+    return c;
+  c.kind = kind;
+  c.n = n;
+  if (n > 0) std::memcpy(c.copy.data(), levels, bytes);
   bool seen = false;  // a level with a potential temperature has been met
+  c.used = n;
   for (int k = 0; k < n; ++k) {
-    cache.data[k] = UPA_get_level(code, &levels[k]);
+    c.data[k] = UPA_get_level(code, &levels[k]);
     if (kind != Coord::theta) continue;
-    if (cache.data[k] != MISSING) {
+    if (c.data[k] != MISSING) {
       seen = true;
     } else if (seen) {
-      n = k;  // a potential-temperature coordinate ends where temperatures end
+      c.used = k;  // a potential-temperature coordinate ends where temperatures end
       break;
     }
   }
-  cache.used = n;
-  return cache.data.data();
+  for (std::size_t fi = 0; fi < std::size(kFields); ++fi) {
+    const auto f = kFields[fi];
+    short last = -1;
+    for (int k = 0; k < c.used; ++k) {
+      if (levels[k].*f != MISSING) last = static_cast<short>(k);
+      c.below[fi][k] = last;
+    }
+    last = -1;
+    for (int k = c.used - 1; k >= 0; --k) {
+      if (levels[k].*f != MISSING) last = static_cast<short>(k);
+      c.above[fi][k] = last;
+    }
+  }
+  return c;
 }
 
 }  // namespace
@@ -437,9 +442,10 @@ int UPA_interp_levels_sfc(UPA_level* levels, int num_level, int coord, const flo
   const Coord kind = coord_kind(coord) == Coord::none ? Coord::pressure : coord_kind(coord);
   const int code = kind_code(kind);
 
-  int n = avail;
-  if (kind == Coord::theta) UPA_calc_temp(levels, n);
-  const float* data = coordinates(levels, n, kind, code);
+  if (kind == Coord::theta) UPA_calc_temp(levels, avail);
+  const CoordProfile& c = coordinates(levels, avail, kind, code);
+  const int n = c.used;
+  const float* data = c.data.data();
 
   const float r = kind == Coord::pressure ? kTolLogP : kind == Coord::height ? kTolHeight : kTolTheta;
   int pos = n;
@@ -460,8 +466,11 @@ int UPA_interp_levels_sfc(UPA_level* levels, int num_level, int coord, const flo
     int i = 1;
     while (i < n && !(data[i] != MISSING && data[i] >= v)) ++i;
     pos = i;
-    for (auto f : kFields) {
-      if (!interp_field(levels, data, n, i, kind, f, value, v, r, &(result[j].*f))) {
+    for (std::size_t fi = 0; fi < std::size(kFields); ++fi) {
+      const auto f = kFields[fi];
+      const int lo = i > 0 ? c.below[fi][i - 1] : -1;
+      const int hi = i < n ? c.above[fi][i] : -1;
+      if (!interp_field(levels, data, lo, hi, kind, f, value, v, r, &(result[j].*f))) {
         result[j] = kMissingLevel;
         break;
       }

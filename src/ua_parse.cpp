@@ -89,10 +89,9 @@ void analyse(UPA_report* rep, const THERM_output& out) {
   UPA_merge_report(rep);
   THERM_calc();
   const THERM_station st{rep, UPA_get_file_date(), THERM_get_kept(), THERM_get_record()};
-  if (out.form == THERM_form::json)
-    MESS_print(MESS_PRINT, "%s\n", THERM_json_line(st, out.levels).c_str());
-  else
-    MESS_print(MESS_PRINT, "%s\n", THERM_csv_row(st).c_str());
+  std::string line = out.form == THERM_form::json ? THERM_json_line(st, out.levels) : THERM_csv_row(st);
+  line += '\n';
+  MESS_put(MESS_PRINT, line);
 }
 
 }  // namespace
