@@ -15,6 +15,7 @@
 #include <cstring>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "zud.h"
 
@@ -159,14 +160,10 @@ int count_lines(std::string_view text) {
   return static_cast<int>(std::count(text.begin(), text.end(), '\n'));
 }
 
-}  // namespace
-
-namespace {
-
 // Hands a finished message text to the copy file, the message file and (unless routing
 // is file-only) the screen, and adds its `newlines` to the pager's line count. Returns 1
 // when it reached the screen, 0 otherwise.
-int deliver(M_type level, std::string_view text, int newlines) {
+int deliver_now(M_type level, std::string_view text, int newlines) {
   if (ofile) {
     put_text(ofile, text);
     std::fflush(ofile);
@@ -203,6 +200,20 @@ int deliver(M_type level, std::string_view text, int newlines) {
   return 1;
 }
 
+// The messages of this thread are being held for another thread to deliver (see
+// MESS_capture) when this is set.
+thread_local std::vector<MESS_held>* held = nullptr;
+
+// deliver_now, or held when this thread holds its messages; the newlines of `counted`
+// (the format, or the text itself) go to the pager's count.
+int deliver(M_type level, std::string_view text, std::string_view counted) {
+  if (held != nullptr) {
+    held->push_back({level, std::string(text), page == 2 ? count_lines(counted) : 0});
+    return mess_out == 0 ? 0 : 1;
+  }
+  return deliver_now(level, text, page == 2 ? count_lines(counted) : 0);
+}
+
 }  // namespace
 
 // Prints a formatted message when its level is enabled, to the copy file, the message
@@ -224,11 +235,11 @@ int MESS_print(M_type level, const char* format, ...) {
   const auto len = static_cast<std::size_t>(need);
   int shown;
   if (len <= kFirstFormat) {
-    shown = deliver(level, std::string_view(first.data(), len), count_lines(format));
+    shown = deliver(level, std::string_view(first.data(), len), format);
   } else {
     std::string text(len, '\0');
     std::vsnprintf(text.data(), len + 1, format, ap2);
-    shown = deliver(level, text, count_lines(format));
+    shown = deliver(level, text, format);
   }
   va_end(ap2);
   return shown;
@@ -240,7 +251,22 @@ int MESS_print(M_type level, const char* format, ...) {
 // otherwise.
 int MESS_put(M_type level, std::string_view text) {
   if ((level & mess_level) == 0) return 0;
-  return deliver(level, text, count_lines(text));
+  return deliver(level, text, text);
+}
+
+// Holds the messages this thread prints from now on in *sink, in order, instead of
+// delivering them (null delivers them again). Worker threads that analyse stations for
+// the main thread hold their messages; the main thread hands them on with MESS_release
+// in the stations' order. Returns 0.
+int MESS_capture(std::vector<MESS_held>* sink) {
+  held = sink;
+  return 0;
+}
+
+// Delivers held messages as they would have been delivered when printed. Returns 0.
+int MESS_release(const std::vector<MESS_held>& messages) {
+  for (const MESS_held& m : messages) deliver_now(m.level, m.text, m.newlines);
+  return 0;
 }
 
 // 1 when the level shares a bit with the enabled level mask, else 0.

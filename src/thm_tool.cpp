@@ -54,11 +54,10 @@ bool page_break(int pos, int max) { return max > 0 && pos % max == max - 4; }
 
 void hold(M_type level) { MESS_hold(level, kHoldText); }
 
-// Applies one par= item of "plot_param": par, one separator character, a word, and
-// optionally ":temperature:dew point" (C). sfc_p: the surface pressure (mb), the start
-// of a parcel given by level.
-void apply_parcel_item(const char* item, float sfc_p) {
-  THERM_parcel& c = parcel;
+// Applies one par= item of "plot_param" to the parcel choice c: par, one separator
+// character, a word, and optionally ":temperature:dew point" (C). sfc_p: the surface
+// pressure (mb), the start of a parcel given by level; par_used receives the start.
+void choose_parcel(const char* item, float sfc_p, THERM_parcel& c, UPA_level& par_used) {
   c.type = THERM_PAR_LEVEL;
   // Only the surface pressure is known when the resource is applied; a start level
   // carries no temperature or dew point unless the item gives them.
@@ -79,25 +78,24 @@ void apply_parcel_item(const char* item, float sfc_p) {
     c.start.p = static_cast<float>(std::atof(word));
   }
   // Until THERM_calc lifts it, the parcel's start is the one requested.
-  rec.par_used = c.start;
+  par_used = c.start;
 }
 
 // Applies "plot_param" for a sounding whose surface pressure is sfc_p (mb).
 void apply_param(float sfc_p) {
-  int n = 0;
-  char** items = nullptr;
-  RES_getvals("plot_param", &n, &items);
-  for (int i = 0; i < n && items != nullptr; ++i) {
-    const char* item = items[i];
-    if (item == nullptr) continue;
-    if (stricmp(item, "page") == 0)
-      MESS_set_page(1);
-    else if (stricmp(item, "nopage") == 0)
-      MESS_set_page(0);
-    else if (strnicmp(item, "par", 3) == 0)
-      apply_parcel_item(item, sfc_p);
-  }
-  free_parsed_array(n, items);
+  for (const std::string& item : THERM_param_parcels())
+    choose_parcel(item.c_str(), sfc_p, parcel, rec.par_used);
+}
+
+// Resets the analysis values of r, sets the surface of s at pressure pr (mb), the mean
+// wind and the storm motion, and lends the surface to this thread's code-1 interpolation.
+void set_up(UPA_sounding* s, THERM_record* r, float pr) {
+  THERM_init_values(&r->values);
+  THERM_setup_surface(s, pr);
+  UPA_set_surface(&s->sfc);
+  MESS_print(kTrace, "SFCP: %f\n", s->sfc.p);
+  UPA_print_level(kTrace, kTrace, UPA_LAB_SFC, &s->sfc);
+  THERM_setup_winds(s);
 }
 
 // Makes the profiles now in snd the sounding in force: applies the parcel choice, resets
@@ -105,12 +103,7 @@ void apply_param(float sfc_p) {
 // motion, and lends the surface to the code-1 interpolation.
 void install(float pr) {
   apply_param(pr);
-  THERM_init_values(&rec.values);
-  THERM_setup_surface(&snd, pr);
-  UPA_set_surface(&snd.sfc);
-  MESS_print(kTrace, "SFCP: %f\n", snd.sfc.p);
-  UPA_print_level(kTrace, kTrace, UPA_LAB_SFC, &snd.sfc);
-  THERM_setup_winds(&snd);
+  set_up(&snd, &rec, pr);
 }
 
 // A height (m) and its value in feet, missing kept missing.
@@ -391,6 +384,52 @@ int UPA_merge_report(UPA_report* report) {
   snd.mwnd = merged.mwnd;
   install(merged.sfc.p);
   return 1;
+}
+
+// The "par" items of "plot_param" in their order, after its "page" and "nopage" items
+// have been applied as for an installed sounding. Read once on the main thread for
+// THERM_analyse_merged.
+std::vector<std::string> THERM_param_parcels() {
+  std::vector<std::string> items;
+  int n = 0;
+  char** values = nullptr;
+  RES_getvals("plot_param", &n, &values);
+  for (int i = 0; i < n && values != nullptr; ++i) {
+    const char* item = values[i];
+    if (item == nullptr) continue;
+    if (stricmp(item, "page") == 0)
+      MESS_set_page(1);
+    else if (stricmp(item, "nopage") == 0)
+      MESS_set_page(0);
+    else if (strnicmp(item, "par", 3) == 0)
+      items.emplace_back(item);
+  }
+  free_parsed_array(n, values);
+  return items;
+}
+
+// What THERM_reset, UPA_merge_report and THERM_calc give for a report whose merge
+// (UPA_merge_sounding) returned merged_rc and `merged`, computed into the caller's
+// sounding and record instead of the kept ones: the parcel chosen by parcel_items (see
+// THERM_param_parcels). Uses no state of this module, so worker threads can analyse
+// stations side by side. Returns THERM_analyse's value.
+int THERM_analyse_merged(const UPA_sounding& merged, int merged_rc,
+                         const std::vector<std::string>& parcel_items, UPA_sounding* s,
+                         THERM_record* r) {
+  *s = UPA_sounding{};
+  *r = THERM_record{};
+  UPA_set_surface(nullptr);
+  THERM_parcel choice{};
+  if (merged_rc != 0) {
+    s->sm = merged.sm;
+    s->wm = merged.wm;
+    s->trop = merged.trop;
+    s->mwnd = merged.mwnd;
+    for (const std::string& item : parcel_items)
+      choose_parcel(item.c_str(), merged.sfc.p, choice, r->par_used);
+    set_up(s, r, merged.sfc.p);
+  }
+  return THERM_analyse(*s, choice, r);
 }
 
 // ---- analysis set-up and computation ------------------------------------------------------

@@ -33,8 +33,9 @@
 namespace {
 
 // The surface that the coordinate code 1 stands for in UPA_interp and UPA_interp_levels:
-// set by whoever installs a sounding (the analysis module), all missing until then.
-UPA_level sfc_in_force = {MISSING, MISSING, MISSING, MISSING, MISSING, 0.0f};
+// set by whoever installs a sounding (the analysis module), all missing until then. Each
+// thread that analyses soundings lends its own.
+thread_local UPA_level sfc_in_force = {MISSING, MISSING, MISSING, MISSING, MISSING, 0.0f};
 
 // Hydrostatic constants.
 constexpr double kRd = 287.05;            // gas constant of dry air, J/(kg K)

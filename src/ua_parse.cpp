@@ -3,6 +3,11 @@
 // stations or all of them), merges each report into a sounding and prints the station,
 // the sounding and its analyses, or its analysis values as a JSON line or CSV row.
 
+#include <algorithm>
+#include <cstdlib>
+#include <string>
+#include <thread>
+
 #include "zuddraw.h"
 #include "zudresrc.h"
 #include "zudscript.h"
@@ -63,6 +68,8 @@ THERM_output apply_parameter() {
         out.form = THERM_form::csv;
       else if (!stricmp(paramv[i], "levels"))
         out.levels = true;
+      else if (!strnicmp(paramv[i], "jobs=", 5))
+        out.jobs = std::max(1, std::atoi(paramv[i] + 5));
     }
   }
   free_parsed_array(paramc, paramv);
@@ -132,7 +139,15 @@ int main(int argc, char** argv) {
   const char* ids = RES_get("identifier");
   if (UPA_is_station_list(ids)) {
     csv_header();
-    const int missing = UPA_each_station(ids, [&](UPA_report* rep) { analyse(rep, out); });
+    int missing = 0;
+    const int jobs = out.jobs > 0 ? out.jobs : static_cast<int>(std::thread::hardware_concurrency());
+    if (out.form != THERM_form::tables && jobs > 1) {
+      THERM_values_pool pool(out, jobs);
+      missing = UPA_each_station(ids, [&](UPA_report* rep) { pool.add(rep); });
+      pool.finish();
+    } else {
+      missing = UPA_each_station(ids, [&](UPA_report* rep) { analyse(rep, out); });
+    }
     ZUD_exit(missing > 0 ? kExitNotFound : 0);
   }
 

@@ -12,6 +12,7 @@
 #include <ctime>
 #include <string>
 #include <string_view>
+#include <vector>
 
 // Every unknown float holds exactly this value, every unknown integer -9999; both are
 // tested by equality, never by order.
@@ -24,6 +25,14 @@ using M_type = std::uint32_t;
 // ---- mess: messages ------------------------------------------------------------
 int MESS_print(M_type level, const char* format, ...) __attribute__((format(printf, 2, 3)));
 int MESS_put(M_type level, std::string_view text);
+// A message held back by a worker thread: its level, text and the lines it counts.
+struct MESS_held {
+  M_type level;
+  std::string text;
+  int newlines;
+};
+int MESS_capture(std::vector<MESS_held>* sink);
+int MESS_release(const std::vector<MESS_held>& messages);
 int MESS_check(M_type level);
 M_type MESS_get();
 int MESS_check_set();

@@ -11,6 +11,7 @@
 #define ZUDSCRIPT_H
 
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -51,6 +52,7 @@ enum class THERM_form { tables, json, csv };
 struct THERM_output {
   THERM_form form = THERM_form::tables;
   bool levels = false;  // JSON only: add the merged sounding and wind profile
+  int jobs = 0;         // records: stations analysed at once; 0 for one per processor
 };
 
 // Everything one record is written from.
@@ -69,5 +71,30 @@ std::string THERM_json_line(const THERM_station& st, bool levels);
 // The CSV header line and one station's row (no line ends); missing values are empty.
 std::string THERM_csv_header();
 std::string THERM_csv_row(const THERM_station& st);
+
+// ---- values_pool: records of many stations on worker threads ---------------------------
+
+// Analyses stations for their JSON lines or CSV rows on `workers` threads and prints each
+// record, with every message printed for its station, in the order the stations were
+// added: the output is that of analysing them one after another. While the pool exists
+// the main thread's messages are held and printed before the next station's record.
+class THERM_values_pool {
+ public:
+  THERM_values_pool(const THERM_output& out, int workers);
+  ~THERM_values_pool();
+  THERM_values_pool(const THERM_values_pool&) = delete;
+  THERM_values_pool& operator=(const THERM_values_pool&) = delete;
+
+  // Merges the report (on the calling thread) and queues its analysis.
+  void add(UPA_report* report);
+  // Prints every station added and stops the workers.
+  void finish();
+
+  struct State;
+
+ private:
+  void print_done(bool all);
+  std::unique_ptr<State> s_;
+};
 
 #endif  // ZUDSCRIPT_H

@@ -20,6 +20,7 @@
 #define ZUDSND_H
 
 #include <array>
+#include <string>
 #include <vector>
 
 #include "zudsevere.h"
@@ -125,6 +126,13 @@ int THERM_reset();
 // The sounding in force and the record of the last THERM_calc.
 const UPA_sounding* THERM_get_kept();
 const THERM_record* THERM_get_record();
+// The "par" items of "plot_param" (its "page" items applied), and the analysis of one
+// merged report into the caller's sounding and record as THERM_reset, UPA_merge_report
+// and THERM_calc would give it, without the kept state: for analyses on worker threads.
+std::vector<std::string> THERM_param_parcels();
+int THERM_analyse_merged(const UPA_sounding& merged, int merged_rc,
+                         const std::vector<std::string>& parcel_items, UPA_sounding* s,
+                         THERM_record* r);
 // Merges the report, installs it, and prints the location line and every table, as the
 // print program does for its one station. Returns 1, or 0 when the report had no
 // thermodynamic levels (the tables then print the state left before).

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -117,6 +118,49 @@ TEST(StationsOfRun, Answers) {
   EXPECT_FALSE(UPA_is_station_list("OAX"));
   EXPECT_FALSE(UPA_is_station_list("list"));
   EXPECT_FALSE(UPA_is_station_list(nullptr));
+}
+
+// Records computed on several threads print exactly what one thread prints: the records in
+// station order and every message (traces of the merge and of the analysis, warnings of
+// missing and damaged stations) in the same place, on both streams and in the message copy
+// file that receives them interleaved. Damaged blocks, missing identifiers, CSV and JSON
+// with levels, and more threads than stations.
+TEST(StationsOfRun, RecordsOnSeveralThreadsAsOnOne) {
+  const std::string damaged = ZUD_TEST_DATA "/damaged_middle.upa";
+  struct Case { std::vector<std::string> args; std::string file; };
+  const Case cases[] = {
+      {{"-pa", "json", "-id", "all"}, "sample.upa"},
+      {{"-pa", "csv", "-id", "NOPE,OAX,LXA,GRB,NADA"}, "sample.upa"},
+      {{"-pa", "json,levels", "-id", "all"}, damaged},
+      {{"-pa", "json", "-me", "debug", "-id", "LXA,OAX,MFL"}, "sample.upa"},
+  };
+  int serial = 0;
+  for (const auto& c : cases) {
+    std::vector<e2e::Run> runs;
+    std::vector<std::string> copies;
+    for (const char* jobs : {"1", "2", "3", "16"}) {
+      std::vector<std::string> args = c.args;
+      args[1] += std::string(",jobs=") + jobs;
+      const std::string copy = e2e::scratch("pool_copy" + std::to_string(++serial) + ".txt");
+      std::remove(copy.c_str());
+      bool has_me = false;
+      for (std::size_t k = 0; k + 1 < args.size(); ++k)
+        if (args[k] == "-me") {
+          args[k + 1] += ",+fi=" + copy;
+          has_me = true;
+        }
+      if (!has_me) args.insert(args.begin(), {"-me", "+fi=" + copy});
+      runs.push_back(parse(args, c.file));
+      copies.push_back(e2e::slurp(copy));
+    }
+    ASSERT_FALSE(runs[0].out.empty()) << c.args[1];
+    for (std::size_t k = 1; k < runs.size(); ++k) {
+      EXPECT_EQ(runs[k].status, runs[0].status) << c.args[1] << " run " << k;
+      EXPECT_EQ(runs[k].out, runs[0].out) << c.args[1] << " run " << k;
+      EXPECT_EQ(runs[k].err, runs[0].err) << c.args[1] << " run " << k;
+      EXPECT_EQ(copies[k], copies[0]) << c.args[1] << " run " << k;
+    }
+  }
 }
 
 }  // namespace
