@@ -408,28 +408,28 @@ std::vector<std::string> THERM_param_parcels() {
   return items;
 }
 
-// What THERM_reset, UPA_merge_report and THERM_calc give for a report whose merge
-// (UPA_merge_sounding) returned merged_rc and `merged`, computed into the caller's
-// sounding and record instead of the kept ones: the parcel chosen by parcel_items (see
-// THERM_param_parcels). Uses no state of this module, so worker threads can analyse
-// stations side by side. Returns THERM_analyse's value.
-int THERM_analyse_merged(const UPA_sounding& merged, int merged_rc,
-                         const std::vector<std::string>& parcel_items, UPA_sounding* s,
-                         THERM_record* r) {
+// What THERM_reset and UPA_merge_report make of a report whose merge (UPA_merge_sounding)
+// returned merged_rc and `merged`, set up in the caller's sounding, parcel choice and
+// record instead of the kept ones, with the parcel chosen by parcel_items (see
+// THERM_param_parcels); THERM_analyse then gives what THERM_calc gives. Uses no state of
+// this module, so worker threads can set up and analyse stations side by side. Returns
+// merged_rc.
+int THERM_setup_merged(const UPA_sounding& merged, int merged_rc,
+                       const std::vector<std::string>& parcel_items, UPA_sounding* s,
+                       THERM_parcel* choice, THERM_record* r) {
   *s = UPA_sounding{};
+  *choice = THERM_parcel{};
   *r = THERM_record{};
   UPA_set_surface(nullptr);
-  THERM_parcel choice{};
-  if (merged_rc != 0) {
-    s->sm = merged.sm;
-    s->wm = merged.wm;
-    s->trop = merged.trop;
-    s->mwnd = merged.mwnd;
-    for (const std::string& item : parcel_items)
-      choose_parcel(item.c_str(), merged.sfc.p, choice, r->par_used);
-    set_up(s, r, merged.sfc.p);
-  }
-  return THERM_analyse(*s, choice, r);
+  if (merged_rc == 0) return 0;
+  s->sm = merged.sm;
+  s->wm = merged.wm;
+  s->trop = merged.trop;
+  s->mwnd = merged.mwnd;
+  for (const std::string& item : parcel_items)
+    choose_parcel(item.c_str(), merged.sfc.p, *choice, r->par_used);
+  set_up(s, r, merged.sfc.p);
+  return merged_rc;
 }
 
 // ---- analysis set-up and computation ------------------------------------------------------
@@ -627,6 +627,19 @@ int THERM_severe_table() {
   return SEVERE_print(rec.severe, UPA_get_miss_dash());
 }
 
+namespace {
+
+// The tables printed from the analysis record, in their order.
+void print_analysis_tables() {
+  THERM_indices();
+  THERM_wind_table();
+  THERM_wind();
+  THERM_storm_table();
+  THERM_severe_table();
+}
+
+}  // namespace
+
 // Merges the report, installs it and prints the location line and every table, in the
 // order of the print program. Returns UPA_merge_report's result.
 int THERM_report(UPA_report* report) {
@@ -634,11 +647,29 @@ int THERM_report(UPA_report* report) {
   UPA_print_locate(kLocate, report);
   THERM_sig_table();
   // The severe-weather values only when their table will print (THERM_calc computes all).
-  THERM_analyse(snd, parcel, &rec, MESS_check(kSevere) != 0);
-  THERM_indices();
-  THERM_wind_table();
-  THERM_wind();
-  THERM_storm_table();
-  THERM_severe_table();
+  THERM_analyse(snd, parcel, &rec, THERM_severe_shown());
+  print_analysis_tables();
   return rc;
+}
+
+// True when the severe-weather table prints at the message level in force.
+bool THERM_severe_shown() { return MESS_check(kSevere) != 0; }
+
+// Prints the location line and every table of a report as THERM_report does after
+// THERM_reset, from a sounding, parcel choice and record set up and analysed elsewhere
+// (THERM_setup_merged and THERM_analyse, severe values as THERM_severe_shown says); the
+// messages held while it was analysed are delivered where THERM_report's analysis prints
+// them. The sounding, parcel choice and record become the kept ones. Returns merged_rc.
+int THERM_report_analysed(UPA_report* report, int merged_rc, UPA_sounding&& analysed,
+                          const THERM_parcel& choice, THERM_record&& record,
+                          const std::vector<MESS_held>& analysis_messages) {
+  snd = std::move(analysed);
+  parcel = choice;
+  rec = std::move(record);
+  UPA_set_surface(merged_rc != 0 ? &snd.sfc : nullptr);
+  UPA_print_locate(kLocate, report);
+  THERM_sig_table();
+  MESS_release(analysis_messages);
+  print_analysis_tables();
+  return merged_rc;
 }

@@ -141,7 +141,7 @@ int main(int argc, char** argv) {
     csv_header();
     int missing = 0;
     const int jobs = out.jobs > 0 ? out.jobs : static_cast<int>(std::thread::hardware_concurrency());
-    if (out.form != THERM_form::tables && jobs > 1) {
+    if (jobs > 1) {
       THERM_values_pool pool(out, jobs);
       missing = UPA_each_station(ids, [&](UPA_report* rep) { pool.add(rep); });
       pool.finish();

@@ -1,13 +1,14 @@
-// values_pool.cpp — the analysis values of many stations computed side by side on worker
-// threads, printed in the order the stations were read.
+// values_pool.cpp — many stations analysed side by side on worker threads, their records
+// or tables printed in the order the stations were read.
 //
 // The main thread reads each report and merges it (the merge may consult the station
 // database, which is not shared between threads); a worker chooses the parcel, sets up the
-// surface and storm motion, analyses the sounding and writes the record, all into its own
-// sounding and record (THERM_analyse_merged). Every message of a station, whether printed
-// by the main thread while it searched and merged or by the worker while it analysed, is
-// held back and delivered with the record in the stations' order, so the output is byte
-// for byte that of the one-thread run.
+// surface and storm motion and analyses the sounding into its own sounding and record
+// (THERM_setup_merged, THERM_analyse), and writes the record for the values forms. The
+// main thread prints the tables (THERM_report_analysed) or the record. Every message of a
+// station, whether printed by the main thread while it searched and merged or by the
+// worker while it set up and analysed, is held back and delivered in the stations' order
+// where a one-thread run prints it, so the output is byte for byte that of that run.
 
 #include <condition_variable>
 #include <deque>
@@ -34,8 +35,15 @@ struct Job {
 // What a worker made of a station.
 struct Done {
   std::vector<MESS_held> before;  // the job's own messages first
+  std::vector<MESS_held> setup;   // then those of the set-up
   std::vector<MESS_held> during;  // then the analysis' messages
-  std::string record;             // then the record with its line end
+  std::string record;             // values forms: the record with its line end
+  // Tables: the station as analysed.
+  UPA_report report;
+  int merged_rc = 0;
+  UPA_sounding snd;
+  THERM_parcel parcel;
+  THERM_record rec;
 };
 
 }  // namespace
@@ -43,6 +51,7 @@ struct Done {
 struct THERM_values_pool::State {
   THERM_output out;
   std::vector<std::string> parcels;  // "par" items of plot_param
+  bool severe = true;                // tables: the severe-weather values are shown
   Date date{};                       // of the open file, as the records carry it
   std::mutex lock;
   std::condition_variable work;      // a job was queued, or the pool is closing
@@ -59,16 +68,22 @@ struct THERM_values_pool::State {
 
 namespace {
 
-// The record of one station, analysed as the one-thread run analyses it.
-std::string station_record(const Job& job, const THERM_output& out,
-                           const std::vector<std::string>& parcels, const Date* date) {
-  UPA_sounding snd;
-  THERM_record rec;
-  THERM_analyse_merged(job.merged, job.merged_rc, parcels, &snd, &rec);
-  const THERM_station st{&job.report, date, &snd, &rec};
-  std::string line = out.form == THERM_form::json ? THERM_json_line(st, out.levels) : THERM_csv_row(st);
-  line += '\n';
-  return line;
+// Sets up and analyses one station as the one-thread run does, each step's messages held
+// in its own list, and writes its record for the values forms.
+void analyse(Job& job, const THERM_values_pool::State& s, Done* d) {
+  MESS_capture(&d->setup);
+  THERM_setup_merged(job.merged, job.merged_rc, s.parcels, &d->snd, &d->parcel, &d->rec);
+  MESS_capture(&d->during);
+  const bool values = s.out.form != THERM_form::tables;
+  THERM_analyse(d->snd, d->parcel, &d->rec, values || s.severe);
+  if (values) {
+    const THERM_station st{&job.report, &s.date, &d->snd, &d->rec};
+    d->record = s.out.form == THERM_form::json ? THERM_json_line(st, s.out.levels) : THERM_csv_row(st);
+    d->record += '\n';
+  }
+  MESS_capture(nullptr);
+  d->report = job.report;
+  d->merged_rc = job.merged_rc;
 }
 
 void work(THERM_values_pool::State* s) {
@@ -83,9 +98,7 @@ void work(THERM_values_pool::State* s) {
     }
     Done d;
     d.before = std::move(job.before);
-    MESS_capture(&d.during);
-    d.record = station_record(job, s->out, s->parcels, &s->date);
-    MESS_capture(nullptr);
+    analyse(job, *s, &d);
     {
       std::lock_guard<std::mutex> g(s->lock);
       s->done.emplace(job.seq, std::move(d));
@@ -101,6 +114,7 @@ void work(THERM_values_pool::State* s) {
 THERM_values_pool::THERM_values_pool(const THERM_output& out, int workers) : s_(new State) {
   s_->out = out;
   s_->parcels = THERM_param_parcels();
+  s_->severe = THERM_severe_shown();
   s_->date = *UPA_get_file_date();
   const int n = workers < 1 ? 1 : workers;
   s_->limit = static_cast<std::size_t>(4 * n);
@@ -145,8 +159,20 @@ void THERM_values_pool::print_done(bool all) {
       ++s_->next_out;
     }
     MESS_release(d.before);
-    MESS_release(d.during);
-    MESS_release({MESS_held{MESS_PRINT, std::move(d.record), 1}});
+    MESS_release(d.setup);
+    if (s_->out.form == THERM_form::tables) {
+      // As the one-thread run: a fresh analysis state and the file's date, then the report.
+      // Its tables are printed, not held: what the main thread holds comes after them.
+      MESS_capture(nullptr);
+      THERM_reset();
+      THERM_set_date(nullptr);
+      THERM_report_analysed(&d.report, d.merged_rc, std::move(d.snd), d.parcel, std::move(d.rec),
+                            d.during);
+      MESS_capture(&s_->pending);
+    } else {
+      MESS_release(d.during);
+      MESS_release({MESS_held{MESS_PRINT, std::move(d.record), 1}});
+    }
   }
 }
 

@@ -72,12 +72,12 @@ std::string THERM_json_line(const THERM_station& st, bool levels);
 std::string THERM_csv_header();
 std::string THERM_csv_row(const THERM_station& st);
 
-// ---- values_pool: records of many stations on worker threads ---------------------------
+// ---- values_pool: many stations analysed on worker threads ----------------------------
 
-// Analyses stations for their JSON lines or CSV rows on `workers` threads and prints each
-// record, with every message printed for its station, in the order the stations were
-// added: the output is that of analysing them one after another. While the pool exists
-// the main thread's messages are held and printed before the next station's record.
+// Analyses stations on `workers` threads and prints each one's tables or record (as `out`
+// says), with every message printed for it, in the order the stations were added: the
+// output is that of analysing them one after another on one thread. While the pool exists
+// the main thread's messages are held and printed after the stations added before them.
 class THERM_values_pool {
  public:
   THERM_values_pool(const THERM_output& out, int workers);

@@ -126,13 +126,19 @@ int THERM_reset();
 // The sounding in force and the record of the last THERM_calc.
 const UPA_sounding* THERM_get_kept();
 const THERM_record* THERM_get_record();
-// The "par" items of "plot_param" (its "page" items applied), and the analysis of one
-// merged report into the caller's sounding and record as THERM_reset, UPA_merge_report
-// and THERM_calc would give it, without the kept state: for analyses on worker threads.
+// Analyses on worker threads: the "par" items of "plot_param" (its "page" items applied);
+// one merged report set up in the caller's sounding, parcel choice and record as
+// THERM_reset and UPA_merge_report set up the kept ones; whether the severe-weather table
+// shows; and the printing of the tables of such an analysed report, which becomes the
+// kept one.
 std::vector<std::string> THERM_param_parcels();
-int THERM_analyse_merged(const UPA_sounding& merged, int merged_rc,
-                         const std::vector<std::string>& parcel_items, UPA_sounding* s,
-                         THERM_record* r);
+int THERM_setup_merged(const UPA_sounding& merged, int merged_rc,
+                       const std::vector<std::string>& parcel_items, UPA_sounding* s,
+                       THERM_parcel* choice, THERM_record* r);
+bool THERM_severe_shown();
+int THERM_report_analysed(UPA_report* report, int merged_rc, UPA_sounding&& analysed,
+                          const THERM_parcel& choice, THERM_record&& record,
+                          const std::vector<MESS_held>& analysis_messages);
 // Merges the report, installs it, and prints the location line and every table, as the
 // print program does for its one station. Returns 1, or 0 when the report had no
 // thermodynamic levels (the tables then print the state left before).

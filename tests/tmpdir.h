@@ -9,13 +9,16 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cstdlib>
 #include <string>
 
+// The directory is new (mkdtemp): a name made from the process number alone would be met
+// again, with a former process's files in it, once process numbers come round.
 inline std::string zud_test_tmpdir() {
   static const std::string dir = [] {
-    std::string d = "/tmp/zud_test_" + std::to_string(::getpid()) + "/";
-    ::mkdir(d.c_str(), 0700);
-    return d;
+    std::string d = "/tmp/zud_test_" + std::to_string(::getpid()) + "_XXXXXX";
+    if (::mkdtemp(d.data()) == nullptr) ::mkdir(d.c_str(), 0700);
+    return d + "/";
   }();
   return dir;
 }

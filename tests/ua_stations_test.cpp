@@ -120,12 +120,12 @@ TEST(StationsOfRun, Answers) {
   EXPECT_FALSE(UPA_is_station_list(nullptr));
 }
 
-// Records computed on several threads print exactly what one thread prints: the records in
-// station order and every message (traces of the merge and of the analysis, warnings of
-// missing and damaged stations) in the same place, on both streams and in the message copy
-// file that receives them interleaved. Damaged blocks, missing identifiers, CSV and JSON
-// with levels, and more threads than stations.
-TEST(StationsOfRun, RecordsOnSeveralThreadsAsOnOne) {
+// Stations analysed on several threads print exactly what one thread prints: tables or
+// records in station order and every message (traces of the merge, the set-up and the
+// analysis, warnings of missing and damaged stations) in the same place, on both streams
+// and in the message copy file that receives them interleaved. Tables and records, damaged
+// blocks, missing identifiers, CSV and JSON with levels, more threads than stations.
+TEST(StationsOfRun, SeveralThreadsPrintWhatOnePrints) {
   const std::string damaged = ZUD_TEST_DATA "/damaged_middle.upa";
   struct Case { std::vector<std::string> args; std::string file; };
   const Case cases[] = {
@@ -133,6 +133,9 @@ TEST(StationsOfRun, RecordsOnSeveralThreadsAsOnOne) {
       {{"-pa", "csv", "-id", "NOPE,OAX,LXA,GRB,NADA"}, "sample.upa"},
       {{"-pa", "json,levels", "-id", "all"}, damaged},
       {{"-pa", "json", "-me", "debug", "-id", "LXA,OAX,MFL"}, "sample.upa"},
+      {{"-pa", "prdash", "-me", "out4", "-id", "all"}, "sample.upa"},
+      {{"-pa", "nothing", "-me", "out4", "-id", "all"}, damaged},
+      {{"-pa", "nothing", "-me", "debug", "-id", "GRB,NOPE,OAX"}, "sample.upa"},
   };
   int serial = 0;
   for (const auto& c : cases) {
