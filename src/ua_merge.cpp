@@ -335,6 +335,7 @@ struct CoordProfile {
   int used = 0;                               // levels the coordinate covers
   std::array<UPA_level, UPA_MAX_LEVELS> copy;  // the levels it was made from
   std::array<float, UPA_MAX_LEVELS> data;
+  bool rising = false;  // every level counted has a coordinate, each above the one before
   // below[f][k]: the highest level <= k that has field f, -1 for none; above[f][k]: the
   // lowest level >= k below `used` that has it, -1 for none.
   std::array<std::array<short, UPA_MAX_LEVELS>, std::size(kFields)> below, above;
@@ -365,6 +366,9 @@ const CoordProfile& coordinates(const UPA_level* levels, int n, Coord kind, int 
       break;
     }
   }
+  c.rising = true;
+  for (int k = 0; k < c.used && c.rising; ++k)
+    c.rising = c.data[k] != MISSING && (k == 0 || c.data[k] > c.data[k - 1]);
   for (std::size_t fi = 0; fi < std::size(kFields); ++fi) {
     const auto f = kFields[fi];
     short last = -1;
@@ -464,8 +468,12 @@ int UPA_interp_levels_sfc(UPA_level* levels, int num_level, int coord, const flo
       pos = 0;
       continue;
     }
+    // The first level above the lowest whose coordinate reaches v (the count when none).
     int i = 1;
-    while (i < n && !(data[i] != MISSING && data[i] >= v)) ++i;
+    if (c.rising)
+      i = static_cast<int>(std::lower_bound(data + 1, data + n, v) - data);
+    else
+      while (i < n && !(data[i] != MISSING && data[i] >= v)) ++i;
     pos = i;
     for (std::size_t fi = 0; fi < std::size(kFields); ++fi) {
       const auto f = kFields[fi];
