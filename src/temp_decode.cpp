@@ -1,8 +1,12 @@
 // temp_decode.cpp — the reader of WMO TEMP (FM 35) text bulletins and the PILOT (FM 32)
 // wind parts B and D that North and Central American stations send with them.
 //
-// Bytes arrive in chunks of any size and are cut into lines; SOH and ETX bound a
-// bulletin, an abbreviated heading (T1T2A1A2ii CCCC YYGGgg [BBB]) starts one. Within a
+// Bytes arrive in chunks of any size and are scanned once, in place: a token is copied
+// only into its group (the first bytes of a token, see Group), and only a token cut by the
+// end of a chunk waits for the next one. Line ends matter only at the start of a line,
+// where an abbreviated heading (T1T2A1A2ii CCCC YYGGgg [BBB]) starts a bulletin, so a
+// line's first three tokens wait until they are known to be a heading or not; SOH and
+// ETX bound a bulletin. A line may be of any length. Within a
 // bulletin the groups are collected into reports: a report starts at its part letters
 // (TTAA, TTBB, TTCC, TTDD, PPBB, PPDD) and ends at "=", or, where the "=" is missing, at
 // the next part letters or the end of the bulletin. A report without part letters in a
@@ -17,6 +21,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <cstdint>
 #include <cstring>
 #include <map>
 #include <set>
@@ -32,7 +37,6 @@ namespace {
 
 constexpr M_type kWarn = 0xC0;             // "warn": rejected reports
 constexpr M_type kDebug = 0x10000000;      // "debug", sub-level a: reports skipped
-constexpr std::size_t kMaxLine = 4096;     // a longer line is cut (binary noise)
 constexpr std::size_t kMaxGroups = 2000;   // groups one report may hold
 constexpr double kKnotsPerMs = 3600.0 / 1852.0;  // 1 knot = 1852 m per hour
 constexpr double kFeetToM = 0.3048;        // international foot
@@ -83,12 +87,11 @@ bool ends_levels(std::string_view g) {
 // The part letters of a report, or -1. Ship (UU) and drop (XX) parts and PILOT parts A
 // and C are recognised (-2): they are not ingested, but they end the report before them.
 int part_of(std::string_view t) {
-  for (int p = 0; p < kNumParts; ++p)
-    if (t == kPartName[p]) return p;
-  if (t == "PPAA" || t == "PPCC") return -2;
-  if (t.size() == 4 && (t[0] == 'U' || t[0] == 'X') && t[1] == t[0] && t[3] == t[2] &&
-      t[2] >= 'A' && t[2] <= 'D')
-    return -2;
+  if (t.size() != 4 || t[3] != t[2] || t[2] < 'A' || t[2] > 'D') return -1;
+  const int letter = t[2] - 'A';  // A, B, C or D
+  if (t[0] == 'T' && t[1] == 'T') return kTTAA + letter;
+  if (t[0] == 'P' && t[1] == 'P') return letter == 1 ? kPPBB : letter == 3 ? kPPDD : -2;
+  if ((t[0] == 'U' || t[0] == 'X') && t[1] == t[0]) return -2;
   return -1;
 }
 
@@ -110,12 +113,25 @@ struct Group {
   explicit Group(std::string_view v) : n(static_cast<unsigned char>(std::min(v.size(), kGroupCap - 1))) {
     std::copy_n(v.data(), n, c.data());
   }
+  // Adds a byte of a token; what passes the cap is dropped.
+  void push(char b) {
+    if (n < kGroupCap - 1) c[n++] = b;
+  }
   std::string_view view() const { return {c.data(), n}; }
   operator std::string_view() const { return view(); }
   const char* data() const { return c.data(); }
   std::size_t size() const { return n; }
   char operator[](std::size_t i) const { return c[i]; }
-  bool operator==(const Group&) const = default;
+  // The bytes past n are NUL, so equal arrays are equal groups.
+  bool operator==(const Group& o) const {
+    std::uint64_t a0, b0;
+    std::uint32_t a1, b1;
+    std::memcpy(&a0, c.data(), 8);
+    std::memcpy(&b0, o.c.data(), 8);
+    std::memcpy(&a1, c.data() + 8, 4);
+    std::memcpy(&b1, o.c.data() + 8, 4);
+    return a0 == b0 && a1 == b1;
+  }
   bool operator==(std::string_view v) const { return view() == v; }
 };
 
@@ -133,11 +149,39 @@ struct Received {
   bool correction = false;          // sent under a CCx/COR heading
 };
 
-// A token of a line, a view into the line; "=" ends a token and the report.
+// A token of a line as its group, and whether an "=" followed it on the line (ending the
+// report). "=" with no token before it on the line, or after one already ended, is an
+// empty token that ends the report.
 struct LineTok {
-  std::string_view text;
-  bool ends;  // "=" after it
+  Group g;
+  bool ends = false;
 };
+
+// What the scanner makes of each byte.
+enum ByteClass : unsigned char { kTokenByte, kBlankByte, kEqualsByte, kLineByte, kBoundByte };
+
+// Classes of the 256 byte values: "=" ends a report, LF a line, SOH and ETX a bulletin;
+// space, other control bytes (CR among them) and anything outside ASCII are blanks.
+constexpr std::array<ByteClass, 256> make_classes() {
+  std::array<ByteClass, 256> cls{};
+  for (int u = 0; u < 256; ++u) cls[u] = (u <= 0x20 || u >= 0x7f) ? kBlankByte : kTokenByte;
+  cls['='] = kEqualsByte;
+  cls['\n'] = kLineByte;
+  cls[static_cast<unsigned char>(kSOH)] = kBoundByte;
+  cls[static_cast<unsigned char>(kETX)] = kBoundByte;
+  return cls;
+}
+constexpr std::array<ByteClass, 256> kByteClass = make_classes();
+
+ByteClass class_of(char c) { return kByteClass[static_cast<unsigned char>(c)]; }
+
+// Whether token `i` (0 to 2) of a line has the form of that field of an abbreviated
+// heading: T1T2A1A2ii, CCCC, YYGGgg.
+bool heading_field(int i, std::string_view t) {
+  if (i == 0) return t.size() == 6 && is_upper(t, 0, 4) && is_digits(t, 4, 2);
+  if (i == 1) return t.size() == 4 && is_upper(t, 0, 4);
+  return t.size() == 6 && is_digits(t, 0, 6);
+}
 
 using Key = std::tuple<int, int, int, int>;  // WMO number, day, hour, part
 
@@ -159,9 +203,13 @@ class TempReader final : public ING_reader {
   void finish(std::int64_t now, std::vector<ING_report>* out) override;
 
  private:
+  void token_end();
+  void equals();
   void line_end();
+  void line_token(const LineTok& t);
+  void text_token(const LineTok& t);
   void bulletin_end();
-  void add_token(std::string_view tok);
+  void add_token(const Group& tok);
   void report_end(bool terminated);
   void keep(const std::vector<Group>& all, std::size_t from);
   bool keep_nil(const std::string& part, std::span<const Group> toks);
@@ -169,8 +217,15 @@ class TempReader final : public ING_reader {
   void file_report(const Key& key, Received r);
   bool decode(int part, const Received& r, ING_report* rep, Fault* f) const;
 
-  std::string line_;                 // the line being collected
-  std::vector<LineTok> toks_;        // its tokens, storage kept between lines
+  // Scanning state, kept between chunks.
+  enum LineStart { kMayBeHeading, kAfterHeading, kText };
+  Group tok_;                        // the token being read
+  bool in_tok_ = false;              // a token is being read (it may go on in the next chunk)
+  LineTok held_;                     // the line's last token: an "=" may still end it
+  bool have_held_ = false;
+  std::array<LineTok, 3> lead_;      // the line's first tokens while they may be a heading
+  int num_lead_ = 0;
+  LineStart line_start_ = kMayBeHeading;  // what the line's tokens so far have been
   std::vector<Group> seg_;           // groups of the report being collected
   bool seg_overflow_ = false;        // the report was longer than kMaxGroups
   bool seg_has_part_ = false;        // the report being collected has its part letters
@@ -185,40 +240,46 @@ class TempReader final : public ING_reader {
 };
 
 bool TempReader::recognises(const char* head, std::size_t len) const {
-  std::string h(head, len);
+  const std::string_view h(head, len);
   for (int p = 0; p < kNumParts; ++p)
-    if (h.find(kPartName[p]) != std::string::npos) return true;
+    if (h.find(kPartName[p]) != std::string_view::npos) return true;
   return false;
-}
-
-// The next line end or bulletin bound (LF, SOH, ETX) at or after `p`, or `end`.
-const char* next_break(const char* p, const char* end) {
-  for (; p < end; ++p) {
-    const unsigned char u = static_cast<unsigned char>(*p);
-    if (u <= 0x0a && (u == '\n' || u == kSOH || u == kETX)) return p;
-  }
-  return end;
 }
 
 void TempReader::feed(const char* data, std::size_t len) {
   const char* p = data;
   const char* const end = data + len;
-  for (const char* brk = next_break(p, end); brk < end; brk = next_break(p, end)) {
-    line_.append(p, std::min(static_cast<std::size_t>(brk - p), kMaxLine));
-    p = brk + 1;
-    line_end();
-    if (*brk != '\n') bulletin_end();
-  }
-  if (p < end) line_.append(p, static_cast<std::size_t>(end - p));
-  while (line_.size() >= kMaxLine) {  // a line without end (binary noise): cut it
-    std::string rest = line_.substr(kMaxLine);
-    line_.resize(kMaxLine);
-    line_end();
-    line_ = std::move(rest);
+  while (p < end) {
+    if (in_tok_) {
+      while (p < end && class_of(*p) == kTokenByte) tok_.push(*p++);
+      if (p == end) break;  // the token goes on in the next chunk
+      token_end();
+    }
+    const char c = *p++;
+    switch (class_of(c)) {
+      case kTokenByte:
+        tok_ = Group();
+        tok_.push(c);
+        in_tok_ = true;
+        break;
+      case kBlankByte:
+        break;
+      case kEqualsByte:
+        equals();
+        break;
+      case kLineByte:
+        line_end();
+        break;
+      case kBoundByte:
+        line_end();
+        bulletin_end();
+        break;
+    }
   }
 }
 
 void TempReader::end_file() {
+  if (in_tok_) token_end();
   line_end();
   bulletin_end();
   if (file_reports_ && !file_headed_) ++counts.bulletins;  // a file of bare reports
@@ -232,69 +293,85 @@ void TempReader::bulletin_end() {
   correction_ = false;
 }
 
-// A blank for the tokenizer: space, any control byte, anything outside ASCII.
-bool blank(char c) {
-  const unsigned char u = static_cast<unsigned char>(c);
-  return u <= 0x20 || u >= 0x7f;
+// The token just read is whole; the one before it can no longer be ended by an "=".
+void TempReader::token_end() {
+  in_tok_ = false;
+  if (have_held_) line_token(held_);
+  held_ = LineTok{tok_, false};
+  have_held_ = true;
+}
+
+// "=" ends the line's last token, or stands alone as an empty token that ends the report.
+void TempReader::equals() {
+  if (have_held_ && !held_.ends) {
+    held_.ends = true;
+    return;
+  }
+  if (have_held_) line_token(held_);
+  held_ = LineTok{Group(), true};
+  have_held_ = true;
 }
 
 void TempReader::line_end() {
-  std::vector<LineTok>& toks = toks_;
-  toks.clear();
-  const std::string& l = line_;
-  std::size_t i = 0;
-  while (i < l.size()) {
-    while (i < l.size() && blank(l[i])) ++i;
-    if (i >= l.size()) break;
-    if (l[i] == '=') {
-      if (toks.empty() || toks.back().ends)
-        toks.push_back({std::string_view(), true});  // "=" alone still ends the report
-      else
-        toks.back().ends = true;
-      ++i;
-      continue;
-    }
-    std::size_t j = i;
-    while (j < l.size() && !blank(l[j]) && l[j] != '=') ++j;
-    toks.push_back({std::string_view(l).substr(i, j - i), false});
-    i = j;
-  }
-  std::size_t first = 0;  // first token of the line that is not the heading
-  // An abbreviated heading starts a bulletin; reports may follow on its line.
-  if (toks.size() >= 3 && toks[0].text.size() == 6 && is_upper(toks[0].text, 0, 4) &&
-      is_digits(toks[0].text, 4, 2) && toks[1].text.size() == 4 && is_upper(toks[1].text, 0, 4) &&
-      toks[2].text.size() == 6 && is_digits(toks[2].text, 0, 6)) {
-    bulletin_end();
-    ++counts.bulletins;
-    file_headed_ = true;
-    first = 3;
-    // BBB: RRx delayed, CCx (or COR) corrected, AAx amended, Pxx segmented.
-    const std::string_view bbb = toks.size() >= 4 ? toks[3].text : std::string_view();
-    if (bbb.size() == 3 && is_upper(bbb, 0, 3) &&
-        (bbb == "COR" || bbb[0] == 'R' || bbb[0] == 'C' || bbb[0] == 'A' || bbb[0] == 'P')) {
-      correction_ = bbb == "COR" || bbb.substr(0, 2) == "CC";
-      first = 4;
-    }
-  }
-  for (std::size_t k = first; k < toks.size(); ++k) {
-    if (toks[k].text.size() == 4 && toks[k].text == "NNNN") {
-      report_end(false);
-      continue;
-    }
-    if (!toks[k].text.empty()) add_token(toks[k].text);
-    if (toks[k].ends) report_end(true);
-  }
-  line_.clear();
+  if (have_held_) line_token(held_);
+  have_held_ = false;
+  // Fewer than three tokens are no heading.
+  for (int i = 0; i < num_lead_; ++i) text_token(lead_[i]);
+  num_lead_ = 0;
+  line_start_ = kMayBeHeading;
 }
 
-void TempReader::add_token(std::string_view tok) {
+// The next token of the line: an abbreviated heading starts a bulletin, and reports may
+// follow on its line.
+void TempReader::line_token(const LineTok& t) {
+  if (line_start_ == kText) {
+    text_token(t);
+    return;
+  }
+  if (line_start_ == kMayBeHeading) {
+    lead_[num_lead_++] = t;
+    if (!heading_field(num_lead_ - 1, t.g)) {
+      line_start_ = kText;
+      for (int i = 0; i < num_lead_; ++i) text_token(lead_[i]);
+      num_lead_ = 0;
+    } else if (num_lead_ == 3) {
+      bulletin_end();
+      ++counts.bulletins;
+      file_headed_ = true;
+      num_lead_ = 0;
+      line_start_ = kAfterHeading;
+    }
+    return;
+  }
+  // BBB: RRx delayed, CCx (or COR) corrected, AAx amended, Pxx segmented.
+  line_start_ = kText;
+  const std::string_view bbb = t.g;
+  if (bbb.size() == 3 && is_upper(bbb, 0, 3) &&
+      (bbb == "COR" || bbb[0] == 'R' || bbb[0] == 'C' || bbb[0] == 'A' || bbb[0] == 'P')) {
+    correction_ = bbb == "COR" || bbb.substr(0, 2) == "CC";
+    return;
+  }
+  text_token(t);
+}
+
+// A token of the text of a bulletin.
+void TempReader::text_token(const LineTok& t) {
+  if (t.g.size() == 4 && t.g == "NNNN") {
+    report_end(false);
+    return;
+  }
+  if (t.g.size() > 0) add_token(t.g);
+  if (t.ends) report_end(true);
+}
+
+void TempReader::add_token(const Group& tok) {
   // Part letters while a report is open: the open report lacked its "=".
   if (tok.size() == 4 && part_of(tok) != -1) {
     if (seg_has_part_) report_end(false);
     seg_has_part_ = true;
   }
   if (seg_.size() < kMaxGroups)
-    seg_.emplace_back(tok);
+    seg_.push_back(tok);
   else
     seg_overflow_ = true;
 }
