@@ -18,7 +18,7 @@
 
 namespace {
 
-constexpr M_type kError = 0x30;        // "error"
+constexpr M_type kError = MESS_ERROR;      // "error"
 constexpr std::size_t kMaxLine = 256;  // longest station-list line read
 constexpr int kListNetwork = 2;        // column of the network code ('M': WMO number)
 constexpr float kNoElev = -999.9f;     // the list's missing elevation

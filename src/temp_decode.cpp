@@ -35,8 +35,8 @@
 
 namespace {
 
-constexpr M_type kWarn = 0xC0;             // "warn": rejected reports
-constexpr M_type kDebug = 0x10000000;      // "debug", sub-level a: reports skipped
+constexpr M_type kWarn = MESS_WARN;           // "warn": rejected reports
+constexpr M_type kDebug = mess_sub(MESS_DEBUG, MESS_SUB_A);  // "debug", sub-level a: reports skipped
 constexpr std::size_t kMaxGroups = 2000;   // groups one report may hold
 constexpr double kKnotsPerMs = 3600.0 / 1852.0;  // 1 knot = 1852 m per hour
 constexpr double kFeetToM = 0.3048;        // international foot
@@ -849,7 +849,7 @@ std::unique_ptr<ING_reader> TEMP_reader() { return std::make_unique<TempReader>(
 int TEMP_decode_td(const char* grp, float* t, float* td) {
   *t = MISSING;
   *td = MISSING;
-  std::string g = grp ? grp : "";
+  const std::string_view g = grp ? grp : "";
   if (!is_group(g) || !is_digits(g, 0, 3)) return -1;
   int ttt = num(g, 0, 3);
   double v = ttt / 10.0;
@@ -867,7 +867,7 @@ int TEMP_decode_td(const char* grp, float* t, float* td) {
 int TEMP_decode_wind(const char* grp, bool knots, float* dir, float* spd) {
   *dir = MISSING;
   *spd = MISSING;
-  std::string g = grp ? grp : "";
+  const std::string_view g = grp ? grp : "";
   if (!is_group(g) || !is_digits(g, 0, 5)) return -1;
   int ddd = num(g, 0, 3);
   int ff = num(g, 3, 2);
@@ -882,21 +882,25 @@ int TEMP_decode_wind(const char* grp, bool knots, float* dir, float* spd) {
 int TEMP_decode_std(const char* grp, bool upper, float* p, float* h) {
   *p = MISSING;
   *h = MISSING;
-  std::string g = grp ? grp : "";
+  const std::string_view g = grp ? grp : "";
   if (!is_group(g) || !is_digits(g, 0, 2)) return -1;
-  static const std::string kLower[] = {"00", "92", "85", "70", "50", "40",
-                                       "30", "25", "20", "15", "10"};
-  static const std::string kUpper[] = {"70", "50", "30", "20", "10", "07", "05", "03", "02", "01"};
-  std::string code = g.substr(0, 2);
+  static constexpr std::string_view kLower[] = {"00", "92", "85", "70", "50", "40",
+                                                "30", "25", "20", "15", "10"};
+  static constexpr std::string_view kUpper[] = {"70", "50", "30", "20", "10",
+                                                "07", "05", "03", "02", "01"};
+  const std::string_view code = g.substr(0, 2);
   auto listed = [&code](const auto& codes) {
     return std::find(std::begin(codes), std::end(codes), code) != std::end(codes);
   };
   if (!(upper ? listed(kUpper) : listed(kLower))) return -1;
   // Above 100 mb the converted code of a level is its pressure in tens of mb ("07"),
   // above 10 mb a minus sign and the pressure in mb ("-7").
-  std::string conv = g;
-  if (upper) conv = (code[0] == '0' ? std::string("-") + code[1] : std::string("0") + code[0]) + g.substr(2);
-  return decd_ph(conv.c_str(), p, h);
+  char conv[6] = {g[0], g[1], g[2], g[3], g[4], '\0'};
+  if (upper) {
+    conv[0] = code[0] == '0' ? '-' : '0';
+    conv[1] = code[0] == '0' ? code[1] : code[0];
+  }
+  return decd_ph(conv, p, h);
 }
 
 int TEMP_date(int day, int hour, std::int64_t now, Date* date) {

@@ -24,7 +24,8 @@
 
 namespace {
 
-constexpr M_type kError = 0x30;          // "error"
+constexpr M_type kError = MESS_ERROR;      // "error"
+constexpr M_type kWarn = MESS_WARN;        // "warn": a file ending in an unfinished block
 constexpr double kFeetToM = 0.3048;      // international foot
 constexpr int kMaxName = 160;            // file names of the naming convention
 constexpr int kMaxSig = UPA_MAX_SIG;     // significant levels a block may hold
@@ -259,7 +260,7 @@ void put_triple(const UPA_level* l, const char* code, ING_report* rep, std::stri
 }
 
 // WMO number of a block from its station token, INT_MAX when it has none.
-int block_wmo(const std::string& block) {
+int block_wmo(std::string_view block) {
   std::size_t i = block.find_first_not_of(" \t\r\n");
   int v = 0;
   int digits = 0;
@@ -270,24 +271,25 @@ int block_wmo(const std::string& block) {
 }
 
 // Splits the station blocks of an existing file's text (after its two header lines) at
-// each "$" that ends a line. Returns false when the text is not a "ZUDUPAx" file; a
-// tail without "$" is dropped and counted in *dropped.
-bool split_blocks(const std::string& text, std::vector<std::string>* blocks, int* dropped) {
+// each "$" that ends a line: each block runs from its first character to the "$" and the
+// blanks after it, without the line end. Returns false when the text is not a "ZUDUPAx"
+// file; a tail without "$" is dropped and counted in *dropped.
+bool split_blocks(std::string_view text, std::vector<std::string_view>* blocks, int* dropped) {
   std::size_t nl = text.find('\n');
-  std::string head = text.substr(0, nl);
-  if (!head.empty() && head.back() == '\r') head.pop_back();
-  if (head != kHeader || nl == std::string::npos) return false;
+  std::string_view head = text.substr(0, nl);
+  if (!head.empty() && head.back() == '\r') head.remove_suffix(1);
+  if (head != kHeader || nl == std::string_view::npos) return false;
   std::size_t pos = text.find('\n', nl + 1);  // past the date line
-  if (pos == std::string::npos) return true;
+  if (pos == std::string_view::npos) return true;
   ++pos;
   *dropped = 0;
   while (pos < text.size()) {
     std::size_t start = text.find_first_not_of(" \t\r\n", pos);
-    if (start == std::string::npos) break;
+    if (start == std::string_view::npos) break;
     std::size_t end = start;
     for (;;) {
       end = text.find('$', end);
-      if (end == std::string::npos) break;
+      if (end == std::string_view::npos) break;
       std::size_t after = end + 1;
       while (after < text.size() && (text[after] == ' ' || text[after] == '\r')) ++after;
       if (after >= text.size() || text[after] == '\n') {
@@ -296,19 +298,23 @@ bool split_blocks(const std::string& text, std::vector<std::string>* blocks, int
       }
       ++end;
     }
-    if (end == std::string::npos) {
+    if (end == std::string_view::npos) {
       ++*dropped;
       break;
     }
-    blocks->push_back(text.substr(start, end - start) + "\n");
+    blocks->push_back(text.substr(start, end - start));
     pos = end + 1;
   }
   return true;
 }
 
+// Reads the whole file at `path` into *text, sized once from the file's length.
 bool read_whole(const char* path, std::string* text) {
   FILE* f = std::fopen(path, "rb");
   if (!f) return false;
+  struct stat st {};
+  if (::fstat(::fileno(f), &st) == 0 && st.st_size > 0)
+    text->reserve(static_cast<std::size_t>(st.st_size) + 1);
   char buf[1 << 16];
   std::size_t n = 0;
   while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) text->append(buf, n);
@@ -504,16 +510,21 @@ void append_wind_levels(ING_report* rep, std::string* out) {
   lines.end_list("$");
 }
 
+// Appends the station block of `rep` to *out.
+void put_block(ING_report* rep, std::string* out) {
+  put_station_token(*rep, out);
+  append_standard_levels(rep, out);
+  append_trop_and_max_wind(rep, out);
+  append_significant_levels(rep, out);
+  append_wind_levels(rep, out);
+}
+
 }  // namespace
 
 std::string ING_format_block(ING_report* rep) {
   std::string out;
   out.reserve(kBlockReserve);
-  put_station_token(*rep, &out);
-  append_standard_levels(rep, &out);
-  append_trop_and_max_wind(rep, &out);
-  append_significant_levels(rep, &out);
-  append_wind_levels(rep, &out);
+  put_block(rep, &out);
   return out;
 }
 
@@ -564,32 +575,60 @@ bool replace_file(const char* path, const std::string& text) {
 }  // namespace
 
 int ING_write_file(const char* path, const Date& date, std::vector<ING_report*>& reps) {
-  std::vector<std::string> blocks;
+  std::vector<std::string_view> blocks;
   std::string old;
-  if (FILE_exist(path) && read_whole(path, &old)) {
+  const bool existed = FILE_exist(path) && read_whole(path, &old);
+  if (existed) {
     int dropped = 0;
     if (!split_blocks(old, &blocks, &dropped)) {
       MESS_print(kError, "ING_write_file: %s is not a ZUDUPAx file; left unchanged\n", path);
       return -1;
     }
     if (dropped)
-      MESS_print(0xC0, "ING_write_file: %s ends in an unfinished block; it is dropped\n", path);
+      MESS_print(kWarn, "ING_write_file: %s ends in an unfinished block; it is dropped\n", path);
   }
-  // Existing blocks of the stations written now give way.
-  std::vector<int> ours;
-  for (ING_report* r : reps) ours.push_back(r->wmo);
-  std::vector<std::pair<int, std::string>> all;
-  for (const std::string& b : blocks) {
+  // The new blocks, one after another in one buffer.
+  std::string fresh;
+  fresh.reserve(reps.size() * kBlockReserve / 2);
+  std::vector<std::size_t> fresh_at;  // where each new block starts, and the end
+  for (ING_report* r : reps) {
+    fresh_at.push_back(fresh.size());
+    put_block(r, &fresh);
+  }
+  fresh_at.push_back(fresh.size());
+
+  // Existing blocks of the stations written now give way; old blocks (each without its
+  // line end) before new ones of the same number, all in WMO-number order.
+  struct Piece {
+    int wmo;
+    std::string_view text;
+    bool old;
+  };
+  std::vector<Piece> all;
+  all.reserve(blocks.size() + reps.size());
+  for (std::string_view b : blocks) {
     int w = block_wmo(b);
-    if (std::find(ours.begin(), ours.end(), w) == ours.end()) all.emplace_back(w, b);
+    bool ours = std::any_of(reps.begin(), reps.end(), [w](const ING_report* r) { return r->wmo == w; });
+    if (!ours) all.push_back({w, b, true});
   }
-  for (ING_report* r : reps) all.emplace_back(r->wmo, ING_format_block(r));
-  std::stable_sort(all.begin(), all.end(),
-                   [](const auto& a, const auto& b) { return a.first < b.first; });
+  for (std::size_t i = 0; i < reps.size(); ++i)
+    all.push_back({reps[i]->wmo, std::string_view(fresh).substr(fresh_at[i], fresh_at[i + 1] - fresh_at[i]), false});
+  std::stable_sort(all.begin(), all.end(), [](const Piece& a, const Piece& b) { return a.wmo < b.wmo; });
 
-  std::string text = std::string(kHeader) + "\n" + ING_date_line(date) + "\n";
-  for (const auto& b : all) text += b.second;
+  std::string text;
+  text.reserve(old.size() + fresh.size() + kBlockReserve);
+  text += kHeader;
+  text += '\n';
+  text += ING_date_line(date);
+  text += '\n';
+  for (const Piece& p : all) {
+    text += p.text;
+    if (p.old) text += '\n';
+  }
 
+  // A file that would come out the same is left as it is (a second ingest of the same
+  // bulletins): no rewrite, no rename.
+  if (existed && text == old) return static_cast<int>(reps.size());
   if (!replace_file(path, text)) return -1;
   return static_cast<int>(reps.size());
 }
