@@ -20,6 +20,7 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
@@ -113,9 +114,30 @@ struct Group {
   explicit Group(std::string_view v) : n(static_cast<unsigned char>(std::min(v.size(), kGroupCap - 1))) {
     std::copy_n(v.data(), n, c.data());
   }
-  // Adds a byte of a token; what passes the cap is dropped.
-  void push(char b) {
-    if (n < kGroupCap - 1) c[n++] = b;
+  // The group of the `len` bytes of a token at p, reading kGroupCap bytes from p: the
+  // caller makes sure that they lie inside its buffer.
+  static Group of_padded(const char* p, std::size_t len) {
+    if constexpr (std::endian::native != std::endian::little) return Group(std::string_view(p, len));
+    Group g;
+    const std::size_t n = std::min(len, kGroupCap - 1);
+    std::uint64_t lo;
+    std::uint32_t hi;
+    std::memcpy(&lo, p, 8);
+    std::memcpy(&hi, p + 8, 4);
+    if (n < 8) {  // keep the first n bytes, NUL the rest
+      lo &= (std::uint64_t{1} << (8 * n)) - 1;
+      hi = 0;
+    } else {
+      hi &= (std::uint32_t{1} << (8 * (n - 8))) - 1;
+    }
+    std::memcpy(g.c.data(), &lo, 8);
+    std::memcpy(g.c.data() + 8, &hi, 4);
+    g.n = static_cast<unsigned char>(n);
+    return g;
+  }
+  // Adds bytes of a token read in pieces; what passes the cap is dropped.
+  void append(const char* p, std::size_t len) {
+    for (std::size_t i = 0; i < len && n < kGroupCap - 1; ++i) c[n++] = p[i];
   }
   std::string_view view() const { return {c.data(), n}; }
   operator std::string_view() const { return view(); }
@@ -203,7 +225,7 @@ class TempReader final : public ING_reader {
   void finish(std::int64_t now, std::vector<ING_report>* out) override;
 
  private:
-  void token_end();
+  void token_end(const Group& g);
   void equals();
   void line_end();
   void line_token(const LineTok& t);
@@ -219,10 +241,9 @@ class TempReader final : public ING_reader {
 
   // Scanning state, kept between chunks.
   enum LineStart { kMayBeHeading, kAfterHeading, kText };
-  Group tok_;                        // the token being read
-  bool in_tok_ = false;              // a token is being read (it may go on in the next chunk)
-  LineTok held_;                     // the line's last token: an "=" may still end it
-  bool have_held_ = false;
+  Group tok_;                        // a token cut by the end of a chunk
+  bool in_tok_ = false;              // tok_ goes on in the next chunk
+  bool last_open_ = false;           // the line's last token may still be ended by an "="
   std::array<LineTok, 3> lead_;      // the line's first tokens while they may be a heading
   int num_lead_ = 0;
   LineStart line_start_ = kMayBeHeading;  // what the line's tokens so far have been
@@ -249,19 +270,34 @@ bool TempReader::recognises(const char* head, std::size_t len) const {
 void TempReader::feed(const char* data, std::size_t len) {
   const char* p = data;
   const char* const end = data + len;
+  if (in_tok_) {  // the token cut by the end of the last chunk
+    const char* q = p;
+    while (q < end && class_of(*q) == kTokenByte) ++q;
+    tok_.append(p, static_cast<std::size_t>(q - p));
+    p = q;
+    if (p == end) return;
+    in_tok_ = false;
+    token_end(tok_);
+  }
   while (p < end) {
-    if (in_tok_) {
-      while (p < end && class_of(*p) == kTokenByte) tok_.push(*p++);
-      if (p == end) break;  // the token goes on in the next chunk
-      token_end();
-    }
-    const char c = *p++;
-    switch (class_of(c)) {
-      case kTokenByte:
-        tok_ = Group();
-        tok_.push(c);
+    const ByteClass k = class_of(*p);
+    if (k == kTokenByte) {
+      const char* q = p + 1;
+      while (q < end && class_of(*q) == kTokenByte) ++q;
+      const std::size_t n = static_cast<std::size_t>(q - p);
+      if (q == end) {  // the token may go on in the next chunk
+        tok_ = Group(std::string_view(p, n));
         in_tok_ = true;
-        break;
+        return;
+      }
+      token_end(static_cast<std::size_t>(end - p) >= kGroupCap ? Group::of_padded(p, n)
+                                                               : Group(std::string_view(p, n)));
+      p = q;
+      continue;
+    }
+    ++p;
+    switch (k) {
+      case kTokenByte:
       case kBlankByte:
         break;
       case kEqualsByte:
@@ -279,7 +315,8 @@ void TempReader::feed(const char* data, std::size_t len) {
 }
 
 void TempReader::end_file() {
-  if (in_tok_) token_end();
+  if (in_tok_) token_end(tok_);
+  in_tok_ = false;
   line_end();
   bulletin_end();
   if (file_reports_ && !file_headed_) ++counts.bulletins;  // a file of bare reports
@@ -293,28 +330,35 @@ void TempReader::bulletin_end() {
   correction_ = false;
 }
 
-// The token just read is whole; the one before it can no longer be ended by an "=".
-void TempReader::token_end() {
-  in_tok_ = false;
-  if (have_held_) line_token(held_);
-  held_ = LineTok{tok_, false};
-  have_held_ = true;
-}
-
-// "=" ends the line's last token, or stands alone as an empty token that ends the report.
-void TempReader::equals() {
-  if (have_held_ && !held_.ends) {
-    held_.ends = true;
+// A whole token of the line. Past the line's start it goes straight to the report.
+void TempReader::token_end(const Group& g) {
+  last_open_ = true;
+  if (line_start_ == kText && g.size() != 4) {  // neither part letters nor NNNN
+    add_token(g);
     return;
   }
-  if (have_held_) line_token(held_);
-  held_ = LineTok{Group(), true};
-  have_held_ = true;
+  if (line_start_ == kText)
+    text_token(LineTok{g, false});
+  else
+    line_token(LineTok{g, false});
+}
+
+// "=" ends the line's last token (which has been handed on, unless it is still one of the
+// line's first tokens), or stands alone as an empty token that ends the report.
+void TempReader::equals() {
+  if (!last_open_) {
+    line_token(LineTok{Group(), true});
+    return;
+  }
+  last_open_ = false;
+  if (num_lead_ > 0)
+    lead_[num_lead_ - 1].ends = true;
+  else
+    report_end(true);
 }
 
 void TempReader::line_end() {
-  if (have_held_) line_token(held_);
-  have_held_ = false;
+  last_open_ = false;
   // Fewer than three tokens are no heading.
   for (int i = 0; i < num_lead_; ++i) text_token(lead_[i]);
   num_lead_ = 0;

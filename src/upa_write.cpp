@@ -587,43 +587,37 @@ int ING_write_file(const char* path, const Date& date, std::vector<ING_report*>&
     if (dropped)
       MESS_print(kWarn, "ING_write_file: %s ends in an unfinished block; it is dropped\n", path);
   }
-  // The new blocks, one after another in one buffer.
-  std::string fresh;
-  fresh.reserve(reps.size() * kBlockReserve / 2);
-  std::vector<std::size_t> fresh_at;  // where each new block starts, and the end
-  for (ING_report* r : reps) {
-    fresh_at.push_back(fresh.size());
-    put_block(r, &fresh);
-  }
-  fresh_at.push_back(fresh.size());
-
-  // Existing blocks of the stations written now give way; old blocks (each without its
-  // line end) before new ones of the same number, all in WMO-number order.
+  // Existing blocks of the stations written now give way; old blocks before new ones of
+  // the same number, all in WMO-number order. An old block is kept without its line end.
   struct Piece {
     int wmo;
-    std::string_view text;
-    bool old;
+    std::string_view old;  // the text of an old block
+    ING_report* rep;       // or the report of a new one
   };
   std::vector<Piece> all;
   all.reserve(blocks.size() + reps.size());
   for (std::string_view b : blocks) {
     int w = block_wmo(b);
     bool ours = std::any_of(reps.begin(), reps.end(), [w](const ING_report* r) { return r->wmo == w; });
-    if (!ours) all.push_back({w, b, true});
+    if (!ours) all.push_back({w, b, nullptr});
   }
-  for (std::size_t i = 0; i < reps.size(); ++i)
-    all.push_back({reps[i]->wmo, std::string_view(fresh).substr(fresh_at[i], fresh_at[i + 1] - fresh_at[i]), false});
+  for (ING_report* r : reps) all.push_back({r->wmo, {}, r});
   std::stable_sort(all.begin(), all.end(), [](const Piece& a, const Piece& b) { return a.wmo < b.wmo; });
 
+  // The whole file in one buffer, new blocks formatted straight into it.
   std::string text;
-  text.reserve(old.size() + fresh.size() + kBlockReserve);
+  text.reserve(old.size() + reps.size() * kBlockReserve / 4);
   text += kHeader;
   text += '\n';
   text += ING_date_line(date);
   text += '\n';
   for (const Piece& p : all) {
-    text += p.text;
-    if (p.old) text += '\n';
+    if (p.rep) {
+      put_block(p.rep, &text);
+    } else {
+      text += p.old;
+      text += '\n';
+    }
   }
 
   // A file that would come out the same is left as it is (a second ingest of the same
