@@ -837,6 +837,25 @@ bool TempReader::decode(int part, const Received& r, ING_report* rep, Fault* f) 
   return decode_height_part(c, r, rep);
 }
 
+// What decoding a part may change in a report: it appends levels and notes and sets the
+// surface. A part that is rejected or holds no level is taken back to the mark.
+struct ReportMark {
+  UPA_level sfc;
+  std::size_t man, sig, wind, trop, mwnd, notes;
+  explicit ReportMark(const ING_report& r)
+      : sfc(r.sfc), man(r.man.size()), sig(r.sig.size()), wind(r.wind.size()),
+        trop(r.trop.size()), mwnd(r.mwnd.size()), notes(r.notes.size()) {}
+  void restore(ING_report* r) const {
+    r->sfc = sfc;
+    r->man.resize(man);
+    r->sig.resize(sig);
+    r->wind.resize(wind);
+    r->trop.resize(trop);
+    r->mwnd.resize(mwnd);
+    r->notes.resize(notes);
+  }
+};
+
 void TempReader::finish(std::int64_t now, std::vector<ING_report>* out) {
   auto it = parts_.begin();
   while (it != parts_.end()) {
@@ -849,6 +868,7 @@ void TempReader::finish(std::int64_t now, std::vector<ING_report>* out) {
     }
     bool pilot[kNumParts] = {};
     std::vector<std::pair<int, const Received*>> got;
+    const auto first = it;
     for (; it != parts_.end() && std::get<0>(it->first) == wmo && std::get<1>(it->first) == day &&
            std::get<2>(it->first) == hour;
          ++it) {
@@ -857,33 +877,35 @@ void TempReader::finish(std::int64_t now, std::vector<ING_report>* out) {
     }
     bool levels = false;
     for (const auto& [part, r] : got) {
-      ING_report trial = rep;
+      const ReportMark mark(rep);
       Fault f;
-      if (!decode(part, *r, &trial, &f) && f.truncated) {
-        trial.notes.push_back(std::string(kPartName[part]) + " ends inside a level (group " +
-                              std::to_string(f.index) + "): that level is incomplete");
+      if (!decode(part, *r, &rep, &f) && f.truncated) {
+        rep.notes.push_back(std::string(kPartName[part]) + " ends inside a level (group " +
+                            std::to_string(f.index) + "): that level is incomplete");
       } else if (f.index >= 0) {
         ++counts.rejected;
         MESS_print(kWarn, "Rejected %s of %05d day %02d %02dZ: group %d \"%s\" %s\n",
                    kPartName[part], wmo, day, hour, f.index, f.group.c_str(), f.why.c_str());
+        mark.restore(&rep);
         continue;
       }
       // Winds of section 21212 only where no PILOT part gives them at fixed heights.
       if ((part == kTTBB && pilot[kPPBB]) || (part == kTTDD && pilot[kPPDD]))
-        trial.wind = rep.wind;
+        rep.wind.resize(mark.wind);
       if (f.levels == 0) {
         ++counts.nil;  // e.g. only regional groups: no sounding
         MESS_print(kDebug, "No level in %s %05d %02d%02d\n", kPartName[part], wmo, day, hour);
+        mark.restore(&rep);
         continue;
       }
       ++counts.reports;
       MESS_print(kDebug, "Kept %s %05d %02d%02d\n", kPartName[part], wmo, day, hour);
       levels = true;
-      rep = std::move(trial);
     }
     if (levels) out->push_back(std::move(rep));
+    // The parts of this station and time are done with: their memory serves the next.
+    parts_.erase(first, it);
   }
-  parts_.clear();
 }
 
 }  // namespace
