@@ -58,12 +58,18 @@ std::string fmt(const char* format, double a) {
   return buf;
 }
 
+// Writes `v` (0 <= v < 10^width) as `width` digits with leading zeros at p, a negative
+// `v` as zeros.
+void write_digits(long v, int width, char* p) {
+  if (v < 0) v = 0;
+  for (int i = width - 1; i >= 0; --i, v /= 10) p[i] = static_cast<char>('0' + v % 10);
+}
+
 // Appends `v` (0 <= v < 10^width) as `width` digits with leading zeros; a negative `v`
 // as zeros.
 void put_digits(long v, int width, std::string* out) {
   char buf[8];
-  if (v < 0) v = 0;
-  for (int i = width - 1; i >= 0; --i, v /= 10) buf[i] = static_cast<char>('0' + v % 10);
+  write_digits(v, width, buf);
   out->append(buf, static_cast<std::size_t>(width));
 }
 
@@ -127,8 +133,10 @@ void put_temp_group(float t, float td, float p, ING_report* rep, std::string* ou
       dd = 99;
     }
   }
-  put_digits(tenths, 3, out);
-  put_digits(dd, 2, out);
+  char g[5];
+  write_digits(tenths, 3, g);
+  write_digits(dd, 2, g + 3);
+  out->append(g, sizeof g);
 }
 
 // Appends dddff: direction to 5 degrees with the hundreds of the speed added, knots.
@@ -148,8 +156,10 @@ void put_wind_group(float dir, float spd, const char* at_format, double at, ING_
   long d = std::lround(dir / 5.0) * 5;
   if (s == 0) d = 0;
   else if (d == 0) d = 360;
-  put_digits(d + s / 100, 3, out);
-  put_digits(s % 100, 2, out);
+  char g[5];
+  write_digits(d + s / 100, 3, g);
+  write_digits(s % 100, 2, g + 3);
+  out->append(g, sizeof g);
 }
 
 // A level's temperature group, then a space and its wind group. The wind is formatted
