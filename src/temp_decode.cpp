@@ -92,6 +92,7 @@ bool is_group(std::string_view g) {
 // 31313 (instrument, launch time), 41414 (clouds), 51515-59595 regional and 61616-69696
 // national groups.
 bool ends_levels(std::string_view g) {
+  if (g.size() != 5 || g[0] < '3' || g[0] > '6') return false;
   if (g == "31313" || g == "41414") return true;
   return g.size() == 5 && (g[0] == '5' || g[0] == '6') && g[2] == g[0] && g[4] == g[0] &&
          g[1] >= '1' && g[1] <= '9' && g[3] == g[1];
@@ -106,6 +107,61 @@ int part_of(std::string_view t) {
   if (t[0] == 'P' && t[1] == 'P') return letter == 1 ? kPPBB : letter == 3 ? kPPDD : -2;
   if ((t[0] == 'U' || t[0] == 'X') && t[1] == t[0]) return -2;
   return -1;
+}
+
+// The group decoders of zudingest.h, on a group's text.
+int decode_td(std::string_view g, float* t, float* td) {
+  *t = MISSING;
+  *td = MISSING;
+  if (!is_group(g) || !is_digits(g, 0, 3)) return -1;
+  int ttt = num(g, 0, 3);
+  double v = ttt / 10.0;
+  if (ttt % 2 == 1) v = -v;  // odd tenths: below zero
+  *t = static_cast<float>(v);
+  if (!is_digits(g, 3, 2)) return 0;
+  int dd = num(g, 3, 2);
+  if (dd <= 50)
+    *td = static_cast<float>(v - dd / 10.0);
+  else if (dd >= 56)
+    *td = static_cast<float>(v - (dd - 50));
+  return 0;  // 51-55 are not used: dew point missing
+}
+
+int decode_wind(std::string_view g, bool knots, float* dir, float* spd) {
+  *dir = MISSING;
+  *spd = MISSING;
+  if (!is_group(g) || !is_digits(g, 0, 5)) return -1;
+  int ddd = num(g, 0, 3);
+  int ff = num(g, 3, 2);
+  int d = ddd - ddd % 5;
+  int s = (ddd % 5) * 100 + ff;
+  if (d > 360 || s > kMaxSpeedKt) return -1;
+  *dir = static_cast<float>(d);
+  *spd = static_cast<float>(knots ? s : s * kKnotsPerMs);
+  return 0;
+}
+
+int decode_std(std::string_view g, bool upper, float* p, float* h) {
+  *p = MISSING;
+  *h = MISSING;
+  if (!is_group(g) || !is_digits(g, 0, 2)) return -1;
+  static constexpr std::string_view kLower[] = {"00", "92", "85", "70", "50", "40",
+                                                "30", "25", "20", "15", "10"};
+  static constexpr std::string_view kUpper[] = {"70", "50", "30", "20", "10",
+                                                "07", "05", "03", "02", "01"};
+  const std::string_view code = g.substr(0, 2);
+  auto listed = [&code](const auto& codes) {
+    return std::find(std::begin(codes), std::end(codes), code) != std::end(codes);
+  };
+  if (!(upper ? listed(kUpper) : listed(kLower))) return -1;
+  // Above 100 mb the converted code of a level is its pressure in tens of mb ("07"),
+  // above 10 mb a minus sign and the pressure in mb ("-7").
+  char conv[6] = {g[0], g[1], g[2], g[3], g[4], '\0'};
+  if (upper) {
+    conv[0] = code[0] == '0' ? '-' : '0';
+    conv[1] = code[0] == '0' ? code[1] : code[0];
+  }
+  return decd_ph(conv, p, h);
 }
 
 // Pressure (mb) from PPP of a level in part A/B (whole mb, below 100 meaning 1000 and
@@ -652,8 +708,8 @@ void add_surface_wind(const ING_wind& w, ING_report* rep, Fault* f) {
 bool read_temp_wind(GroupCursor& c, const Received& r, UPA_level* l) {
   std::string_view b, w;
   if (!c.need(&b) || !c.need(&w)) return false;
-  TEMP_decode_td(b.data(), &l->t, &l->td);
-  TEMP_decode_wind(w.data(), r.knots, &l->dir, &l->spd);
+  decode_td(b, &l->t, &l->td);
+  decode_wind(w, r.knots, &l->dir, &l->spd);
   return true;
 }
 
@@ -695,7 +751,7 @@ bool read_max_wind(GroupCursor& c, std::string_view a, bool upper, const Receive
   if (!start_level(c, a, upper, "maximum-wind pressure unreadable", &l)) return false;
   std::string_view w;
   if (!c.need(&w)) return false;
-  TEMP_decode_wind(w.data(), r.knots, &l.dir, &l.spd);
+  decode_wind(w, r.knots, &l.dir, &l.spd);
   rep->mwnd.push_back(l);
   ++c.f->levels;
   const std::vector<Group>& g = c.g;
@@ -722,14 +778,14 @@ bool standard_has_wind(const GroupCursor& c, float p, float limit, bool upper, c
 bool read_standard(GroupCursor& c, std::string_view a, bool upper, float limit,
                    const Received& r, ING_report* rep) {
   UPA_level l{MISSING, MISSING, MISSING, MISSING, MISSING, MISSING};
-  if (TEMP_decode_std(a.data(), upper, &l.p, &l.h) != 0 && l.p == MISSING)
+  if (decode_std(a, upper, &l.p, &l.h) != 0 && l.p == MISSING)
     return c.fail(a, "is not a standard level");
   std::string_view b, w;
   if (!c.need(&b)) return false;
-  TEMP_decode_td(b.data(), &l.t, &l.td);
+  decode_td(b, &l.t, &l.td);
   if (standard_has_wind(c, l.p, limit, upper, r.id)) {
     if (!c.need(&w)) return false;
-    TEMP_decode_wind(w.data(), r.knots, &l.dir, &l.spd);
+    decode_wind(w, r.knots, &l.dir, &l.spd);
   }
   add_man(rep, l);
   ++c.f->levels;
@@ -788,7 +844,7 @@ bool decode_significant_part(GroupCursor& c, bool upper, const Received& r, ING_
     if (winds) {
       ING_wind w;
       w.p = p;
-      TEMP_decode_wind(b.data(), r.knots, &w.dir, &w.spd);
+      decode_wind(b, r.knots, &w.dir, &w.spd);
       if (surface) {
         add_surface_wind(w, rep, c.f);
       } else {
@@ -797,7 +853,7 @@ bool decode_significant_part(GroupCursor& c, bool upper, const Received& r, ING_
       }
     } else {
       UPA_sig_level s{p, MISSING, MISSING};
-      TEMP_decode_td(b.data(), &s.t, &s.td);
+      decode_td(b, &s.t, &s.td);
       rep->sig.push_back(s);
       ++c.f->levels;
       if (surface && rep->sfc.p == MISSING) rep->sfc.p = p;
@@ -824,7 +880,7 @@ bool decode_height_part(GroupCursor& c, const Received& r, ING_report* rep) {
       if (a[k] == '/' && !surface) continue;
       if (!c.need(&b)) return false;
       ING_wind w;
-      TEMP_decode_wind(b.data(), r.knots, &w.dir, &w.spd);
+      decode_wind(b, r.knots, &w.dir, &w.spd);
       const int level = surface ? 0 : tens + (a[k] - '0');
       if (level == 0) {
         add_surface_wind(w, rep, c.f);
@@ -925,60 +981,15 @@ void TempReader::finish(std::int64_t now, std::vector<ING_report>* out) {
 std::unique_ptr<ING_reader> TEMP_reader() { return std::make_unique<TempReader>(); }
 
 int TEMP_decode_td(const char* grp, float* t, float* td) {
-  *t = MISSING;
-  *td = MISSING;
-  const std::string_view g = grp ? grp : "";
-  if (!is_group(g) || !is_digits(g, 0, 3)) return -1;
-  int ttt = num(g, 0, 3);
-  double v = ttt / 10.0;
-  if (ttt % 2 == 1) v = -v;  // odd tenths: below zero
-  *t = static_cast<float>(v);
-  if (!is_digits(g, 3, 2)) return 0;
-  int dd = num(g, 3, 2);
-  if (dd <= 50)
-    *td = static_cast<float>(v - dd / 10.0);
-  else if (dd >= 56)
-    *td = static_cast<float>(v - (dd - 50));
-  return 0;  // 51-55 are not used: dew point missing
+  return decode_td(grp ? grp : "", t, td);
 }
 
 int TEMP_decode_wind(const char* grp, bool knots, float* dir, float* spd) {
-  *dir = MISSING;
-  *spd = MISSING;
-  const std::string_view g = grp ? grp : "";
-  if (!is_group(g) || !is_digits(g, 0, 5)) return -1;
-  int ddd = num(g, 0, 3);
-  int ff = num(g, 3, 2);
-  int d = ddd - ddd % 5;
-  int s = (ddd % 5) * 100 + ff;
-  if (d > 360 || s > kMaxSpeedKt) return -1;
-  *dir = static_cast<float>(d);
-  *spd = static_cast<float>(knots ? s : s * kKnotsPerMs);
-  return 0;
+  return decode_wind(grp ? grp : "", knots, dir, spd);
 }
 
 int TEMP_decode_std(const char* grp, bool upper, float* p, float* h) {
-  *p = MISSING;
-  *h = MISSING;
-  const std::string_view g = grp ? grp : "";
-  if (!is_group(g) || !is_digits(g, 0, 2)) return -1;
-  static constexpr std::string_view kLower[] = {"00", "92", "85", "70", "50", "40",
-                                                "30", "25", "20", "15", "10"};
-  static constexpr std::string_view kUpper[] = {"70", "50", "30", "20", "10",
-                                                "07", "05", "03", "02", "01"};
-  const std::string_view code = g.substr(0, 2);
-  auto listed = [&code](const auto& codes) {
-    return std::find(std::begin(codes), std::end(codes), code) != std::end(codes);
-  };
-  if (!(upper ? listed(kUpper) : listed(kLower))) return -1;
-  // Above 100 mb the converted code of a level is its pressure in tens of mb ("07"),
-  // above 10 mb a minus sign and the pressure in mb ("-7").
-  char conv[6] = {g[0], g[1], g[2], g[3], g[4], '\0'};
-  if (upper) {
-    conv[0] = code[0] == '0' ? '-' : '0';
-    conv[1] = code[0] == '0' ? code[1] : code[0];
-  }
-  return decd_ph(conv, p, h);
+  return decode_std(grp ? grp : "", upper, p, h);
 }
 
 int TEMP_date(int day, int hour, std::int64_t now, Date* date) {
