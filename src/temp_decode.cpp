@@ -94,8 +94,8 @@ bool is_group(std::string_view g) {
 bool ends_levels(std::string_view g) {
   if (g.size() != 5 || g[0] < '3' || g[0] > '6') return false;
   if (g == "31313" || g == "41414") return true;
-  return g.size() == 5 && (g[0] == '5' || g[0] == '6') && g[2] == g[0] && g[4] == g[0] &&
-         g[1] >= '1' && g[1] <= '9' && g[3] == g[1];
+  return (g[0] == '5' || g[0] == '6') && g[2] == g[0] && g[4] == g[0] && g[1] >= '1' &&
+         g[1] <= '9' && g[3] == g[1];
 }
 
 // The part letters of a report, or -1. Ship (UU) and drop (XX) parts and PILOT parts A
