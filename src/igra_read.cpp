@@ -28,7 +28,7 @@
 
 namespace {
 
-constexpr M_type kWarn = 0xC0;           // "warn": a sounding or a file not ingested
+constexpr M_type kWarn = MESS_WARN;         // "warn": a sounding or a file not ingested
 constexpr std::size_t kDataLen = 51;     // defined columns of a data record
 constexpr std::size_t kHeaderLen = 71;   // defined columns of a header record
 constexpr std::size_t kMaxLine = 512;    // longer lines are not records of the format

@@ -21,8 +21,8 @@
 
 namespace {
 
-constexpr M_type kError = 0x30;    // "error"
-constexpr M_type kWarn = 0xC0;     // "warn"
+constexpr M_type kError = MESS_ERROR;    // "error"
+constexpr M_type kWarn = MESS_WARN;     // "warn"
 constexpr long kSecHour = 3600;
 constexpr int kMaxHours = 24 * 366 * 200;  // two centuries: a window beyond is a typo
 

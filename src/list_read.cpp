@@ -23,7 +23,7 @@
 
 namespace {
 
-constexpr M_type kWarn = 0xC0;          // "warn": a sounding or a page not ingested
+constexpr M_type kWarn = MESS_WARN;        // "warn": a sounding or a page not ingested
 constexpr std::size_t kMaxLine = 4096;  // longer lines are cut (tables are ~80 wide)
 constexpr std::size_t kWyoWidth = 7;    // width of a column of the Wyoming table
 constexpr std::size_t kMaxRows = 20000; // rows of one sounding kept; more is not a list

@@ -6,7 +6,10 @@
 // and location from there; one found only in the list gets its WMO number as identifier
 // and a new upa.cty line, appended after the existing ones, which are never rewritten.
 
+#include <sys/stat.h>
+
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <cmath>
 #include <cstdlib>
@@ -18,7 +21,7 @@
 
 namespace {
 
-constexpr M_type kError = 0x30;        // "error"
+constexpr M_type kError = MESS_ERROR;      // "error"
 constexpr std::size_t kMaxLine = 256;  // longest station-list line read
 constexpr int kListNetwork = 2;        // column of the network code ('M': WMO number)
 constexpr float kNoElev = -999.9f;     // the list's missing elevation
@@ -28,12 +31,62 @@ constexpr int kCtyName = 15;           // name column width of the package's upa
 constexpr const char* kNewPrior = "5*";// new lines: priority 5, upper-air station
 
 // Columns [from, to] (1-based, inclusive) of a fixed-width line, blanks trimmed.
-std::string column(const std::string& line, std::size_t from, std::size_t to) {
+std::string column(std::string_view line, std::size_t from, std::size_t to) {
   if (line.size() < from) return "";
-  std::string s = line.substr(from - 1, to - from + 1);
+  std::string_view s = line.substr(from - 1, to - from + 1);
   std::size_t a = s.find_first_not_of(' ');
   std::size_t b = s.find_last_not_of(" \r");
-  return a == std::string::npos ? "" : s.substr(a, b - a + 1);
+  return a == std::string_view::npos ? "" : std::string(s.substr(a, b - a + 1));
+}
+
+// The value of a field of decimal digits.
+int digits_value(std::string_view d) {
+  int v = 0;
+  for (char c : d) v = v * 10 + (c - '0');
+  return v;
+}
+
+// A year field read as atoi reads it: blanks, a sign, digits, up to the first other byte.
+int year_value(std::string_view f) {
+  std::size_t i = 0;
+  while (i < f.size() && std::isspace(static_cast<unsigned char>(f[i]))) ++i;
+  bool neg = false;
+  if (i < f.size() && (f[i] == '+' || f[i] == '-')) neg = f[i++] == '-';
+  int v = 0;
+  for (; i < f.size() && f[i] >= '0' && f[i] <= '9'; ++i) v = v * 10 + (f[i] - '0');
+  return neg ? -v : v;
+}
+
+// Reads the number that starts at fixed[from] (blanks first) as strtod reads it, and says
+// whether it ends after `from` and at or before `limit`. A plain decimal of up to 15
+// digits is read directly: its digits divided by a power of ten, both exact in a double,
+// is the correctly rounded value, as strtod's is; anything else goes to strtod.
+bool read_number(const char* fixed, int from, int limit, double* value) {
+  static constexpr double kPow10[] = {1e0, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7,
+                                      1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
+  const char* p = fixed + from;
+  while (*p == ' ') ++p;
+  bool neg = *p == '-';
+  if (*p == '-' || *p == '+') ++p;
+  long long mant = 0;
+  int digits = 0, frac = 0;
+  for (; *p >= '0' && *p <= '9'; ++p, ++digits) mant = mant * 10 + (*p - '0');
+  if (*p == '.') {
+    for (++p; *p >= '0' && *p <= '9'; ++p, ++digits, ++frac) mant = mant * 10 + (*p - '0');
+  }
+  const char c = *p;
+  // strtod would go on only into an exponent or a hexadecimal number.
+  const bool plain = digits > 0 && digits <= 15 && c != 'e' && c != 'E' && c != 'x' && c != 'X';
+  const char* stop = p;
+  if (plain) {
+    *value = static_cast<double>(mant) / kPow10[frac];
+    if (neg) *value = -*value;
+  } else {
+    char* end = nullptr;
+    *value = std::strtod(fixed + from, &end);
+    stop = end;
+  }
+  return stop != fixed + from && stop <= fixed + limit;
 }
 
 // Upper-case letters, digits and '_' for blanks: a name that is one word in upa.cty.
@@ -53,11 +106,20 @@ int ING_read_station_list(const char* path, std::vector<ING_station>* list) {
   FILE* f = path ? std::fopen(path, "rb") : nullptr;
   if (!f) return -1;
   std::string text;
+  struct stat st {};
+  if (::fstat(::fileno(f), &st) == 0 && st.st_size > 0) text.reserve(static_cast<std::size_t>(st.st_size));
   char buf[1 << 16];
   std::size_t n = 0;
   while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) text.append(buf, n);
   std::fclose(f);
-  std::vector<std::pair<int, ING_station>> found;  // last year of data, station
+  // The numbers of every usable line first; names and codes only for the line kept.
+  struct Found {
+    int wmo;
+    int last;  // last year of data
+    float lat, lon, elev;
+    std::string_view line;
+  };
+  std::vector<Found> found;
   for (std::size_t pos = 0; pos < text.size();) {
     std::size_t end = text.find('\n', pos);
     if (end == std::string::npos) end = text.size();
@@ -67,35 +129,41 @@ int ING_read_station_list(const char* path, std::vector<ING_station>* list) {
     if (line.size() < 41 || line[kListNetwork] != 'M') continue;
     const std::string_view num = line.substr(6, 5);
     if (num.find_first_not_of("0123456789") != std::string_view::npos) continue;
-    ING_station s;
-    s.wmo = std::atoi(std::string(num).c_str());
-    const std::string fixed(line.substr(0, 40));  // id to state, NUL-terminated
-    char* stop = nullptr;
+    Found fd{0, 0, MISSING, MISSING, MISSING, line};
+    fd.wmo = digits_value(num);
+    char fixed[41];  // id to state, NUL-terminated
+    std::memcpy(fixed, line.data(), 40);
+    fixed[40] = '\0';
     // A number must end inside its own columns (a blank field would read the next one).
-    const double lat = std::strtod(fixed.c_str() + 12, &stop);
-    if (stop == fixed.c_str() + 12 || stop > fixed.c_str() + 20) continue;
-    const double lon = std::strtod(fixed.c_str() + 21, &stop);
-    if (stop == fixed.c_str() + 21 || stop > fixed.c_str() + 30) continue;
+    double lat = 0, lon = 0, el = 0;
+    if (!read_number(fixed, 12, 20, &lat) || !read_number(fixed, 21, 30, &lon)) continue;
     if (std::fabs(lat) > 90 || std::fabs(lon) > 180) continue;  // mobile stations
-    s.lat = static_cast<float>(lat);
-    s.lon = static_cast<float>(lon);
-    const float el = static_cast<float>(std::strtod(fixed.c_str() + 31, &stop));
-    if (stop != fixed.c_str() + 31 && stop <= fixed.c_str() + 37 && el != kNoElev && el != kMobileElev)
-      s.elev = el;
-    const std::string full(line);
-    s.state = column(full, 39, 40);
-    s.country = full.substr(0, 2);
-    s.name = column(full, 42, 71);
-    const int last = line.size() >= 81 ? std::atoi(std::string(line.substr(77, 4)).c_str()) : 0;
-    found.emplace_back(last, s);
+    fd.lat = static_cast<float>(lat);
+    fd.lon = static_cast<float>(lon);
+    if (read_number(fixed, 31, 37, &el)) {
+      const float e = static_cast<float>(el);
+      if (e != kNoElev && e != kMobileElev) fd.elev = e;
+    }
+    fd.last = line.size() >= 81 ? year_value(line.substr(77, 4)) : 0;
+    found.push_back(fd);
   }
   // A number listed twice (a station moved or renamed) is the one with the latest data.
-  std::stable_sort(found.begin(), found.end(), [](const auto& a, const auto& b) {
-    return a.second.wmo != b.second.wmo ? a.second.wmo < b.second.wmo : a.first > b.first;
+  std::stable_sort(found.begin(), found.end(), [](const Found& a, const Found& b) {
+    return a.wmo != b.wmo ? a.wmo < b.wmo : a.last > b.last;
   });
   list->clear();
-  for (const auto& [last, s] : found)
-    if (list->empty() || list->back().wmo != s.wmo) list->push_back(s);
+  for (const Found& fd : found) {
+    if (!list->empty() && list->back().wmo == fd.wmo) continue;
+    ING_station s;
+    s.wmo = fd.wmo;
+    s.lat = fd.lat;
+    s.lon = fd.lon;
+    s.elev = fd.elev;
+    s.state = column(fd.line, 39, 40);
+    s.country = std::string(fd.line.substr(0, 2));
+    s.name = column(fd.line, 42, 71);
+    list->push_back(std::move(s));
+  }
   return static_cast<int>(list->size());
 }
 

@@ -1,8 +1,12 @@
 // temp_decode.cpp — the reader of WMO TEMP (FM 35) text bulletins and the PILOT (FM 32)
 // wind parts B and D that North and Central American stations send with them.
 //
-// Bytes arrive in chunks of any size and are cut into lines; SOH and ETX bound a
-// bulletin, an abbreviated heading (T1T2A1A2ii CCCC YYGGgg [BBB]) starts one. Within a
+// Bytes arrive in chunks of any size and are scanned once, in place: a token is copied
+// only into its group (the first bytes of a token, see Group), and only a token cut by the
+// end of a chunk waits for the next one. Line ends matter only at the start of a line,
+// where an abbreviated heading (T1T2A1A2ii CCCC YYGGgg [BBB]) starts a bulletin, so a
+// line's first three tokens wait until they are known to be a heading or not; SOH and
+// ETX bound a bulletin. A line may be of any length. Within a
 // bulletin the groups are collected into reports: a report starts at its part letters
 // (TTAA, TTBB, TTCC, TTDD, PPBB, PPDD) and ends at "=", or, where the "=" is missing, at
 // the next part letters or the end of the bulletin. A report without part letters in a
@@ -16,7 +20,9 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cmath>
+#include <cstdint>
 #include <cstring>
 #include <map>
 #include <set>
@@ -30,9 +36,8 @@
 
 namespace {
 
-constexpr M_type kWarn = 0xC0;             // "warn": rejected reports
-constexpr M_type kDebug = 0x10000000;      // "debug", sub-level a: reports skipped
-constexpr std::size_t kMaxLine = 4096;     // a longer line is cut (binary noise)
+constexpr M_type kWarn = MESS_WARN;           // "warn": rejected reports
+constexpr M_type kDebug = mess_sub(MESS_DEBUG, MESS_SUB_A);  // "debug", sub-level a: reports skipped
 constexpr std::size_t kMaxGroups = 2000;   // groups one report may hold
 constexpr double kKnotsPerMs = 3600.0 / 1852.0;  // 1 knot = 1852 m per hour
 constexpr double kFeetToM = 0.3048;        // international foot
@@ -63,33 +68,100 @@ bool is_upper(std::string_view s, std::size_t from, std::size_t n) {
   return true;
 }
 
-// A group of the code: five digits or solidi.
+// A group of the code: five digits or solidi. The five bytes are tested at once: a byte
+// below 0x80 is a digit or a solidus ('/' is 0x2F, '9' 0x39) when adding 0x80 - 0x2F
+// sets its high bit and adding 0x80 - 0x3A does not; neither sum carries into the next
+// byte.
 bool is_group(std::string_view g) {
   if (g.size() != 5) return false;
-  for (char c : g)
-    if (!((c >= '0' && c <= '9') || c == '/')) return false;
-  return true;
+  if constexpr (std::endian::native != std::endian::little) {
+    for (char c : g)
+      if (!((c >= '0' && c <= '9') || c == '/')) return false;
+    return true;
+  }
+  std::uint64_t x = 0;
+  std::memcpy(&x, g.data(), 5);
+  constexpr std::uint64_t kHigh = 0x8080808080;
+  if (x & kHigh) return false;  // a byte from 0x80 up
+  const std::uint64_t from_solidus = x + 0x5151515151;
+  const std::uint64_t past_nine = x + 0x4646464646;
+  return (from_solidus & ~past_nine & kHigh) == kHigh;
 }
 
 // Section indicators after which a part holds only groups this ingest does not keep:
 // 31313 (instrument, launch time), 41414 (clouds), 51515-59595 regional and 61616-69696
 // national groups.
 bool ends_levels(std::string_view g) {
+  if (g.size() != 5 || g[0] < '3' || g[0] > '6') return false;
   if (g == "31313" || g == "41414") return true;
-  return g.size() == 5 && (g[0] == '5' || g[0] == '6') && g[2] == g[0] && g[4] == g[0] &&
-         g[1] >= '1' && g[1] <= '9' && g[3] == g[1];
+  return (g[0] == '5' || g[0] == '6') && g[2] == g[0] && g[4] == g[0] && g[1] >= '1' &&
+         g[1] <= '9' && g[3] == g[1];
 }
 
 // The part letters of a report, or -1. Ship (UU) and drop (XX) parts and PILOT parts A
 // and C are recognised (-2): they are not ingested, but they end the report before them.
 int part_of(std::string_view t) {
-  for (int p = 0; p < kNumParts; ++p)
-    if (t == kPartName[p]) return p;
-  if (t == "PPAA" || t == "PPCC") return -2;
-  if (t.size() == 4 && (t[0] == 'U' || t[0] == 'X') && t[1] == t[0] && t[3] == t[2] &&
-      t[2] >= 'A' && t[2] <= 'D')
-    return -2;
+  if (t.size() != 4 || t[3] != t[2] || t[2] < 'A' || t[2] > 'D') return -1;
+  const int letter = t[2] - 'A';  // A, B, C or D
+  if (t[0] == 'T' && t[1] == 'T') return kTTAA + letter;
+  if (t[0] == 'P' && t[1] == 'P') return letter == 1 ? kPPBB : letter == 3 ? kPPDD : -2;
+  if ((t[0] == 'U' || t[0] == 'X') && t[1] == t[0]) return -2;
   return -1;
+}
+
+// The group decoders of zudingest.h, on a group's text.
+int decode_td(std::string_view g, float* t, float* td) {
+  *t = MISSING;
+  *td = MISSING;
+  if (!is_group(g) || !is_digits(g, 0, 3)) return -1;
+  int ttt = num(g, 0, 3);
+  double v = ttt / 10.0;
+  if (ttt % 2 == 1) v = -v;  // odd tenths: below zero
+  *t = static_cast<float>(v);
+  if (!is_digits(g, 3, 2)) return 0;
+  int dd = num(g, 3, 2);
+  if (dd <= 50)
+    *td = static_cast<float>(v - dd / 10.0);
+  else if (dd >= 56)
+    *td = static_cast<float>(v - (dd - 50));
+  return 0;  // 51-55 are not used: dew point missing
+}
+
+int decode_wind(std::string_view g, bool knots, float* dir, float* spd) {
+  *dir = MISSING;
+  *spd = MISSING;
+  if (!is_group(g) || !is_digits(g, 0, 5)) return -1;
+  int ddd = num(g, 0, 3);
+  int ff = num(g, 3, 2);
+  int d = ddd - ddd % 5;
+  int s = (ddd % 5) * 100 + ff;
+  if (d > 360 || s > kMaxSpeedKt) return -1;
+  *dir = static_cast<float>(d);
+  *spd = static_cast<float>(knots ? s : s * kKnotsPerMs);
+  return 0;
+}
+
+int decode_std(std::string_view g, bool upper, float* p, float* h) {
+  *p = MISSING;
+  *h = MISSING;
+  if (!is_group(g) || !is_digits(g, 0, 2)) return -1;
+  static constexpr std::string_view kLower[] = {"00", "92", "85", "70", "50", "40",
+                                                "30", "25", "20", "15", "10"};
+  static constexpr std::string_view kUpper[] = {"70", "50", "30", "20", "10",
+                                                "07", "05", "03", "02", "01"};
+  const std::string_view code = g.substr(0, 2);
+  auto listed = [&code](const auto& codes) {
+    return std::find(std::begin(codes), std::end(codes), code) != std::end(codes);
+  };
+  if (!(upper ? listed(kUpper) : listed(kLower))) return -1;
+  // Above 100 mb the converted code of a level is its pressure in tens of mb ("07"),
+  // above 10 mb a minus sign and the pressure in mb ("-7").
+  char conv[6] = {g[0], g[1], g[2], g[3], g[4], '\0'};
+  if (upper) {
+    conv[0] = code[0] == '0' ? '-' : '0';
+    conv[1] = code[0] == '0' ? code[1] : code[0];
+  }
+  return decd_ph(conv, p, h);
 }
 
 // Pressure (mb) from PPP of a level in part A/B (whole mb, below 100 meaning 1000 and
@@ -110,12 +182,46 @@ struct Group {
   explicit Group(std::string_view v) : n(static_cast<unsigned char>(std::min(v.size(), kGroupCap - 1))) {
     std::copy_n(v.data(), n, c.data());
   }
+  // The group of the `len` bytes of a token at p, reading kGroupCap bytes from p: the
+  // caller makes sure that they lie inside its buffer.
+  static Group of_padded(const char* p, std::size_t len) {
+    if constexpr (std::endian::native != std::endian::little) return Group(std::string_view(p, len));
+    Group g;
+    const std::size_t n = std::min(len, kGroupCap - 1);
+    std::uint64_t lo;
+    std::uint32_t hi;
+    std::memcpy(&lo, p, 8);
+    std::memcpy(&hi, p + 8, 4);
+    if (n < 8) {  // keep the first n bytes, NUL the rest
+      lo &= (std::uint64_t{1} << (8 * n)) - 1;
+      hi = 0;
+    } else {
+      hi &= (std::uint32_t{1} << (8 * (n - 8))) - 1;
+    }
+    std::memcpy(g.c.data(), &lo, 8);
+    std::memcpy(g.c.data() + 8, &hi, 4);
+    g.n = static_cast<unsigned char>(n);
+    return g;
+  }
+  // Adds bytes of a token read in pieces; what passes the cap is dropped.
+  void append(const char* p, std::size_t len) {
+    for (std::size_t i = 0; i < len && n < kGroupCap - 1; ++i) c[n++] = p[i];
+  }
   std::string_view view() const { return {c.data(), n}; }
   operator std::string_view() const { return view(); }
   const char* data() const { return c.data(); }
   std::size_t size() const { return n; }
   char operator[](std::size_t i) const { return c[i]; }
-  bool operator==(const Group&) const = default;
+  // The bytes past n are NUL, so equal arrays are equal groups.
+  bool operator==(const Group& o) const {
+    std::uint64_t a0, b0;
+    std::uint32_t a1, b1;
+    std::memcpy(&a0, c.data(), 8);
+    std::memcpy(&b0, o.c.data(), 8);
+    std::memcpy(&a1, c.data() + 8, 4);
+    std::memcpy(&b1, o.c.data() + 8, 4);
+    return a0 == b0 && a1 == b1;
+  }
   bool operator==(std::string_view v) const { return view() == v; }
 };
 
@@ -133,11 +239,39 @@ struct Received {
   bool correction = false;          // sent under a CCx/COR heading
 };
 
-// A token of a line, a view into the line; "=" ends a token and the report.
+// A token of a line as its group, and whether an "=" followed it on the line (ending the
+// report). "=" with no token before it on the line, or after one already ended, is an
+// empty token that ends the report.
 struct LineTok {
-  std::string_view text;
-  bool ends;  // "=" after it
+  Group g;
+  bool ends = false;
 };
+
+// What the scanner makes of each byte.
+enum ByteClass : unsigned char { kTokenByte, kBlankByte, kEqualsByte, kLineByte, kBoundByte };
+
+// Classes of the 256 byte values: "=" ends a report, LF a line, SOH and ETX a bulletin;
+// space, other control bytes (CR among them) and anything outside ASCII are blanks.
+constexpr std::array<ByteClass, 256> make_classes() {
+  std::array<ByteClass, 256> cls{};
+  for (int u = 0; u < 256; ++u) cls[u] = (u <= 0x20 || u >= 0x7f) ? kBlankByte : kTokenByte;
+  cls['='] = kEqualsByte;
+  cls['\n'] = kLineByte;
+  cls[static_cast<unsigned char>(kSOH)] = kBoundByte;
+  cls[static_cast<unsigned char>(kETX)] = kBoundByte;
+  return cls;
+}
+constexpr std::array<ByteClass, 256> kByteClass = make_classes();
+
+ByteClass class_of(char c) { return kByteClass[static_cast<unsigned char>(c)]; }
+
+// Whether token `i` (0 to 2) of a line has the form of that field of an abbreviated
+// heading: T1T2A1A2ii, CCCC, YYGGgg.
+bool heading_field(int i, std::string_view t) {
+  if (i == 0) return t.size() == 6 && is_upper(t, 0, 4) && is_digits(t, 4, 2);
+  if (i == 1) return t.size() == 4 && is_upper(t, 0, 4);
+  return t.size() == 6 && is_digits(t, 0, 6);
+}
 
 using Key = std::tuple<int, int, int, int>;  // WMO number, day, hour, part
 
@@ -159,9 +293,13 @@ class TempReader final : public ING_reader {
   void finish(std::int64_t now, std::vector<ING_report>* out) override;
 
  private:
+  void token_end(const Group& g);
+  void equals();
   void line_end();
+  void line_token(const LineTok& t);
+  void text_token(const LineTok& t);
   void bulletin_end();
-  void add_token(std::string_view tok);
+  void add_token(const Group& tok);
   void report_end(bool terminated);
   void keep(const std::vector<Group>& all, std::size_t from);
   bool keep_nil(const std::string& part, std::span<const Group> toks);
@@ -169,8 +307,14 @@ class TempReader final : public ING_reader {
   void file_report(const Key& key, Received r);
   bool decode(int part, const Received& r, ING_report* rep, Fault* f) const;
 
-  std::string line_;                 // the line being collected
-  std::vector<LineTok> toks_;        // its tokens, storage kept between lines
+  // Scanning state, kept between chunks.
+  enum LineStart { kMayBeHeading, kAfterHeading, kText };
+  Group tok_;                        // a token cut by the end of a chunk
+  bool in_tok_ = false;              // tok_ goes on in the next chunk
+  bool last_open_ = false;           // the line's last token may still be ended by an "="
+  std::array<LineTok, 3> lead_;      // the line's first tokens while they may be a heading
+  int num_lead_ = 0;
+  LineStart line_start_ = kMayBeHeading;  // what the line's tokens so far have been
   std::vector<Group> seg_;           // groups of the report being collected
   bool seg_overflow_ = false;        // the report was longer than kMaxGroups
   bool seg_has_part_ = false;        // the report being collected has its part letters
@@ -185,40 +329,62 @@ class TempReader final : public ING_reader {
 };
 
 bool TempReader::recognises(const char* head, std::size_t len) const {
-  std::string h(head, len);
+  const std::string_view h(head, len);
   for (int p = 0; p < kNumParts; ++p)
-    if (h.find(kPartName[p]) != std::string::npos) return true;
+    if (h.find(kPartName[p]) != std::string_view::npos) return true;
   return false;
-}
-
-// The next line end or bulletin bound (LF, SOH, ETX) at or after `p`, or `end`.
-const char* next_break(const char* p, const char* end) {
-  for (; p < end; ++p) {
-    const unsigned char u = static_cast<unsigned char>(*p);
-    if (u <= 0x0a && (u == '\n' || u == kSOH || u == kETX)) return p;
-  }
-  return end;
 }
 
 void TempReader::feed(const char* data, std::size_t len) {
   const char* p = data;
   const char* const end = data + len;
-  for (const char* brk = next_break(p, end); brk < end; brk = next_break(p, end)) {
-    line_.append(p, std::min(static_cast<std::size_t>(brk - p), kMaxLine));
-    p = brk + 1;
-    line_end();
-    if (*brk != '\n') bulletin_end();
+  if (in_tok_) {  // the token cut by the end of the last chunk
+    const char* q = p;
+    while (q < end && class_of(*q) == kTokenByte) ++q;
+    tok_.append(p, static_cast<std::size_t>(q - p));
+    p = q;
+    if (p == end) return;
+    in_tok_ = false;
+    token_end(tok_);
   }
-  if (p < end) line_.append(p, static_cast<std::size_t>(end - p));
-  while (line_.size() >= kMaxLine) {  // a line without end (binary noise): cut it
-    std::string rest = line_.substr(kMaxLine);
-    line_.resize(kMaxLine);
-    line_end();
-    line_ = std::move(rest);
+  while (p < end) {
+    const ByteClass k = class_of(*p);
+    if (k == kTokenByte) {
+      const char* q = p + 1;
+      while (q < end && class_of(*q) == kTokenByte) ++q;
+      const std::size_t n = static_cast<std::size_t>(q - p);
+      if (q == end) {  // the token may go on in the next chunk
+        tok_ = Group(std::string_view(p, n));
+        in_tok_ = true;
+        return;
+      }
+      token_end(static_cast<std::size_t>(end - p) >= kGroupCap ? Group::of_padded(p, n)
+                                                               : Group(std::string_view(p, n)));
+      p = q;
+      continue;
+    }
+    ++p;
+    switch (k) {
+      case kTokenByte:
+      case kBlankByte:
+        break;
+      case kEqualsByte:
+        equals();
+        break;
+      case kLineByte:
+        line_end();
+        break;
+      case kBoundByte:
+        line_end();
+        bulletin_end();
+        break;
+    }
   }
 }
 
 void TempReader::end_file() {
+  if (in_tok_) token_end(tok_);
+  in_tok_ = false;
   line_end();
   bulletin_end();
   if (file_reports_ && !file_headed_) ++counts.bulletins;  // a file of bare reports
@@ -232,69 +398,92 @@ void TempReader::bulletin_end() {
   correction_ = false;
 }
 
-// A blank for the tokenizer: space, any control byte, anything outside ASCII.
-bool blank(char c) {
-  const unsigned char u = static_cast<unsigned char>(c);
-  return u <= 0x20 || u >= 0x7f;
+// A whole token of the line. Past the line's start it goes straight to the report.
+void TempReader::token_end(const Group& g) {
+  last_open_ = true;
+  if (line_start_ == kText && g.size() != 4) {  // neither part letters nor NNNN
+    add_token(g);
+    return;
+  }
+  if (line_start_ == kText)
+    text_token(LineTok{g, false});
+  else
+    line_token(LineTok{g, false});
+}
+
+// "=" ends the line's last token (which has been handed on, unless it is still one of the
+// line's first tokens), or stands alone as an empty token that ends the report.
+void TempReader::equals() {
+  if (!last_open_) {
+    line_token(LineTok{Group(), true});
+    return;
+  }
+  last_open_ = false;
+  if (num_lead_ > 0)
+    lead_[num_lead_ - 1].ends = true;
+  else
+    report_end(true);
 }
 
 void TempReader::line_end() {
-  std::vector<LineTok>& toks = toks_;
-  toks.clear();
-  const std::string& l = line_;
-  std::size_t i = 0;
-  while (i < l.size()) {
-    while (i < l.size() && blank(l[i])) ++i;
-    if (i >= l.size()) break;
-    if (l[i] == '=') {
-      if (toks.empty() || toks.back().ends)
-        toks.push_back({std::string_view(), true});  // "=" alone still ends the report
-      else
-        toks.back().ends = true;
-      ++i;
-      continue;
-    }
-    std::size_t j = i;
-    while (j < l.size() && !blank(l[j]) && l[j] != '=') ++j;
-    toks.push_back({std::string_view(l).substr(i, j - i), false});
-    i = j;
-  }
-  std::size_t first = 0;  // first token of the line that is not the heading
-  // An abbreviated heading starts a bulletin; reports may follow on its line.
-  if (toks.size() >= 3 && toks[0].text.size() == 6 && is_upper(toks[0].text, 0, 4) &&
-      is_digits(toks[0].text, 4, 2) && toks[1].text.size() == 4 && is_upper(toks[1].text, 0, 4) &&
-      toks[2].text.size() == 6 && is_digits(toks[2].text, 0, 6)) {
-    bulletin_end();
-    ++counts.bulletins;
-    file_headed_ = true;
-    first = 3;
-    // BBB: RRx delayed, CCx (or COR) corrected, AAx amended, Pxx segmented.
-    const std::string_view bbb = toks.size() >= 4 ? toks[3].text : std::string_view();
-    if (bbb.size() == 3 && is_upper(bbb, 0, 3) &&
-        (bbb == "COR" || bbb[0] == 'R' || bbb[0] == 'C' || bbb[0] == 'A' || bbb[0] == 'P')) {
-      correction_ = bbb == "COR" || bbb.substr(0, 2) == "CC";
-      first = 4;
-    }
-  }
-  for (std::size_t k = first; k < toks.size(); ++k) {
-    if (toks[k].text.size() == 4 && toks[k].text == "NNNN") {
-      report_end(false);
-      continue;
-    }
-    if (!toks[k].text.empty()) add_token(toks[k].text);
-    if (toks[k].ends) report_end(true);
-  }
-  line_.clear();
+  last_open_ = false;
+  // Fewer than three tokens are no heading.
+  for (int i = 0; i < num_lead_; ++i) text_token(lead_[i]);
+  num_lead_ = 0;
+  line_start_ = kMayBeHeading;
 }
 
-void TempReader::add_token(std::string_view tok) {
+// The next token of the line: an abbreviated heading starts a bulletin, and reports may
+// follow on its line.
+void TempReader::line_token(const LineTok& t) {
+  if (line_start_ == kText) {
+    text_token(t);
+    return;
+  }
+  if (line_start_ == kMayBeHeading) {
+    lead_[num_lead_++] = t;
+    if (!heading_field(num_lead_ - 1, t.g)) {
+      line_start_ = kText;
+      for (int i = 0; i < num_lead_; ++i) text_token(lead_[i]);
+      num_lead_ = 0;
+    } else if (num_lead_ == 3) {
+      bulletin_end();
+      ++counts.bulletins;
+      file_headed_ = true;
+      num_lead_ = 0;
+      line_start_ = kAfterHeading;
+    }
+    return;
+  }
+  // BBB: RRx delayed, CCx (or COR) corrected, AAx amended, Pxx segmented.
+  line_start_ = kText;
+  const std::string_view bbb = t.g;
+  if (bbb.size() == 3 && is_upper(bbb, 0, 3) &&
+      (bbb == "COR" || bbb[0] == 'R' || bbb[0] == 'C' || bbb[0] == 'A' || bbb[0] == 'P')) {
+    correction_ = bbb == "COR" || bbb.substr(0, 2) == "CC";
+    return;
+  }
+  text_token(t);
+}
+
+// A token of the text of a bulletin.
+void TempReader::text_token(const LineTok& t) {
+  if (t.g.size() == 4 && t.g == "NNNN") {
+    report_end(false);
+    return;
+  }
+  if (t.g.size() > 0) add_token(t.g);
+  if (t.ends) report_end(true);
+}
+
+void TempReader::add_token(const Group& tok) {
   // Part letters while a report is open: the open report lacked its "=".
   if (tok.size() == 4 && part_of(tok) != -1) {
     if (seg_has_part_) report_end(false);
     seg_has_part_ = true;
   }
   if (seg_.size() < kMaxGroups)
-    seg_.emplace_back(tok);
+    seg_.push_back(tok);
   else
     seg_overflow_ = true;
 }
@@ -519,8 +708,8 @@ void add_surface_wind(const ING_wind& w, ING_report* rep, Fault* f) {
 bool read_temp_wind(GroupCursor& c, const Received& r, UPA_level* l) {
   std::string_view b, w;
   if (!c.need(&b) || !c.need(&w)) return false;
-  TEMP_decode_td(b.data(), &l->t, &l->td);
-  TEMP_decode_wind(w.data(), r.knots, &l->dir, &l->spd);
+  decode_td(b, &l->t, &l->td);
+  decode_wind(w, r.knots, &l->dir, &l->spd);
   return true;
 }
 
@@ -562,7 +751,7 @@ bool read_max_wind(GroupCursor& c, std::string_view a, bool upper, const Receive
   if (!start_level(c, a, upper, "maximum-wind pressure unreadable", &l)) return false;
   std::string_view w;
   if (!c.need(&w)) return false;
-  TEMP_decode_wind(w.data(), r.knots, &l.dir, &l.spd);
+  decode_wind(w, r.knots, &l.dir, &l.spd);
   rep->mwnd.push_back(l);
   ++c.f->levels;
   const std::vector<Group>& g = c.g;
@@ -589,14 +778,14 @@ bool standard_has_wind(const GroupCursor& c, float p, float limit, bool upper, c
 bool read_standard(GroupCursor& c, std::string_view a, bool upper, float limit,
                    const Received& r, ING_report* rep) {
   UPA_level l{MISSING, MISSING, MISSING, MISSING, MISSING, MISSING};
-  if (TEMP_decode_std(a.data(), upper, &l.p, &l.h) != 0 && l.p == MISSING)
+  if (decode_std(a, upper, &l.p, &l.h) != 0 && l.p == MISSING)
     return c.fail(a, "is not a standard level");
   std::string_view b, w;
   if (!c.need(&b)) return false;
-  TEMP_decode_td(b.data(), &l.t, &l.td);
+  decode_td(b, &l.t, &l.td);
   if (standard_has_wind(c, l.p, limit, upper, r.id)) {
     if (!c.need(&w)) return false;
-    TEMP_decode_wind(w.data(), r.knots, &l.dir, &l.spd);
+    decode_wind(w, r.knots, &l.dir, &l.spd);
   }
   add_man(rep, l);
   ++c.f->levels;
@@ -655,7 +844,7 @@ bool decode_significant_part(GroupCursor& c, bool upper, const Received& r, ING_
     if (winds) {
       ING_wind w;
       w.p = p;
-      TEMP_decode_wind(b.data(), r.knots, &w.dir, &w.spd);
+      decode_wind(b, r.knots, &w.dir, &w.spd);
       if (surface) {
         add_surface_wind(w, rep, c.f);
       } else {
@@ -664,7 +853,7 @@ bool decode_significant_part(GroupCursor& c, bool upper, const Received& r, ING_
       }
     } else {
       UPA_sig_level s{p, MISSING, MISSING};
-      TEMP_decode_td(b.data(), &s.t, &s.td);
+      decode_td(b, &s.t, &s.td);
       rep->sig.push_back(s);
       ++c.f->levels;
       if (surface && rep->sfc.p == MISSING) rep->sfc.p = p;
@@ -691,7 +880,7 @@ bool decode_height_part(GroupCursor& c, const Received& r, ING_report* rep) {
       if (a[k] == '/' && !surface) continue;
       if (!c.need(&b)) return false;
       ING_wind w;
-      TEMP_decode_wind(b.data(), r.knots, &w.dir, &w.spd);
+      decode_wind(b, r.knots, &w.dir, &w.spd);
       const int level = surface ? 0 : tens + (a[k] - '0');
       if (level == 0) {
         add_surface_wind(w, rep, c.f);
@@ -716,6 +905,25 @@ bool TempReader::decode(int part, const Received& r, ING_report* rep, Fault* f) 
   return decode_height_part(c, r, rep);
 }
 
+// What decoding a part may change in a report: it appends levels and notes and sets the
+// surface. A part that is rejected or holds no level is taken back to the mark.
+struct ReportMark {
+  UPA_level sfc;
+  std::size_t man, sig, wind, trop, mwnd, notes;
+  explicit ReportMark(const ING_report& r)
+      : sfc(r.sfc), man(r.man.size()), sig(r.sig.size()), wind(r.wind.size()),
+        trop(r.trop.size()), mwnd(r.mwnd.size()), notes(r.notes.size()) {}
+  void restore(ING_report* r) const {
+    r->sfc = sfc;
+    r->man.resize(man);
+    r->sig.resize(sig);
+    r->wind.resize(wind);
+    r->trop.resize(trop);
+    r->mwnd.resize(mwnd);
+    r->notes.resize(notes);
+  }
+};
+
 void TempReader::finish(std::int64_t now, std::vector<ING_report>* out) {
   auto it = parts_.begin();
   while (it != parts_.end()) {
@@ -728,6 +936,7 @@ void TempReader::finish(std::int64_t now, std::vector<ING_report>* out) {
     }
     bool pilot[kNumParts] = {};
     std::vector<std::pair<int, const Received*>> got;
+    const auto first = it;
     for (; it != parts_.end() && std::get<0>(it->first) == wmo && std::get<1>(it->first) == day &&
            std::get<2>(it->first) == hour;
          ++it) {
@@ -736,33 +945,35 @@ void TempReader::finish(std::int64_t now, std::vector<ING_report>* out) {
     }
     bool levels = false;
     for (const auto& [part, r] : got) {
-      ING_report trial = rep;
+      const ReportMark mark(rep);
       Fault f;
-      if (!decode(part, *r, &trial, &f) && f.truncated) {
-        trial.notes.push_back(std::string(kPartName[part]) + " ends inside a level (group " +
-                              std::to_string(f.index) + "): that level is incomplete");
+      if (!decode(part, *r, &rep, &f) && f.truncated) {
+        rep.notes.push_back(std::string(kPartName[part]) + " ends inside a level (group " +
+                            std::to_string(f.index) + "): that level is incomplete");
       } else if (f.index >= 0) {
         ++counts.rejected;
         MESS_print(kWarn, "Rejected %s of %05d day %02d %02dZ: group %d \"%s\" %s\n",
                    kPartName[part], wmo, day, hour, f.index, f.group.c_str(), f.why.c_str());
+        mark.restore(&rep);
         continue;
       }
       // Winds of section 21212 only where no PILOT part gives them at fixed heights.
       if ((part == kTTBB && pilot[kPPBB]) || (part == kTTDD && pilot[kPPDD]))
-        trial.wind = rep.wind;
+        rep.wind.resize(mark.wind);
       if (f.levels == 0) {
         ++counts.nil;  // e.g. only regional groups: no sounding
         MESS_print(kDebug, "No level in %s %05d %02d%02d\n", kPartName[part], wmo, day, hour);
+        mark.restore(&rep);
         continue;
       }
       ++counts.reports;
       MESS_print(kDebug, "Kept %s %05d %02d%02d\n", kPartName[part], wmo, day, hour);
       levels = true;
-      rep = std::move(trial);
     }
     if (levels) out->push_back(std::move(rep));
+    // The parts of this station and time are done with: their memory serves the next.
+    parts_.erase(first, it);
   }
-  parts_.clear();
 }
 
 }  // namespace
@@ -770,56 +981,15 @@ void TempReader::finish(std::int64_t now, std::vector<ING_report>* out) {
 std::unique_ptr<ING_reader> TEMP_reader() { return std::make_unique<TempReader>(); }
 
 int TEMP_decode_td(const char* grp, float* t, float* td) {
-  *t = MISSING;
-  *td = MISSING;
-  std::string g = grp ? grp : "";
-  if (!is_group(g) || !is_digits(g, 0, 3)) return -1;
-  int ttt = num(g, 0, 3);
-  double v = ttt / 10.0;
-  if (ttt % 2 == 1) v = -v;  // odd tenths: below zero
-  *t = static_cast<float>(v);
-  if (!is_digits(g, 3, 2)) return 0;
-  int dd = num(g, 3, 2);
-  if (dd <= 50)
-    *td = static_cast<float>(v - dd / 10.0);
-  else if (dd >= 56)
-    *td = static_cast<float>(v - (dd - 50));
-  return 0;  // 51-55 are not used: dew point missing
+  return decode_td(grp ? grp : "", t, td);
 }
 
 int TEMP_decode_wind(const char* grp, bool knots, float* dir, float* spd) {
-  *dir = MISSING;
-  *spd = MISSING;
-  std::string g = grp ? grp : "";
-  if (!is_group(g) || !is_digits(g, 0, 5)) return -1;
-  int ddd = num(g, 0, 3);
-  int ff = num(g, 3, 2);
-  int d = ddd - ddd % 5;
-  int s = (ddd % 5) * 100 + ff;
-  if (d > 360 || s > kMaxSpeedKt) return -1;
-  *dir = static_cast<float>(d);
-  *spd = static_cast<float>(knots ? s : s * kKnotsPerMs);
-  return 0;
+  return decode_wind(grp ? grp : "", knots, dir, spd);
 }
 
 int TEMP_decode_std(const char* grp, bool upper, float* p, float* h) {
-  *p = MISSING;
-  *h = MISSING;
-  std::string g = grp ? grp : "";
-  if (!is_group(g) || !is_digits(g, 0, 2)) return -1;
-  static const std::string kLower[] = {"00", "92", "85", "70", "50", "40",
-                                       "30", "25", "20", "15", "10"};
-  static const std::string kUpper[] = {"70", "50", "30", "20", "10", "07", "05", "03", "02", "01"};
-  std::string code = g.substr(0, 2);
-  auto listed = [&code](const auto& codes) {
-    return std::find(std::begin(codes), std::end(codes), code) != std::end(codes);
-  };
-  if (!(upper ? listed(kUpper) : listed(kLower))) return -1;
-  // Above 100 mb the converted code of a level is its pressure in tens of mb ("07"),
-  // above 10 mb a minus sign and the pressure in mb ("-7").
-  std::string conv = g;
-  if (upper) conv = (code[0] == '0' ? std::string("-") + code[1] : std::string("0") + code[0]) + g.substr(2);
-  return decd_ph(conv.c_str(), p, h);
+  return decode_std(grp ? grp : "", upper, p, h);
 }
 
 int TEMP_date(int day, int hour, std::int64_t now, Date* date) {

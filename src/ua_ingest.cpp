@@ -22,9 +22,9 @@
 
 namespace {
 
-constexpr M_type kPrint = 0xF;
-constexpr M_type kWarn = 0xC0;
-constexpr M_type kMess = 0xF00;
+constexpr M_type kPrint = MESS_PRINT;  // the help text
+constexpr M_type kWarn = MESS_WARN;    // inputs and stations not ingested
+constexpr M_type kMess = MESS_MESS;    // the summary line
 constexpr int kExitNoInput = 10;
 constexpr int kExitNoData = 30;
 constexpr std::size_t kChunk = 1 << 16;          // bytes read at a time

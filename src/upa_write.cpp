@@ -24,7 +24,8 @@
 
 namespace {
 
-constexpr M_type kError = 0x30;          // "error"
+constexpr M_type kError = MESS_ERROR;      // "error"
+constexpr M_type kWarn = MESS_WARN;        // "warn": a file ending in an unfinished block
 constexpr double kFeetToM = 0.3048;      // international foot
 constexpr int kMaxName = 160;            // file names of the naming convention
 constexpr int kMaxSig = UPA_MAX_SIG;     // significant levels a block may hold
@@ -35,6 +36,7 @@ constexpr int kPerLine = 7;              // pairs per line of the level lists
 constexpr int kMaxSpeed = 250;           // fastest wind the reader accepts, knots
 constexpr int kMaxDepressionCode = 98;   // 99 reads as missing: depressions to 48 C
 constexpr const char* kHeader = "ZUDUPAx";
+constexpr std::size_t kBlockReserve = 4096;  // bytes of a full block: one allocation
 
 // The standard levels of a block with their pressure codes, 1000 to 10 mb, then the
 // levels above 10 mb that a block may add.
@@ -56,16 +58,38 @@ std::string fmt(const char* format, double a) {
   return buf;
 }
 
-// `v` (0 <= v < 10^width) as `width` digits with leading zeros.
-std::string digits(long v, int width) {
-  std::string out(static_cast<std::size_t>(width), '0');
-  for (int i = width - 1; i >= 0 && v > 0; --i, v /= 10) out[static_cast<std::size_t>(i)] = static_cast<char>('0' + v % 10);
-  return out;
+// Writes `v` (0 <= v < 10^width) as `width` digits with leading zeros at p, a negative
+// `v` as zeros.
+void write_digits(long v, int width, char* p) {
+  if (v < 0) v = 0;
+  for (int i = width - 1; i >= 0; --i, v /= 10) p[i] = static_cast<char>('0' + v % 10);
 }
 
-// hhh of a standard level: metres with the thousands dropped up to 700 mb (1000 mb below
-// sea level as 500 + |h|), decametres with the ten-thousands dropped above.
-std::string height_code(float p, float h) {
+// Appends `v` (0 <= v < 10^width) as `width` digits with leading zeros; a negative `v`
+// as zeros.
+void put_digits(long v, int width, std::string* out) {
+  char buf[8];
+  write_digits(v, width, buf);
+  out->append(buf, static_cast<std::size_t>(width));
+}
+
+// Appends `v` in decimal, as printf's "%ld".
+void put_number(long v, std::string* out) {
+  char buf[24];
+  char* end = buf + sizeof buf;
+  char* p = end;
+  unsigned long u = v < 0 ? 0UL - static_cast<unsigned long>(v) : static_cast<unsigned long>(v);
+  do {
+    *--p = static_cast<char>('0' + u % 10);
+    u /= 10;
+  } while (u > 0);
+  if (v < 0) *--p = '-';
+  out->append(p, static_cast<std::size_t>(end - p));
+}
+
+// Appends hhh of a standard level: metres with the thousands dropped up to 700 mb (1000
+// mb below sea level as 500 + |h|), decametres with the ten-thousands dropped above.
+void put_height_code(float p, float h, std::string* out) {
   long v = 0;
   if (p >= 700) {
     long m = std::lround(h);
@@ -73,19 +97,28 @@ std::string height_code(float p, float h) {
   } else {
     v = std::lround(h / 10.0) % 1000;
   }
-  if (v < 0 || v > 999) return "///";
-  return digits(v, 3);
+  if (v < 0 || v > 999) {
+    *out += "///";
+    return;
+  }
+  put_digits(v, 3, out);
 }
 
-// TTTdd: tenths of deg C whose tenths digit is odd below zero and even above; the
+// Appends TTTdd: tenths of deg C whose tenths digit is odd below zero and even above; the
 // dew-point depression in tenths to 5.0, then whole degrees plus 50 (WMO code table 0777).
-std::string temp_group(float t, float td, float p, ING_report* rep) {
-  if (missing(t)) return "X";
+void put_temp_group(float t, float td, float p, ING_report* rep, std::string* out) {
+  if (missing(t)) {
+    *out += 'X';
+    return;
+  }
   long tenths = std::lround(std::fabs(t) * 10.0);
   bool below = t < 0 && tenths > 0;
   if (below && tenths % 2 == 0) ++tenths;    // -5.2 is coded -5.3: the parity is the sign
   if (!below && tenths % 2 == 1) --tenths;   // +5.3 is coded +5.2
-  if (tenths > 999) return "X";
+  if (tenths > 999) {
+    *out += 'X';
+    return;
+  }
   int dd = 99;
   if (!missing(td)) {
     double dep = std::max(0.0, static_cast<double>(t) - td);
@@ -100,33 +133,87 @@ std::string temp_group(float t, float td, float p, ING_report* rep) {
       dd = 99;
     }
   }
-  return digits(tenths, 3) + digits(dd, 2);
+  char g[5];
+  write_digits(tenths, 3, g);
+  write_digits(dd, 2, g + 3);
+  out->append(g, sizeof g);
 }
 
-// dddff: direction to 5 degrees with the hundreds of the speed added, knots.
+// Appends dddff: direction to 5 degrees with the hundreds of the speed added, knots.
 // `at` and its format name the level in a note.
-std::string wind_group(float dir, float spd, const char* at_format, double at, ING_report* rep) {
-  if (missing(dir) || missing(spd)) return "X";
+void put_wind_group(float dir, float spd, const char* at_format, double at, ING_report* rep,
+                    std::string* out) {
+  if (missing(dir) || missing(spd)) {
+    *out += 'X';
+    return;
+  }
   long s = std::lround(spd);
   if (s > kMaxSpeed) {
     rep->notes.push_back(fmt("wind of %.0f kt", spd) + fmt(at_format, at) + " left out");
-    return "X";
+    *out += 'X';
+    return;
   }
   long d = std::lround(dir / 5.0) * 5;
   if (s == 0) d = 0;
   else if (d == 0) d = 360;
-  return digits(d + s / 100, 3) + digits(s % 100, 2);
+  char g[5];
+  write_digits(d + s / 100, 3, g);
+  write_digits(s % 100, 2, g + 3);
+  out->append(g, sizeof g);
 }
 
-// PPP of a significant level: whole mb (1000 and above with the thousands dropped behind
-// a leading 0), tenths below 100 mb where the report has them.
-std::string sig_pressure(float p) {
-  const long whole = std::lround(p);
-  if (whole >= 1000) return digits(whole - 1000, 3);
-  if (p >= 100 || std::fabs(p - whole) < 0.05) return std::to_string(whole);
-  const long tenths = std::lround(p * 10.0);
-  return std::to_string(tenths / 10) + "." + static_cast<char>('0' + tenths % 10);
+// A level's temperature group, then a space and its wind group. The wind is formatted
+// first so that its note comes before the dew point's, as in the files written so far.
+void put_temp_wind(const UPA_level& l, ING_report* rep, std::string* out) {
+  std::string wind;
+  put_wind_group(l.dir, l.spd, " at %.0f mb", l.p, rep, &wind);
+  put_temp_group(l.t, l.td, l.p, rep, out);
+  *out += ' ';
+  *out += wind;
 }
+
+// Appends PPP of a significant level: whole mb (1000 and above with the thousands dropped
+// behind a leading 0), tenths below 100 mb where the report has them.
+void put_sig_pressure(float p, std::string* out) {
+  const long whole = std::lround(p);
+  if (whole >= 1000) {
+    put_digits(whole - 1000, 3, out);
+    return;
+  }
+  if (p >= 100 || std::fabs(p - whole) < 0.05) {
+    put_number(whole, out);
+    return;
+  }
+  const long tenths = std::lround(p * 10.0);
+  put_number(tenths / 10, out);
+  *out += '.';
+  *out += static_cast<char>('0' + tenths % 10);
+}
+
+// Lays out the items of a level list, kPerLine to a line: each item begins with
+// begin_item, and end_list closes the list with `end` on the last line.
+class PairLines {
+ public:
+  explicit PairLines(std::string* out) : out_(out) {}
+  std::string* begin_item() {
+    if (n_ == kPerLine) {
+      *out_ += '\n';
+      n_ = 0;
+    }
+    if (n_ > 0) *out_ += ' ';
+    ++n_;
+    return out_;
+  }
+  void end_list(const char* end) {
+    if (n_ > 0) *out_ += ' ';
+    *out_ += end;
+    *out_ += '\n';
+  }
+
+ private:
+  std::string* out_;
+  int n_ = 0;  // items on the current line
+};
 
 // Heights (m) of pressures from the levels that have both, linear in ln p; MISSING
 // outside their range.
@@ -167,35 +254,23 @@ const UPA_level* level_at(const std::vector<UPA_level>& levels, float p) {
   return nullptr;
 }
 
-std::string triple(const UPA_level* l, const char* code, ING_report* rep) {
-  if (!l) return "X X X";
-  bool any = !missing(l->h) || !missing(l->t) || !missing(l->dir);
-  if (!any) return "X X X";
-  std::string ph = std::string(code) + (missing(l->h) ? "///" : height_code(l->p, l->h));
-  return ph + " " + temp_group(l->t, l->td, l->p, rep) + " " +
-         wind_group(l->dir, l->spd, " at %.0f mb", l->p, rep);
-}
-
-// Appends `items` (already paired texts) `kPerLine` to a line.
-void put_pairs(const std::vector<std::string>& items, const char* end, std::string* out) {
-  std::string line;
-  int n = 0;
-  for (const std::string& it : items) {
-    if (n == kPerLine) {
-      *out += line + "\n";
-      line.clear();
-      n = 0;
-    }
-    if (!line.empty()) line += ' ';
-    line += it;
-    ++n;
+// Appends the triple PPhhh TTTdd dddff of a standard level, "X X X" when it has nothing.
+void put_triple(const UPA_level* l, const char* code, ING_report* rep, std::string* out) {
+  if (!l || (missing(l->h) && missing(l->t) && missing(l->dir))) {
+    *out += "X X X";
+    return;
   }
-  if (!line.empty()) line += ' ';
-  *out += line + end + "\n";
+  *out += code;
+  if (missing(l->h))
+    *out += "///";
+  else
+    put_height_code(l->p, l->h, out);
+  *out += ' ';
+  put_temp_wind(*l, rep, out);
 }
 
 // WMO number of a block from its station token, INT_MAX when it has none.
-int block_wmo(const std::string& block) {
+int block_wmo(std::string_view block) {
   std::size_t i = block.find_first_not_of(" \t\r\n");
   int v = 0;
   int digits = 0;
@@ -206,24 +281,25 @@ int block_wmo(const std::string& block) {
 }
 
 // Splits the station blocks of an existing file's text (after its two header lines) at
-// each "$" that ends a line. Returns false when the text is not a "ZUDUPAx" file; a
-// tail without "$" is dropped and counted in *dropped.
-bool split_blocks(const std::string& text, std::vector<std::string>* blocks, int* dropped) {
+// each "$" that ends a line: each block runs from its first character to the "$" and the
+// blanks after it, without the line end. Returns false when the text is not a "ZUDUPAx"
+// file; a tail without "$" is dropped and counted in *dropped.
+bool split_blocks(std::string_view text, std::vector<std::string_view>* blocks, int* dropped) {
   std::size_t nl = text.find('\n');
-  std::string head = text.substr(0, nl);
-  if (!head.empty() && head.back() == '\r') head.pop_back();
-  if (head != kHeader || nl == std::string::npos) return false;
+  std::string_view head = text.substr(0, nl);
+  if (!head.empty() && head.back() == '\r') head.remove_suffix(1);
+  if (head != kHeader || nl == std::string_view::npos) return false;
   std::size_t pos = text.find('\n', nl + 1);  // past the date line
-  if (pos == std::string::npos) return true;
+  if (pos == std::string_view::npos) return true;
   ++pos;
   *dropped = 0;
   while (pos < text.size()) {
     std::size_t start = text.find_first_not_of(" \t\r\n", pos);
-    if (start == std::string::npos) break;
+    if (start == std::string_view::npos) break;
     std::size_t end = start;
     for (;;) {
       end = text.find('$', end);
-      if (end == std::string::npos) break;
+      if (end == std::string_view::npos) break;
       std::size_t after = end + 1;
       while (after < text.size() && (text[after] == ' ' || text[after] == '\r')) ++after;
       if (after >= text.size() || text[after] == '\n') {
@@ -232,19 +308,23 @@ bool split_blocks(const std::string& text, std::vector<std::string>* blocks, int
       }
       ++end;
     }
-    if (end == std::string::npos) {
+    if (end == std::string_view::npos) {
       ++*dropped;
       break;
     }
-    blocks->push_back(text.substr(start, end - start) + "\n");
+    blocks->push_back(text.substr(start, end - start));
     pos = end + 1;
   }
   return true;
 }
 
+// Reads the whole file at `path` into *text, sized once from the file's length.
 bool read_whole(const char* path, std::string* text) {
   FILE* f = std::fopen(path, "rb");
   if (!f) return false;
+  struct stat st {};
+  if (::fstat(::fileno(f), &st) == 0 && st.st_size > 0)
+    text->reserve(static_cast<std::size_t>(st.st_size) + 1);
   char buf[1 << 16];
   std::size_t n = 0;
   while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) text->append(buf, n);
@@ -277,33 +357,34 @@ int ING_file_name(const Date& date, std::string* path) {
 
 namespace {
 
-// Station token: WMO number, identifier, latitude and longitude.
-std::string station_token(const ING_report& rep) {
+// Appends the station token: WMO number, identifier, latitude and longitude.
+void put_station_token(const ING_report& rep, std::string* out) {
   char tok[80];
   std::string id = rep.id.empty() ? fmt("%05.0f", rep.wmo) : rep.id;
   if (!missing(rep.lat) && !missing(rep.lon))
     std::snprintf(tok, sizeof tok, "%05d:%s:%.2f:%.2f", rep.wmo, id.c_str(), rep.lat, rep.lon);
   else
     std::snprintf(tok, sizeof tok, "%05d:%s", rep.wmo, id.c_str());
-  return tok;
+  *out += tok;
 }
 
 // Standard levels, four triples on the first line and on each of the next three,
 // then a line of the levels above them that were reported.
 void append_standard_levels(ING_report* rep, std::string* out) {
   for (int i = 0; i < 16; ++i) {
-    *out += (i == 4 || i == 8 || i == 12) ? "\n" : " ";
-    *out += triple(level_at(rep->man, kStd[i].p), kStd[i].code, rep);
+    *out += (i == 4 || i == 8 || i == 12) ? '\n' : ' ';
+    put_triple(level_at(rep->man, kStd[i].p), kStd[i].code, rep, out);
   }
-  *out += "\n";
-  std::string above;
+  *out += '\n';
+  bool above = false;
   for (const StdLevel& s : kAbove) {
     const UPA_level* l = level_at(rep->man, s.p);
     if (!l) continue;
-    if (!above.empty()) above += ' ';
-    above += triple(l, s.code, rep);
+    if (above) *out += ' ';
+    put_triple(l, s.code, rep, out);
+    above = true;
   }
-  if (!above.empty()) *out += above + "\n";
+  if (above) *out += '\n';
 }
 
 // Tropopause (the lowest reported) and maximum wind (the strongest).
@@ -314,24 +395,32 @@ void append_trop_and_max_wind(ING_report* rep, std::string* out) {
   for (const UPA_level& l : rep->trop)
     if (&l != trop && !missing(l.p))
       rep->notes.push_back(fmt("tropopause at %.1f mb left out (one per block)", l.p));
-  if (trop)
-    *out += "88" + digits(std::lround(trop->p), 3) + " " + temp_group(trop->t, trop->td, trop->p, rep) +
-            " " + wind_group(trop->dir, trop->spd, " at %.0f mb", trop->p, rep);
-  else
+  if (trop) {
+    *out += "88";
+    put_digits(std::lround(trop->p), 3, out);
+    *out += ' ';
+    put_temp_wind(*trop, rep, out);
+  } else {
     *out += "X X X";
+  }
   const UPA_level* mw = nullptr;
   for (const UPA_level& l : rep->mwnd)
     if (!missing(l.p) && !missing(l.spd) && (!mw || l.spd > mw->spd)) mw = &l;
-  if (mw)
-    *out += " 77" + digits(std::lround(mw->p), 3) + " " +
-            wind_group(mw->dir, mw->spd, " at %.0f mb", mw->p, rep) + "\n";
-  else
+  if (mw) {
+    *out += " 77";
+    put_digits(std::lround(mw->p), 3, out);
+    *out += ' ';
+    put_wind_group(mw->dir, mw->spd, " at %.0f mb", mw->p, rep, out);
+    *out += '\n';
+  } else {
     *out += " X X\n";
+  }
 }
 
 // Significant temperature levels: the surface first, then upward.
 void append_significant_levels(ING_report* rep, std::string* out) {
   std::vector<UPA_sig_level> sig;
+  sig.reserve(rep->sig.size() + 1);
   for (const UPA_sig_level& s : rep->sig)
     if (!missing(s.p) && s.p >= 1.0f) sig.push_back(s);
   std::stable_sort(sig.begin(), sig.end(),
@@ -344,10 +433,14 @@ void append_significant_levels(ING_report* rep, std::string* out) {
                              static_cast<double>(sig.size() - kMaxSig)));
     sig.resize(kMaxSig);
   }
-  std::vector<std::string> items;
-  for (const UPA_sig_level& s : sig)
-    items.push_back(sig_pressure(s.p) + " " + temp_group(s.t, s.td, s.p, rep));
-  put_pairs(items, sig.size() == kQuirkSigCount ? "X X" : "X", out);
+  PairLines lines(out);
+  for (const UPA_sig_level& s : sig) {
+    std::string* item = lines.begin_item();
+    put_sig_pressure(s.p, item);
+    *item += ' ';
+    put_temp_group(s.t, s.td, s.p, rep, item);
+  }
+  lines.end_list(sig.size() == kQuirkSigCount ? "X X" : "X");
 }
 
 // A wind level placed on a whole thousand feet.
@@ -405,27 +498,43 @@ std::vector<WindAtThousand> winds_by_thousand(ING_report* rep) {
 // Wind levels: surface as 00, then by height in whole thousands of feet.
 void append_wind_levels(ING_report* rep, std::string* out) {
   const std::vector<WindAtThousand> wl = winds_by_thousand(rep);
-  std::vector<std::string> items;
-  if (!missing(rep->sfc.dir) && !missing(rep->sfc.spd))
-    items.push_back("00 " + wind_group(rep->sfc.dir, rep->sfc.spd, " at the surface (%.0f mb)", rep->sfc.p, rep));
+  PairLines lines(out);
+  std::size_t items = 0;
+  if (!missing(rep->sfc.dir) && !missing(rep->sfc.spd)) {
+    std::string* item = lines.begin_item();
+    *item += "00 ";
+    put_wind_group(rep->sfc.dir, rep->sfc.spd, " at the surface (%.0f mb)", rep->sfc.p, rep, item);
+    ++items;
+  }
   for (const WindAtThousand& w : wl) {
-    if (items.size() == static_cast<std::size_t>(kMaxWnd)) {
+    if (items == static_cast<std::size_t>(kMaxWnd)) {
       rep->notes.push_back("wind levels above the 100th left out");
       break;
     }
-    items.push_back(digits(w.hh, 2) + " " + wind_group(w.dir, w.spd, " at %.0f000 ft", w.hh, rep));
+    std::string* item = lines.begin_item();
+    put_digits(w.hh, 2, item);
+    *item += ' ';
+    put_wind_group(w.dir, w.spd, " at %.0f000 ft", w.hh, rep, item);
+    ++items;
   }
-  put_pairs(items, "$", out);
+  lines.end_list("$");
+}
+
+// Appends the station block of `rep` to *out.
+void put_block(ING_report* rep, std::string* out) {
+  put_station_token(*rep, out);
+  append_standard_levels(rep, out);
+  append_trop_and_max_wind(rep, out);
+  append_significant_levels(rep, out);
+  append_wind_levels(rep, out);
 }
 
 }  // namespace
 
 std::string ING_format_block(ING_report* rep) {
-  std::string out = station_token(*rep);
-  append_standard_levels(rep, &out);
-  append_trop_and_max_wind(rep, &out);
-  append_significant_levels(rep, &out);
-  append_wind_levels(rep, &out);
+  std::string out;
+  out.reserve(kBlockReserve);
+  put_block(rep, &out);
   return out;
 }
 
@@ -476,32 +585,54 @@ bool replace_file(const char* path, const std::string& text) {
 }  // namespace
 
 int ING_write_file(const char* path, const Date& date, std::vector<ING_report*>& reps) {
-  std::vector<std::string> blocks;
+  std::vector<std::string_view> blocks;
   std::string old;
-  if (FILE_exist(path) && read_whole(path, &old)) {
+  const bool existed = FILE_exist(path) && read_whole(path, &old);
+  if (existed) {
     int dropped = 0;
     if (!split_blocks(old, &blocks, &dropped)) {
       MESS_print(kError, "ING_write_file: %s is not a ZUDUPAx file; left unchanged\n", path);
       return -1;
     }
     if (dropped)
-      MESS_print(0xC0, "ING_write_file: %s ends in an unfinished block; it is dropped\n", path);
+      MESS_print(kWarn, "ING_write_file: %s ends in an unfinished block; it is dropped\n", path);
   }
-  // Existing blocks of the stations written now give way.
-  std::vector<int> ours;
-  for (ING_report* r : reps) ours.push_back(r->wmo);
-  std::vector<std::pair<int, std::string>> all;
-  for (const std::string& b : blocks) {
+  // Existing blocks of the stations written now give way; old blocks before new ones of
+  // the same number, all in WMO-number order. An old block is kept without its line end.
+  struct Piece {
+    int wmo;
+    std::string_view old;  // the text of an old block
+    ING_report* rep;       // or the report of a new one
+  };
+  std::vector<Piece> all;
+  all.reserve(blocks.size() + reps.size());
+  for (std::string_view b : blocks) {
     int w = block_wmo(b);
-    if (std::find(ours.begin(), ours.end(), w) == ours.end()) all.emplace_back(w, b);
+    bool ours = std::any_of(reps.begin(), reps.end(), [w](const ING_report* r) { return r->wmo == w; });
+    if (!ours) all.push_back({w, b, nullptr});
   }
-  for (ING_report* r : reps) all.emplace_back(r->wmo, ING_format_block(r));
-  std::stable_sort(all.begin(), all.end(),
-                   [](const auto& a, const auto& b) { return a.first < b.first; });
+  for (ING_report* r : reps) all.push_back({r->wmo, {}, r});
+  std::stable_sort(all.begin(), all.end(), [](const Piece& a, const Piece& b) { return a.wmo < b.wmo; });
 
-  std::string text = std::string(kHeader) + "\n" + ING_date_line(date) + "\n";
-  for (const auto& b : all) text += b.second;
+  // The whole file in one buffer, new blocks formatted straight into it.
+  std::string text;
+  text.reserve(old.size() + reps.size() * kBlockReserve / 4);
+  text += kHeader;
+  text += '\n';
+  text += ING_date_line(date);
+  text += '\n';
+  for (const Piece& p : all) {
+    if (p.rep) {
+      put_block(p.rep, &text);
+    } else {
+      text += p.old;
+      text += '\n';
+    }
+  }
 
+  // A file that would come out the same is left as it is (a second ingest of the same
+  // bulletins): no rewrite, no rename.
+  if (existed && text == old) return static_cast<int>(reps.size());
   if (!replace_file(path, text)) return -1;
   return static_cast<int>(reps.size());
 }
