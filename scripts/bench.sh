@@ -6,7 +6,8 @@
 #   - the analysis of its last station (build/ua_parse -ba -me out4 -id <last> big.upa)
 #     against `wc -l big.upa`, best of 5 each; target at most 1.5 x wc -l;
 #   - every station in one run (-id all), tables to /dev/null (target 10 s for 20000
-#     stations) and JSON lines (-pa json, target 5 s), one run each;
+#     stations) and JSON lines (-pa json, target 5 s), one run each, on one thread per
+#     processor (the default) and, for comparison, on one thread (jobs=1);
 #   - the instructions of one full analysis of the sample's OAX (callgrind), with the five
 #     functions that spend most of them; target below 13 M;
 #   - the maximum resident memory of a one-station file, of the last station of the big
@@ -106,6 +107,8 @@ once() {  # wall time in seconds of one run, output discarded
 }
 t_all=$(once "$UA_PARSE" -ba -me out4 -id all big.upa)
 t_json=$(once "$UA_PARSE" -ba -pa json -id all big.upa)
+t_all1=$(once "$UA_PARSE" -ba -me out4 -pa jobs=1 -id all big.upa)
+t_json1=$(once "$UA_PARSE" -ba -pa json,jobs=1 -id all big.upa)
 json_lines=$("$UA_PARSE" -ba -pa json -id all big.upa 2>/dev/null | wc -l)
 
 max_rss() {  # maximum resident set in kB of one run
@@ -131,8 +134,10 @@ echo "file: $stations stations, $bytes bytes; last station $last (status $status
 printf '%-44s %10s s\n' "wc -l big.upa (best of $runs)" "$t_wc"
 printf '%-44s %10s s\n' "ua_parse -ba -me out4 -id $last (best of $runs)" "$t_parse"
 printf '%-44s %10s   (target <= 1.5)\n' "ratio" "$ratio"
-printf '%-44s %10s s   (target <= 10)\n' "-id all, tables to /dev/null" "$t_all"
-printf '%-44s %10s s   (target <= 5; %s lines)\n' "-id all -pa json" "$t_json" "$json_lines"
+printf '%-44s %10s s   (target <= 10)\n' "-id all, tables to /dev/null ($(nproc) threads)" "$t_all"
+printf '%-44s %10s s   (target <= 5; %s lines)\n' "-id all -pa json ($(nproc) threads)" "$t_json" "$json_lines"
+printf '%-44s %10s s\n' "-id all, tables, one thread (jobs=1)" "$t_all1"
+printf '%-44s %10s s\n' "-id all -pa json, one thread (jobs=1)" "$t_json1"
 printf '%-44s %10s kB\n' "max RSS, 1 station" "$rss_small"
 printf '%-44s %10s kB\n' "max RSS, last of $stations stations" "$rss_big"
 printf '%-44s %10s kB\n' "max RSS, -id all -pa json, $stations stations" "$rss_all"
