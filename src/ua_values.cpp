@@ -9,11 +9,17 @@
 // the CSV header, the JSON object and the CSV row are all made from it, so the three can
 // never disagree. A new table adds its values with a few more calls at its end.
 
+#include <array>
+#include <charconv>
+#include <cmath>
+#include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <string_view>
 #include <utility>
+#include <vector>
 
 #include <nlohmann/json.hpp>
 
@@ -34,40 +40,77 @@ constexpr const char* kDepthNames[] = {"500m", "1km",  "1500m", "2km", "2500m",
                                        "3km",  "4km",  "5km",   "6km"};
 static_assert(std::size(kDepthNames) == THERM_STORM_DEPTHS.size());
 
-// Appends the named fields of one station to a JSON object in their fixed order.
+// Appends the named fields of one station in their fixed order: to a JSON object (for the
+// field names and the CSV row), or straight to the text of a JSON line, as the library
+// would print that object, without building it (a line has some 240 fields, and archives
+// hold millions of lines).
 class Fields {
  public:
   explicit Fields(Json* out) : out_(out) {}
+  explicit Fields(std::string* text) : text_(text) {}
 
   // A value, null when missing.
-  void num(const std::string& name, float v) { put(name, v != MISSING, v); }
+  void num(std::string_view name, float v) { put(name, v != MISSING, v); }
   // A value that the tables print only when `shown`; null otherwise.
-  void put(const std::string& name, bool shown, float v) {
+  void put(std::string_view name, bool shown, float v) {
     if (shown && v != MISSING)
       set(name, v);
     else
       set(name, nullptr);
   }
   // A value computed in double from record values: stored as the float a record holds.
-  void derived(const std::string& name, bool shown, double v) {
+  void derived(std::string_view name, bool shown, double v) {
     put(name, shown && v != MISSING, static_cast<float>(v));
   }
-  void integer(const std::string& name, int v) {
+  void integer(std::string_view name, int v) {
     if (v != IMISSING)
       set(name, v);
     else
       set(name, nullptr);
   }
-  void text(const std::string& name, const std::string& v) { set(name, v); }
+  void text(std::string_view name, const std::string& v) { set(name, v); }
 
  private:
   // Appends the field. The names are distinct by construction, so the ordered object's
   // search for an existing key (linear, for each of some 200 fields) is left out.
-  void set(const std::string& name, Json v) {
-    out_->get_ref<Json::object_t&>().emplace_back(name, std::move(v));
+  template <class T>
+  void set(std::string_view name, T&& v) {
+    if (out_ != nullptr) {
+      out_->get_ref<Json::object_t&>().emplace_back(std::string(name), Json(std::forward<T>(v)));
+      return;
+    }
+    // The names are plain ASCII identifiers: nothing in them to escape.
+    *text_ += first_ ? "\"" : ",\"";
+    first_ = false;
+    *text_ += name;
+    *text_ += "\":";
+    append_value(std::forward<T>(v));
   }
 
-  Json* out_;
+  // Values as the library prints them: floats in the shortest form that reads back to the
+  // same float (its own Grisu2 conversion), strings through its escaping.
+  void append_value(std::nullptr_t) { *text_ += "null"; }
+  void append_value(float v) {
+    if (!std::isfinite(v)) {
+      *text_ += "null";
+      return;
+    }
+    std::array<char, 64> buf;
+    char* end = nlohmann::detail::to_chars(buf.data(), buf.data() + buf.size(), v);
+    text_->append(buf.data(), end);
+  }
+  void append_value(int v) {
+    std::array<char, 16> buf;
+    const auto r = std::to_chars(buf.data(), buf.data() + buf.size(), v);
+    text_->append(buf.data(), r.ptr);
+  }
+  void append_value(const std::string& v) {
+    *text_ += Json(v).dump(-1, ' ', false, Json::error_handler_t::replace);
+  }
+
+  Json* out_ = nullptr;
+  std::string* text_ = nullptr;
+  bool first_ = true;  // text: no field written yet
 };
 
 // Date and time of the data as ISO 8601 ("1997-04-04T00:00:00Z"), empty when unknown.
@@ -273,9 +316,7 @@ void add_severe(Fields& f, const THERM_record& r) {
 }
 
 // Every field of one station, in order. Absent parts of `st` give null values.
-Json station_fields(const THERM_station& st) {
-  Json j = Json::object();
-  Fields f(&j);
+void add_fields(Fields& f, const THERM_station& st) {
   static const UPA_sounding kNoSounding;
   static const THERM_record kNoRecord;
   const UPA_sounding& s = st.sounding ? *st.sounding : kNoSounding;
@@ -287,6 +328,12 @@ Json station_fields(const THERM_station& st) {
   add_wind(f, s, r);
   add_storm(f, r);
   add_severe(f, r);
+}
+
+Json station_fields(const THERM_station& st) {
+  Json j = Json::object();
+  Fields f(&j);
+  add_fields(f, st);
   return j;
 }
 
@@ -301,17 +348,21 @@ constexpr LevelField kLevelFields[] = {
 };
 
 // One sounding level as an object, missing values null.
-Json level_object(const UPA_level& l) {
-  Json j = Json::object();
-  Fields f(&j);
+void add_level(Fields& f, const UPA_level& l) {
   for (const LevelField& lf : kLevelFields) f.num(lf.name, l.*lf.member);
-  return j;
 }
 
-Json level_array(const std::vector<UPA_level>& levels) {
-  Json a = Json::array();
-  for (const UPA_level& l : levels) a.push_back(level_object(l));
-  return a;
+// A profile as an array of level objects, appended to JSON text.
+void append_levels(std::string* text, const std::vector<UPA_level>& levels) {
+  *text += '[';
+  for (std::size_t k = 0; k < levels.size(); ++k) {
+    if (k > 0) *text += ',';
+    *text += '{';
+    Fields f(text);
+    add_level(f, levels[k]);
+    *text += '}';
+  }
+  *text += ']';
 }
 
 // A CSV cell: strings quoted when they hold a comma, quote or line end (RFC 4180).
@@ -337,16 +388,22 @@ std::vector<std::string> THERM_field_names() {
   return names;
 }
 
+// The object the library would print compactly (invalid UTF-8 in an identifier replaced
+// rather than ending the run), written field by field.
 std::string THERM_json_line(const THERM_station& st, bool levels) {
-  Json j = station_fields(st);
+  std::string line = "{";
+  Fields f(&line);
+  add_fields(f, st);
   if (levels) {
     static const UPA_sounding kNoSounding;
     const UPA_sounding& s = st.sounding ? *st.sounding : kNoSounding;
-    j["sounding"] = level_array(s.sm);
-    j["winds"] = level_array(s.wm);
+    line += ",\"sounding\":";
+    append_levels(&line, s.sm);
+    line += ",\"winds\":";
+    append_levels(&line, s.wm);
   }
-  // Invalid UTF-8 in an identifier is replaced rather than ending the run.
-  return j.dump(-1, ' ', false, Json::error_handler_t::replace);
+  line += '}';
+  return line;
 }
 
 std::string THERM_csv_header() {

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <deque>
@@ -310,6 +311,48 @@ TEST(ValuesCsv, Cells) {
   EXPECT_EQ(rec["id"], "A,\"B");
   EXPECT_TRUE(rec["wmo"].is_null());
   EXPECT_TRUE(rec["cape_jkg"].is_null());
+}
+
+// A JSON line is written field by field; it must be exactly the library's compact print of
+// the same object: parsing it and printing it again (floats as floats, keys in their
+// order) gives the line back. Special values: text to escape and invalid UTF-8 in the
+// identifier, a negative zero, tiny and huge floats, not-a-number and infinite values
+// (null, as the library prints them), levels with missing values, and no levels at all.
+TEST(ValuesJson, LineIsTheLibrarysPrint) {
+  using Ordered = nlohmann::basic_json<nlohmann::ordered_map, std::vector, std::string, bool,
+                                       std::int64_t, std::uint64_t, float>;
+  UPA_report rep{};
+  std::snprintf(rep.id, sizeof rep.id, "%s", "Q\"\\\t\xff");
+  rep.wmo = 72558;
+  rep.lat = -0.0f;
+  rep.lon = 1e-38f;
+  rep.elev = 3.4e38f;
+  THERM_record rec;
+  rec.values.li = std::nanf("");
+  rec.values.k = INFINITY;
+  rec.values.tt = 44.7f;
+  rec.values.thick = 5512.3f;
+  UPA_sounding snd;
+  snd.sm = {UPA_level{1000.0f, 110.0f, 20.5f, MISSING, 180.0f, 10.0f},
+            UPA_level{850.0f, 1500.0f, 12.25f, 9.125f, MISSING, MISSING}};
+  Date day{};
+  day.year = 1997;
+  day.month = 4;
+  day.day = 4;
+  day.hour = 12;
+  for (const THERM_station& st : {THERM_station{&rep, &day, &snd, &rec},
+                                  THERM_station{&rep, nullptr, nullptr, nullptr}}) {
+    for (const bool levels : {false, true}) {
+      const std::string line = THERM_json_line(st, levels);
+      const Ordered parsed = Ordered::parse(line, nullptr, true, false);
+      EXPECT_EQ(parsed.dump(-1, ' ', false, Ordered::error_handler_t::replace), line) << line.substr(0, 200);
+    }
+  }
+  const json plain = json::parse(THERM_json_line({&rep, &day, &snd, &rec}, true));
+  EXPECT_TRUE(plain["li_c"].is_null());
+  EXPECT_TRUE(plain["k_index_c"].is_null());
+  EXPECT_EQ(plain["sounding"][1]["dewp_c"], 9.125);
+  EXPECT_TRUE(plain["sounding"][0]["dewp_c"].is_null());
 }
 
 }  // namespace
