@@ -25,6 +25,8 @@ constexpr float kLi7Top = 700.0f;          // lifted index evaluated at 700 mb
 // Layers of the wind analyses, m above the surface.
 constexpr float kMeanDepth = 6000.0f;   // the mean wind that gives the storm motion
 constexpr float kKinDepth = 3000.0f;    // shear and helicity of the wind table
+// The traces of the layer integrations (ua_calc.cpp), debug sub-level c.
+constexpr M_type kLayerTrace = mess_sub(MESS_DEBUG, MESS_SUB_C);
 
 // The profile levels that the analysis reads, in a copy it may hand to the analysis
 // functions (whose profile arguments are not const).
@@ -183,8 +185,16 @@ void parcel_ascent(Work& w, const THERM_parcel& choice, THERM_record* rec) {
   rec->parcel_mpl_h = h(pc.mpl);
 }
 
+// The helicity of the storm-table rows, computed together (see helicity_layers) when the
+// layer traces are off; a row whose entry is unset computes its own.
+struct RowHelicity {
+  bool set = false;
+  HELICITY_params params;
+  int rc = 0;
+};
+
 // One row of the storm table: the layer from the surface to `depth` m above it.
-THERM_storm_row storm_row(Work& w, float depth) {
+THERM_storm_row storm_row(Work& w, float depth, const RowHelicity& hel) {
   THERM_storm_row r;
   r.depth = depth;
   const WIND& storm = w.s.storm;
@@ -199,8 +209,13 @@ THERM_storm_row storm_row(Work& w, float depth) {
     const int shr_rc =
         shear_layer(w.wm(), w.wm_num(), UNIT_COORD_HEIGHT, w.s.sfc.h, top, nullptr, &r.shear);
     r.have_shear = shr_rc == 1 && r.shear.pos_shr != MISSING;
-    r.have_helicity =
-        helicity(w.wm(), w.wm_num(), UNIT_COORD_HEIGHT, w.s.sfc.h, top, &storm, &r.helicity) == 1;
+    if (hel.set) {
+      r.helicity = hel.params;
+      r.have_helicity = hel.rc == 1;
+    } else {
+      r.have_helicity =
+          helicity(w.wm(), w.wm_num(), UNIT_COORD_HEIGHT, w.s.sfc.h, top, &storm, &r.helicity) == 1;
+    }
   }
   return r;
 }
@@ -213,15 +228,32 @@ void wind_analyses(Work& w, THERM_record* rec) {
   // Layers above the surface need its height; without it they are not analysed.
   v.shear = SHEAR_params{};
   v.helicity = HELICITY_params{};
+  // The 0-3000 m layer and the rows share their bottom: one climb serves their helicity,
+  // unless the layer traces are on (they then show each layer's climb in its place).
+  constexpr std::size_t kRows = THERM_STORM_DEPTHS.size();
+  std::array<RowHelicity, kRows> rows{};
+  const bool together = w.s.sfc.h != MISSING && !MESS_check(kLayerTrace);
+  if (together) {
+    std::array<float, kRows + 1> tops;
+    std::array<HELICITY_params, kRows + 1> hel;
+    std::array<int, kRows + 1> rc;
+    tops[0] = w.above_sfc(kKinDepth);
+    for (std::size_t i = 0; i < kRows; ++i) tops[i + 1] = w.above_sfc(THERM_STORM_DEPTHS[i]);
+    helicity_layers(w.wm(), w.wm_num(), UNIT_COORD_HEIGHT, w.s.sfc.h, tops.data(),
+                    static_cast<int>(tops.size()), &w.s.storm, hel.data(), nullptr, rc.data());
+    v.helicity = hel[0];
+    for (std::size_t i = 0; i < kRows; ++i) rows[i] = {true, hel[i + 1], rc[i + 1]};
+  }
   if (w.s.sfc.h != MISSING) {
     const float top = w.above_sfc(kKinDepth);
     shear_layer(w.wm(), w.wm_num(), UNIT_COORD_HEIGHT, w.s.sfc.h, top, nullptr, &v.shear);
-    helicity(w.wm(), w.wm_num(), UNIT_COORD_HEIGHT, w.s.sfc.h, top, &w.s.storm, &v.helicity);
+    if (!together)
+      helicity(w.wm(), w.wm_num(), UNIT_COORD_HEIGHT, w.s.sfc.h, top, &w.s.storm, &v.helicity);
   }
   bulk_richardson(w.wm(), w.wm_num(), UNIT_COORD_PRESS, w.s.sfc.p, cape, &v.brn, &v.bshear);
   v.ehi = energy_helicity(w.wm(), w.wm_num(), UNIT_COORD_PRESS, w.s.sfc.p, &w.s.storm, cape);
-  for (std::size_t i = 0; i < THERM_STORM_DEPTHS.size(); ++i)
-    rec->storm_rows[i] = storm_row(w, THERM_STORM_DEPTHS[i]);
+  for (std::size_t i = 0; i < kRows; ++i)
+    rec->storm_rows[i] = storm_row(w, THERM_STORM_DEPTHS[i], rows[i]);
 }
 
 }  // namespace

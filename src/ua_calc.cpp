@@ -1115,28 +1115,22 @@ int layer_wind_mean(UPA_level* lev, int num, int coord, float bottom, float top,
 // or a usable top. A bottom without a wind starts the hodograph at the first wind above.
 int helicity(UPA_level* lev, int num, int coord, float bottom, float top, const WIND* storm,
              HELICITY_params* windp, const UPA_level* sfc) {
-  if (windp == nullptr) return 0;
-  HELICITY_params& r = *windp;
-  r = HELICITY_params{};
-  if (lev == nullptr || num <= 1 || starts_high(lev) || !storm_present(storm)) return 0;
-  const VECT c = vect_of(storm->dir, to_ms(storm->spd));
-  MESS_print(kTrace, "%f,%f\n", c.x, c.y);
+  return helicity_layers(lev, num, coord, bottom, &top, 1, storm, windp, sfc, nullptr);
+}
 
-  const HeightLayer L = height_layer(lev, num, coord, bottom, top, sfc);
-  VECT v1 = relative(step_vect(lev, num, L.b), c);
-  WIND w1 = wind_of(v1);
-  const WIND wb = wind_of(relative(level_vect(L.b), c));
-  const WIND wt = wind_of(relative(level_vect(L.t), c));
-  if (wb.dir != MISSING && wt.dir != MISSING)
-    r.dir_shr = static_cast<float>(wrap_turn(static_cast<double>(wt.dir) - wb.dir));
-  if (L.result < 0) return -1;
+namespace {
 
+// The running sums of a helicity integration over 100 m steps.
+struct HelicitySums {
+  VECT v1 = kNoVect;               // storm-relative wind at the last step
+  WIND w1 = {MISSING, MISSING};    // its direction and speed
   double pos = 0.0, neg = 0.0;     // positive and negative helicity, m2/s2
   double stream = 0.0, vort = 0.0; // summed streamwise and horizontal vorticity, 1/s
   double depth = 0.0;              // depth of the steps that had winds, m
   int steps = 0;                   // every step, with or without winds
-  climb(lev, num, L.b.h, L.top, kHelStep, [&](double h, const UPA_level& cl) {
-    const VECT v2 = relative(step_vect(lev, num, cl), c);
+
+  // Adds the step to the storm-relative wind v2 at height h of the level cl.
+  void add(double h, const UPA_level& cl, const VECT& v2) {
     const VECT prev = v1;
     if (v1.x != MISSING && v2.x != MISSING) {
       const double hel = static_cast<double>(v1.y) * v2.x - static_cast<double>(v2.y) * v1.x;
@@ -1145,9 +1139,9 @@ int helicity(UPA_level* lev, int num, int coord, float bottom, float top, const 
       const WIND w2 = wind_of(v2);
       const double turn = wrap_turn(static_cast<double>(w2.dir) - w1.dir);
       const double d = (turn * kPi / 180.0 / kHelStep) * (static_cast<double>(w1.spd) + w2.spd) / 2.0;
-      const double s = (static_cast<double>(w2.spd) - w1.spd) / kHelStep;
+      const double sp = (static_cast<double>(w2.spd) - w1.spd) / kHelStep;
       stream += d;
-      vort += std::sqrt(s * s + d * d);
+      vort += std::sqrt(sp * sp + d * d);
       depth += kHelStep;
       v1 = v2;
       w1 = w2;
@@ -1158,17 +1152,97 @@ int helicity(UPA_level* lev, int num, int coord, float bottom, float top, const 
     MESS_print(kTrace, "%5.1f %5.1f-%5.1f  %5.1f,%5.1f %5.1f,%5.1f = %5.1f %5.1f\n", h, cl.dir,
                cl.spd, prev.x, prev.y, v2.x, v2.y, pos, neg);
     ++steps;
-  });
-  if (depth == 0.0) return 0;  // no step had winds at both ends: nothing was integrated
+  }
 
-  r.pos_hel = static_cast<float>(pos);
-  r.neg_hel = static_cast<float>(neg);
-  r.tot_hel = static_cast<float>(pos + neg);
-  r.ave_hel = static_cast<float>((pos + neg) / depth);
-  r.hor_vort = static_cast<float>(vort / steps);
-  r.stm_vort = static_cast<float>(stream / steps);
-  r.rel_hel = r.hor_vort != 0.0f ? static_cast<float>(stream / vort) : 0.0f;
-  return L.result;
+  // Writes the results into r; returns `result`, or 0 when no step had winds at both ends
+  // (nothing was integrated).
+  int finish(HELICITY_params& r, int result) const {
+    if (depth == 0.0) return 0;
+    r.pos_hel = static_cast<float>(pos);
+    r.neg_hel = static_cast<float>(neg);
+    r.tot_hel = static_cast<float>(pos + neg);
+    r.ave_hel = static_cast<float>((pos + neg) / depth);
+    r.hor_vort = static_cast<float>(vort / steps);
+    r.stm_vort = static_cast<float>(stream / steps);
+    r.rel_hel = r.hor_vort != 0.0f ? static_cast<float>(stream / vort) : 0.0f;
+    return result;
+  }
+};
+
+}  // namespace
+
+// helicity for n layers that share their bottom, tops[k] into windp[k] with its return
+// value into rc[k] (rc may be null; the value of the first layer is returned). The layers'
+// 100 m steps from the common bottom are the same, so one climb to the highest top serves
+// them all, each layer's sums read off where its own climb would stop: the results are
+// those of n calls to helicity. With the step trace on, each layer climbs alone, so that
+// the trace shows every layer's steps as separate calls do.
+int helicity_layers(UPA_level* lev, int num, int coord, float bottom, const float* tops, int n,
+                    const WIND* storm, HELICITY_params* windp, const UPA_level* sfc, int* rc) {
+  if (windp == nullptr || tops == nullptr || n <= 0) return 0;
+  if (n > 1 && MESS_check(kTrace)) {
+    int first = 0;
+    for (int k = 0; k < n; ++k) {
+      const int got = helicity(lev, num, coord, bottom, tops[k], storm, &windp[k], sfc);
+      if (rc != nullptr) rc[k] = got;
+      if (k == 0) first = got;
+    }
+    return first;
+  }
+  std::vector<int> results(static_cast<std::size_t>(n), 0);
+  std::vector<HeightLayer> layers(static_cast<std::size_t>(n));
+  const auto done = [&](int k, int got) { results[static_cast<std::size_t>(k)] = got; };
+  std::vector<int> climbing;  // the layers still to integrate, in the order of their tops
+  VECT c = kNoVect;
+  UPA_level base = UPA_UNSET_LEVEL;
+  const bool usable = lev != nullptr && num > 1 && !starts_high(lev) && storm_present(storm);
+  if (usable) {
+    c = vect_of(storm->dir, to_ms(storm->spd));
+    MESS_print(kTrace, "%f,%f\n", c.x, c.y);
+  }
+  for (int k = 0; k < n; ++k) {
+    HELICITY_params& r = windp[k];
+    r = HELICITY_params{};
+    if (!usable) continue;
+    if (k > 0) MESS_print(kTrace, "%f,%f\n", c.x, c.y);
+    const HeightLayer L = height_layer(lev, num, coord, bottom, tops[k], sfc);
+    layers[static_cast<std::size_t>(k)] = L;
+    base = L.b;
+    const WIND wb = wind_of(relative(level_vect(L.b), c));
+    const WIND wt = wind_of(relative(level_vect(L.t), c));
+    if (wb.dir != MISSING && wt.dir != MISSING)
+      r.dir_shr = static_cast<float>(wrap_turn(static_cast<double>(wt.dir) - wb.dir));
+    if (L.result < 0) {
+      done(k, -1);
+      continue;
+    }
+    climbing.push_back(k);
+  }
+  if (!climbing.empty()) {
+    std::stable_sort(climbing.begin(), climbing.end(), [&](int a, int b) {
+      return layers[static_cast<std::size_t>(a)].top < layers[static_cast<std::size_t>(b)].top;
+    });
+    HelicitySums sums;
+    sums.v1 = relative(step_vect(lev, num, base), c);
+    sums.w1 = wind_of(sums.v1);
+    std::size_t next = 0;  // the first layer of `climbing` not yet finished
+    const double highest = layers[static_cast<std::size_t>(climbing.back())].top;
+    climb(lev, num, base.h, highest, kHelStep, [&](double h, const UPA_level& cl) {
+      // Layers whose top lies below this step stop before it.
+      while (next < climbing.size() && h > layers[static_cast<std::size_t>(climbing[next])].top) {
+        const int k = climbing[next++];
+        done(k, sums.finish(windp[k], layers[static_cast<std::size_t>(k)].result));
+      }
+      sums.add(h, cl, relative(step_vect(lev, num, cl), c));
+    });
+    for (; next < climbing.size(); ++next) {
+      const int k = climbing[next];
+      done(k, sums.finish(windp[k], layers[static_cast<std::size_t>(k)].result));
+    }
+  }
+  if (rc != nullptr)
+    for (int k = 0; k < n; ++k) rc[k] = results[static_cast<std::size_t>(k)];
+  return results[0];
 }
 
 // Positive (veering) and negative (backing or unturned) shear of the layer bottom..top

@@ -274,6 +274,9 @@ int layer_wind_mean(UPA_level* lev, int num, int coord, float bottom, float top,
 int helicity(UPA_level* lev, int num, int coord, float bottom, float top, const WIND* storm,
              HELICITY_params* windp,
     const UPA_level* sfc = nullptr);
+int helicity_layers(UPA_level* lev, int num, int coord, float bottom, const float* tops, int n,
+                    const WIND* storm, HELICITY_params* windp, const UPA_level* sfc = nullptr,
+                    int* rc = nullptr);
 int shear_layer(UPA_level* lev, int num, int coord, float bottom, float top, const WIND* storm,
                 SHEAR_params* windp,
     const UPA_level* sfc = nullptr);

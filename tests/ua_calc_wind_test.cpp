@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -268,6 +269,43 @@ TEST(Helicity, BadInput) {
 }
 
 // ---- shear_layer -------------------------------------------------------------------------
+
+// Several layers over one bottom computed in one climb give, field for field and bit for
+// bit, what one helicity call per layer gives: tops in any order, equal tops, a top below
+// the first step, a top above the sounding (substituted, returns 0), a top between levels,
+// a missing top (-1), no storm motion, and a sounding with a gap in its winds.
+TEST(Helicity, LayersTogetherAsOneByOne) {
+  std::vector<UPA_level> gap = quarter_circle();
+  gap[4].dir = gap[4].spd = MISSING;
+  gap[5].dir = gap[5].spd = MISSING;
+  const WIND storm = {240.0f, 15.0f}, none = {MISSING, MISSING};
+  const std::vector<float> tops = {3000, 550, 50, 900, 900, 120, MISSING, 1000, 350};
+  struct Case { std::vector<UPA_level> snd; const WIND* storm; const char* why; };
+  const Case cases[] = {
+      {quarter_circle(), &storm, "quarter circle"},
+      {quarter_circle(250), &storm, "lifted quarter circle"},
+      {gap, &storm, "winds missing at 400 and 500 m"},
+      {quarter_circle(), &none, "no storm motion"},
+  };
+  for (const Case& c : cases) {
+    std::vector<UPA_level> snd = c.snd;
+    std::vector<HELICITY_params> together(tops.size());
+    std::vector<int> rc(tops.size(), 99);
+    const int first = helicity_layers(snd.data(), count(snd), 105, snd[0].h, tops.data(),
+                                      static_cast<int>(tops.size()), c.storm, together.data(),
+                                      nullptr, rc.data());
+    for (std::size_t k = 0; k < tops.size(); ++k) {
+      HELICITY_params alone;
+      const int want = helicity(snd.data(), count(snd), 105, snd[0].h, tops[k], c.storm, &alone);
+      const std::string why = std::string(c.why) + ", top " + std::to_string(tops[k]);
+      EXPECT_EQ(rc[k], want) << why;
+      if (k == 0) {
+        EXPECT_EQ(first, want) << why;
+      }
+      EXPECT_EQ(std::memcmp(&together[k], &alone, sizeof alone), 0) << why;
+    }
+  }
+}
 
 // 500 m steps over 0-3000 m (six steps, 3000 m integrated), 20 kt unless stated. The
 // summed wind changes telescope, so each sum is a chord of the hodograph: a turn of A
