@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <array>
 #include <charconv>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -185,9 +186,34 @@ bool fget_bounded_line(FILE* file, std::string* line, std::size_t max, bool* too
 
 // Appends value as printf's "%<width>.<prec>f" prints it (right-aligned, blank-padded,
 // correctly rounded) to out, without going through printf: the table printers format
-// thousands of numbers a station. std::to_chars rounds exactly as printf does.
+// thousands of numbers a station.
+//
+// For the tables' precisions (at most 2) and magnitudes, value x 10^prec is exact in long
+// double (53 + 7 bits of 64), so rounding it to an integer in the default mode (to nearest,
+// ties to even) rounds the exact binary value as printf does; the sign is the value's own,
+// so a small negative value prints as "-0.0" as with printf. Anything else goes through
+// std::to_chars, which rounds as printf does too.
 void append_fixed(std::string* out, double value, int width, int prec) {
   std::array<char, 64> digits;
+  char* end = nullptr;
+  constexpr long double kScale[] = {1.0L, 10.0L, 100.0L};
+  if (prec >= 0 && prec <= 2 && std::isfinite(value) && std::fabs(value) < 1e15) {
+    const long double scaled = std::rintl(static_cast<long double>(std::fabs(value)) * kScale[prec]);
+    auto n = static_cast<unsigned long long>(scaled);
+    // Digits from the right: the decimals, the point, the integer part (at least one digit).
+    char* p = digits.data() + digits.size();
+    for (int k = 0; k < prec; ++k, n /= 10) *--p = static_cast<char>('0' + n % 10);
+    if (prec > 0) *--p = '.';
+    do {
+      *--p = static_cast<char>('0' + n % 10);
+      n /= 10;
+    } while (n > 0);
+    if (std::signbit(value)) *--p = '-';
+    const auto len = static_cast<int>(digits.data() + digits.size() - p);
+    if (len < width) out->append(static_cast<std::size_t>(width - len), ' ');
+    out->append(p, static_cast<std::size_t>(len));
+    return;
+  }
   const auto r = std::to_chars(digits.data(), digits.data() + digits.size(), value,
                                std::chars_format::fixed, prec);
   if (r.ec != std::errc()) {  // too long for the buffer: printf itself
@@ -196,7 +222,8 @@ void append_fixed(std::string* out, double value, int width, int prec) {
     out->append(wide.data(), static_cast<std::size_t>(std::clamp(n, 0, static_cast<int>(wide.size()) - 1)));
     return;
   }
-  const auto len = static_cast<int>(r.ptr - digits.data());
+  end = r.ptr;
+  const auto len = static_cast<int>(end - digits.data());
   if (len < width) out->append(static_cast<std::size_t>(width - len), ' ');
   out->append(digits.data(), static_cast<std::size_t>(len));
 }

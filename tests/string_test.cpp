@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <string>
@@ -175,6 +176,9 @@ TEST(FixedNumbers, AsPrintfPrintsThem) {
       {0.5, 3, 0},     {1.5, 3, 0},     {2.5, 3, 0},  {-0.5, 4, 0},     {0.125, 5, 2},
       {0.375, 5, 2},   {-0.04, 5, 1},   {-0.0, 5, 1}, {99999.95, 5, 1}, {123456.0, 3, 0},
       {1e30, 5, 1},    {-3.4e38, 4, 0}, {1013.25, 4, 1}, {-9999.0, 5, 1}, {0.0, 4, 0},
+      {0.05, 4, 1},    {0.15, 4, 1},    {0.25, 4, 1}, {2.675, 5, 2},    {-2.5, 3, 0},
+      {1e15, 4, 0},    {999999999999999.9, 4, 1},     {0.005, 5, 2},    {-0.005, 5, 2},
+      {123.45, 7, 3},  {1.0, 1, 5},     {-1e-300, 5, 1},
   };
   const auto reference = [](double v, int width, int prec) {
     char buf[512];
@@ -189,8 +193,10 @@ TEST(FixedNumbers, AsPrintfPrintsThem) {
   std::uint32_t state = 12345;
   for (int k = 0; k < 200000; ++k) {
     state = state * 1664525u + 1013904223u;  // Numerical Recipes linear congruential step
-    const float v = static_cast<float>(static_cast<std::int32_t>(state)) / 65536.0f / static_cast<float>(1 + k % 97);
+    float v = static_cast<float>(static_cast<std::int32_t>(state)) / 65536.0f / static_cast<float>(1 + k % 97);
     const int width = 3 + k % 4, prec = k % 3;
+    // Every fourth value a multiple of 1/8, 1/16 or 1/32: exact ties at these precisions.
+    if (k % 4 == 0) v = std::round(v * 32.0f) / static_cast<float>(8 << (k % 3));
     std::string got = "x";  // appends to what is there
     append_fixed(&got, v, width, prec);
     ASSERT_EQ(got, "x" + reference(v, width, prec)) << v;
