@@ -1,4 +1,4 @@
-// bad_input_test.cpp — the sounding print program on malformed input files.
+// e2e_bad_input_test.cpp — the sounding print program on malformed input files.
 //
 // Each case runs the real program in batch mode on one damaged or hostile input and
 // checks how the run ends: its exit status, and the messages that name the cause. A
