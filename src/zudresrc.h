@@ -207,6 +207,7 @@ int RES_setCL(int argc, char** argv);
 char* RES_get_prog();
 char* RES_get_progname(char* prog);
 int RES_list();
+int RES_reset();
 int RES_fill_obj(RES_defobj* obj, const char* def, const char* env, const char* cmd,
                  DEF_convert cvt, void* out, std::int32_t* num);
 

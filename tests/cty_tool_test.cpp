@@ -1,15 +1,16 @@
-// Station location database: line reading, file choice and station look-up.
+// Station location database at program level: the choice of the database file (the
+// caller's, or the "city_file" and "file_path" resources), the record estimate, and
+// station look-up by identifier, name or WMO number. Every look-up test starts from a
+// fresh program state (fresh_state.h), so resources set by one do not reach another.
 
 #include <gtest/gtest.h>
 
 #include <cstdio>
-#include <cstdlib>
-#include <iterator>
 #include <string>
-#include <vector>
 
 #include <unistd.h>
 
+#include "fresh_state.h"
 #include "zudcty.h"
 #include "zudresrc.h"
 
@@ -19,112 +20,13 @@ const std::string kDir = std::string(ZUD_TEST_DATA) + "/station";
 const std::string kMatch = kDir + "/match.cty";  // six well-formed stations
 const std::string kBad = kDir + "/bad.cty";      // short, garbled and over-long lines
 
-// Reads every record of a database into a vector, with the field count of each.
-struct Read {
-  int n;
-  CTY_data rec;
-};
-std::vector<Read> read_all(const std::string& file) {
-  std::vector<Read> out;
-  int fd = CTY_open(file.c_str(), 0, 0);
-  EXPECT_NE(fd, -1) << file;
-  if (fd == -1) return out;
-  CTY_data rec;
-  int n;
-  while ((n = CTY_read(fd, &rec)) > 0) out.push_back({n, rec});
-  EXPECT_EQ(n, -1) << "a database ends with -1";
-  EXPECT_EQ(CTY_close(fd), 0);
-  return out;
-}
+class CtyGet : public FreshState {};
+class CtyOpenFile : public FreshState {};
 
 }  // namespace
 
-// The priority token sets the priority digit and the two station flags; elevations
-// above 9000 m read as missing. Values are read off the fixture lines.
-TEST(CtyRead, PriorityAndElevation) {
-  auto recs = read_all(kMatch);
-  ASSERT_EQ(recs.size(), 6u);
-  struct Case { int row; int prior; char mos, ua; float el; };
-  const Case cases[] = {
-      {0, 5, ' ', ' ', 1500},     // plain digit: no flags
-      {1, 3, '*', '*', 400},      // *3*: both flags
-      {2, 3, ' ', ' ', MISSING},  // elevation 9999 is above 9000: missing
-      {3, 5, '*', ' ', 9000},     // *5: MOS only; 9000 itself is a real elevation
-      {4, 5, ' ', '*', 357},      // 5*: upper-air only
-  };
-  for (const auto& c : cases) {
-    const CTY_data& r = recs[c.row].rec;
-    EXPECT_EQ(recs[c.row].n, 10) << c.row;
-    EXPECT_EQ(r.prior, c.prior) << c.row;
-    EXPECT_EQ(r.mos, c.mos) << c.row;
-    EXPECT_EQ(r.ua, c.ua) << c.row;
-    EXPECT_EQ(r.el, c.el) << c.row;
-  }
-  EXPECT_STREQ(recs[1].rec.name, "BETA");
-  EXPECT_STREQ(recs[1].rec.state, "KS");
-  EXPECT_STREQ(recs[1].rec.region, "US");
-  EXPECT_STREQ(recs[1].rec.id, "XYZ");
-  EXPECT_FLOAT_EQ(recs[1].rec.lat, 38.5f);
-  EXPECT_FLOAT_EQ(recs[1].rec.lon, -97.25f);
-  EXPECT_EQ(recs[1].rec.wmo, 1234);
-  EXPECT_EQ(recs[1].rec.num, 7);
-}
-
-// Damaged lines read without overrun; each counts the fields it converted, blank lines
-// are passed over and the last line needs no line end. Counts by hand from bad.cty.
-TEST(CtyRead, DamagedLines) {
-  auto recs = read_all(kBad);
-  ASSERT_EQ(recs.size(), 7u);
-  struct Case { int n; const char* name; const char* id; float lat; int wmo; };
-  const Case cases[] = {
-      {4, "SHORTONE", "SHT", MISSING, IMISSING},  // four columns only, blank line after it
-      {1, "GARBAGE", "", MISSING, IMISSING},      // one word
-      {3, "%%%%", "", MISSING, IMISSING},         // three words: stops at the identifier
-      {10, "THISNAMEISFARTOOLONG", "IDENTTOOL", 40.0f, 11111},  // words cut to 20 and 9
-      {4, "TOOLONGPRIO", "TLP", MISSING, IMISSING},  // 5-character priority token refused
-      {10, "RUNTOGETHER", "RUN", 40.0f, 72469},      // "40.00-104.87" still splits in two
-      {10, "LASTLINE", "LST", 10.5f, 33333},         // no final newline
-  };
-  for (size_t i = 0; i < std::size(cases); ++i) {
-    const auto& c = cases[i];
-    const CTY_data& r = recs[i].rec;
-    EXPECT_EQ(recs[i].n, c.n) << i;
-    EXPECT_STREQ(r.name, c.name) << i;
-    EXPECT_STREQ(r.id, c.id) << i;
-    EXPECT_EQ(r.lat, c.lat) << i;
-    EXPECT_EQ(r.wmo, c.wmo) << i;
-  }
-  // The garbage words are cut to the two-character state and region fields.
-  EXPECT_STREQ(recs[2].rec.state, "##");
-  EXPECT_STREQ(recs[2].rec.region, "@@");
-  EXPECT_FLOAT_EQ(recs[5].rec.lon, -104.87f);
-}
-
-// Without an open database every operation reports -1.
-TEST(CtyRead, NothingOpen) {
-  CTY_data rec;
-  EXPECT_EQ(CTY_read(-1, &rec), -1);
-  EXPECT_EQ(CTY_rewind(-1), -1);
-  EXPECT_EQ(CTY_close(-1), -1);
-  EXPECT_EQ(CTY_open(kMatch.c_str(), 2, 0), -1);  // access 2 is neither read nor write
-}
-
-// Rewinding starts the database again at its first line.
-TEST(CtyRead, Rewind) {
-  int fd = CTY_open(kMatch.c_str(), 0, 0);
-  ASSERT_NE(fd, -1);
-  CTY_data rec;
-  ASSERT_EQ(CTY_read(fd, &rec), 10);
-  ASSERT_EQ(CTY_read(fd, &rec), 10);
-  EXPECT_STREQ(rec.id, "XYZ");
-  EXPECT_EQ(CTY_rewind(fd), 0);
-  ASSERT_EQ(CTY_read(fd, &rec), 10);
-  EXPECT_STREQ(rec.id, "ABC");
-  CTY_close(fd);
-}
-
 // Look-ups by identifier, name or five-digit WMO number, ignoring case.
-TEST(CtyGet, Matching) {
+TEST_F(CtyGet, Matching) {
   struct Case { const char* id; int found; const char* want_id; };
   const Case cases[] = {
       {"12345", 1, "ABC"},  // WMO number, even though the identifier differs
@@ -146,7 +48,7 @@ TEST(CtyGet, Matching) {
 }
 
 // A partly read line is still a record that can be found by the fields it has.
-TEST(CtyGet, PartialLineMatches) {
+TEST_F(CtyGet, PartialLineMatches) {
   CTY_data rec;
   ASSERT_EQ(CTY_get(kBad.c_str(), "sht", &rec), 1);
   EXPECT_STREQ(rec.name, "SHORTONE");
@@ -157,7 +59,7 @@ TEST(CtyGet, PartialLineMatches) {
 }
 
 // CTY_get_loc hands back latitude and longitude, and leaves them alone on failure.
-TEST(CtyGet, Location) {
+TEST_F(CtyGet, Location) {
   float lat = 1, lon = 2;
   EXPECT_EQ(CTY_get_loc(kMatch.c_str(), "EPS", &lat, &lon), 1);
   EXPECT_FLOAT_EQ(lat, 35.25f);
@@ -169,7 +71,7 @@ TEST(CtyGet, Location) {
 }
 
 // A database that does not exist is reported on the error stream; the look-up fails.
-TEST(CtyGet, MissingFile) {
+TEST_F(CtyGet, MissingFile) {
   testing::internal::CaptureStderr();
   CTY_data rec;
   EXPECT_EQ(CTY_get((kDir + "/no_such.cty").c_str(), "ABC", &rec), 0);
@@ -177,37 +79,34 @@ TEST(CtyGet, MissingFile) {
   EXPECT_EQ(err, "CTY_open_file: Database file not found: " + kDir + "/no_such.cty\n");
 }
 
-// Resources change the database for the rest of the process, so these run in a child.
 // "city_file" set to NONE turns look-ups off without a word on the error stream.
-TEST(CtyGetDeathTest, CityFileNone) {
-  EXPECT_EXIT(
-      {
-        RES_put("city_file", "NONE");
-        CTY_data rec;
-        int num = -1;
-        int fd = CTY_open_file(kMatch.c_str(), &num);
-        std::exit(fd == -1 && num == 0 && CTY_get(kMatch.c_str(), "ABC", &rec) == 0 ? 0 : 1);
-      },
-      testing::ExitedWithCode(0), "^$");
+TEST_F(CtyGet, CityFileNone) {
+  RES_put("city_file", "NONE");
+  CTY_data rec;
+  int num = -1;
+  testing::internal::CaptureStderr();
+  const int fd = CTY_open_file(kMatch.c_str(), &num);
+  EXPECT_EQ(fd, -1);
+  EXPECT_EQ(num, 0);
+  EXPECT_EQ(CTY_get(kMatch.c_str(), "ABC", &rec), 0);
+  EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
 }
 
 // "city_file" names the database in place of the caller's file, and "file_path" is put
 // before a relative name.
-TEST(CtyGetDeathTest, CityFileAndPath) {
-  EXPECT_EXIT(
-      {
-        RES_put("file_path", kDir.c_str());
-        RES_put("city_file", "match.cty");
-        CTY_data rec;
-        int ok = CTY_get("elsewhere.cty", "abc", &rec) == 1 && std::string(rec.name) == "ALPHA";
-        std::exit(ok ? 0 : 1);
-      },
-      testing::ExitedWithCode(0), "^$");
+TEST_F(CtyGet, CityFileAndPath) {
+  RES_put("file_path", kDir.c_str());
+  RES_put("city_file", "match.cty");
+  CTY_data rec;
+  testing::internal::CaptureStderr();
+  EXPECT_EQ(CTY_get("elsewhere.cty", "abc", &rec), 1);
+  EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+  EXPECT_STREQ(rec.name, "ALPHA");
 }
 
 // The record estimate is the file size over 59 bytes, capped at 4000. Sizes are made
 // to measure: 3 lines of 59 bytes; a file of 5000 such lines.
-TEST(CtyOpenFile, RecordEstimate) {
+TEST_F(CtyOpenFile, RecordEstimate) {
   struct Case { long bytes; int want; };
   const Case cases[] = {
       {3 * 59, 3},      // exact lines

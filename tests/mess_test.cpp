@@ -156,6 +156,34 @@ TEST_F(Mess, FreshProcessDefaults) {
       ::testing::ExitedWithCode(0), "");
 }
 
+// A reset brings back what a fresh process starts with (the values the test above
+// checks in a new process): level 0x000FFFFF with no explicit setting, so a default of 20
+// applies again; the screen as the destination, the message and copy files closed;
+// paging on request with 22 lines.
+TEST_F(Mess, ResetReturnsToStart) {
+  const std::string log = Tmp("reset_log.txt"), copy = Tmp("reset_copy.txt");
+  spit(log, "");
+  MESS_set_str(("fi=" + log + ",line=5,nopage,warn").c_str());
+  ASSERT_EQ(MESS_file(copy.c_str(), "w"), 0);
+  EXPECT_EQ(MESS_reset(), 0);
+  EXPECT_EQ(MESS_get(), 0x000FFFFFu);
+  EXPECT_EQ(MESS_check_set(), 0);
+  EXPECT_EQ(MESS_get_max_lines(), 22);
+  int reached = 0;
+  testing::internal::CaptureStdout();
+  reached = MESS_print(0xF00, "after\n");
+  EXPECT_EQ(testing::internal::GetCapturedStdout(), "after\n");
+  EXPECT_EQ(reached, 1);          // file-only routing ("fi=") would keep it off the screen
+  EXPECT_EQ(slurp(log), "");      // the message file was closed, not written
+  EXPECT_EQ(slurp(copy), "");     // and so was the copy file
+  FeedStdin("\n");
+  testing::internal::CaptureStdout();
+  MESS_hold(0xF00, "pause\n");   // "nopage" would skip the pause
+  EXPECT_EQ(testing::internal::GetCapturedStdout(), "pause\n");
+  MESS_set(20, 0xFF);
+  EXPECT_EQ(MESS_get(), 0xFFu);   // no explicit setting counted: the default applies
+}
+
 // Diagnostics (any bit of 0xF0) go to standard error, everything else to standard output;
 // the result says whether the screen was reached.
 TEST_F(Mess, RoutesToStreams) {

@@ -1,9 +1,9 @@
 // res_child.h — running resource gathering in a child process for the resource tests.
 //
-// Resources, flags, the message level and the defaults-reader state are process-wide and
-// only grow or change; each scenario therefore runs in a forked child whose standard
-// output and error are captured, so no scenario sees another's state and the other
-// suites keep the default message level.
+// Resources, flags, the message level and the defaults-reader state are process-wide;
+// each scenario runs in a forked child whose standard output and error are captured and
+// which starts from a fresh program state (fresh_state.h), so no scenario sees what
+// another test of the process left behind, and nothing a scenario sets reaches the rest.
 
 #ifndef RES_CHILD_H
 #define RES_CHILD_H
@@ -21,6 +21,7 @@
 #include <vector>
 
 #include "file_bytes.h"
+#include "fresh_state.h"
 #include "zudresrc.h"
 
 extern char** environ;
@@ -36,8 +37,8 @@ struct ChildRun {
   int status;       // exit status, -1 when it did not exit normally
 };
 
-// Runs `body` in a forked child with its output captured; the child exits 0 after the
-// body unless the body ends the process itself.
+// Runs `body` in a forked child, from a fresh program state and with its output
+// captured; the child exits 0 after the body unless the body ends the process itself.
 inline ChildRun run_child(const std::function<void()>& body) {
   char out_name[] = "/tmp/res_child_outXXXXXX";
   char err_name[] = "/tmp/res_child_errXXXXXX";
@@ -48,6 +49,7 @@ inline ChildRun run_child(const std::function<void()>& body) {
   if (pid == 0) {
     dup2(out_fd, 1);
     dup2(err_fd, 2);
+    reset_program_state();
     body();
     std::fflush(nullptr);
     _exit(0);

@@ -7,6 +7,8 @@
 #include <utility>
 #include <vector>
 
+#include "capture.h"
+#include "fresh_state.h"
 #include "res_child.h"
 #include "zudresrc.h"
 
@@ -340,6 +342,24 @@ TEST(ResList, NewAppendAndOrder) {
     std::printf("%s\n", RES_get("Alpha") ? "found" : "absent");  // names keep their case
   });
   EXPECT_EQ(run.out, "alpha: two\nbeta: x\ny\ngamma: g\nabsent\n");
+}
+
+class ResReset : public FreshState {};
+
+// A reset releases every resource and forgets the command line; the list then starts
+// again from its head, so a new resource is the only one listed.
+TEST_F(ResReset, ForgetsEverything) {
+  Argv a({"/usr/local/bin/ua_parse", "file"});
+  RES_setCL(a.argc(), a.argv());
+  RES_put("alpha", "one");
+  RES_new(3, "beta", "two", CV_int);
+  EXPECT_EQ(RES_reset(), 0);
+  EXPECT_EQ(RES_get("alpha"), nullptr);
+  EXPECT_EQ(RES_get("beta"), nullptr);
+  EXPECT_EQ(RES_get_prog(), nullptr);
+  EXPECT_STREQ(RES_get_progname(nullptr), "ZUD");  // the name used without a command line
+  RES_put("gamma", "g");
+  EXPECT_EQ(capture::stdout_of([] { RES_list(); }), "gamma: g\n");
 }
 
 // Splitting a value into items: commas, or newlines for a CV_strings resource.

@@ -626,7 +626,7 @@ TEST(Capacity, FullAndOverfullBlocks) {
 // After exactly 50 significant levels the converters write one extra token, which the
 // reader passes over; 49 levels have none.
 TEST(Capacity, FiftyLevelToken) {
-  std::string path = scratch("fifty.upa");
+  std::string path = scratch("read_fifty.upa");
   spit(path, capacity_file(50, 3, " X"));
   ASSERT_EQ(open_auto(path), 4);
   UPA_report r;
