@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <string>
 #include <vector>
 
@@ -185,6 +186,29 @@ std::string switches() {
 }
 
 }  // namespace
+
+// Found by the fuzz target of time texts (tests/fuzz/findings).
+// A minute offset is negated after reading; the one minute whose negation no int holds
+// gives the largest int, every other minute its plain negation (-:30 is minute -30).
+TEST(ResConvTime, NegatedMinuteAtIntMin) {
+  struct Case {
+    const char* text;
+    int hour, min;
+  };
+  const Case cases[] = {
+      {"-:-2147483648", IMISSING, INT_MAX},   // "-:" form, INT_MIN read back
+      {"-0:-2147483648", IMISSING, INT_MAX},  // "-0:" form, the same minute
+      {"-:30", IMISSING, -30},                // ordinary offsets keep their meaning
+      {"-0:30", IMISSING, -30},
+      {"-:-2147483647", IMISSING, INT_MAX},   // the largest negation that fits
+  };
+  for (const Case& c : cases) {
+    Date d;
+    RES_conv_time(c.text, &d);
+    EXPECT_EQ(d.hour, c.hour) << c.text;
+    EXPECT_EQ(d.min, c.min) << c.text;
+  }
+}
 
 // Draw lists. Switch 0 counts the corners 1-6 on, switch 12 sums switches 0-11, so each
 // expected row is worked out by hand from the switches named.
