@@ -11,6 +11,7 @@
 #include <fstream>
 #include <string>
 
+#include "capture.h"
 #include "fresh_state.h"
 #include "tmpdir.h"
 #include "zudresrc.h"
@@ -19,15 +20,7 @@ namespace {
 
 // Prompts print at level print, which the starting message level shows, and read
 // standard input; every test gives them an input of its own.
-class Prompt : public FreshState {
- protected:
-  // How often `prompt` appears in `out`: the number of times it was asked.
-  static int Asked(const std::string& out, const std::string& prompt) {
-    int n = 0;
-    for (auto pos = out.find(prompt); pos != std::string::npos; pos = out.find(prompt, pos + 1)) ++n;
-    return n;
-  }
-};
+class Prompt : public FreshState {};
 
 class SetCommand : public FreshState {};
 
@@ -109,7 +102,7 @@ TEST_F(Prompt, SetCommandAsksAgain) {
   testing::internal::CaptureStdout();
   ZUD_prompts("Enter station: ", buf, 11);
   std::string out = testing::internal::GetCapturedStdout();
-  EXPECT_EQ(Asked(out, "Enter station: "), 2);
+  EXPECT_EQ(capture::count_of(out, "Enter station: "), 2);
   EXPECT_STREQ(buf, "KOUN");
   ASSERT_NE(RES_get("id"), nullptr);
   EXPECT_STREQ(RES_get("id"), "72558");
@@ -132,7 +125,7 @@ TEST_F(Prompt, SetAloneLists) {
   testing::internal::CaptureStdout();
   ZUD_prompts("Go: ", buf, 11);
   std::string out = testing::internal::GetCapturedStdout();
-  EXPECT_EQ(Asked(out, "Go: "), 2);
+  EXPECT_EQ(capture::count_of(out, "Go: "), 2);
   EXPECT_EQ(out.rfind("Go: Set resources\n", 0), 0u) << out;
   EXPECT_NE(out.find("zz_prompt_test: v1\n"), std::string::npos) << out;
   EXPECT_NE(out.find("\n\nGo: "), std::string::npos) << out;  // blank line before asking again
@@ -171,7 +164,7 @@ TEST_F(Prompt, Numbers) {
     float v = ZUD_promptf("Enter the central latitude: ");
     std::string out = testing::internal::GetCapturedStdout();
     EXPECT_FLOAT_EQ(v, c.expect) << c.input;
-    EXPECT_EQ(Asked(out, "Enter the central latitude: "), c.asked) << c.input;
+    EXPECT_EQ(capture::count_of(out, "Enter the central latitude: "), c.asked) << c.input;
   }
   EXPECT_STREQ(RES_get("lat"), "35");
 }
@@ -186,7 +179,7 @@ TEST_F(Prompt, LongLineDropped) {
   std::string out = testing::internal::GetCapturedStdout();
   EXPECT_FLOAT_EQ(first, 7.0f);
   EXPECT_FLOAT_EQ(second, 42.0f);
-  EXPECT_EQ(Asked(out, "n: "), 2);
+  EXPECT_EQ(capture::count_of(out, "n: "), 2);
 }
 
 // In-prompt commands called directly.

@@ -240,11 +240,8 @@ TEST_F(PrintReport, CountsHeldToArrays) {
   testing::internal::CaptureStdout();
   UPA_print_report(kMain, &r);
   const std::string got = testing::internal::GetCapturedStdout();
-  size_t sig_rows = 0;
-  for (size_t at = got.find("-9999.0 -9999.0    -9999.0"); at != std::string::npos;
-       at = got.find("-9999.0 -9999.0    -9999.0", at + 1))
-    ++sig_rows;
-  EXPECT_EQ(sig_rows, static_cast<size_t>(UPA_MAX_SIG / 2));  // 200 levels: 100 rows
+  const int sig_rows = capture::count_of(got, "-9999.0 -9999.0    -9999.0");
+  EXPECT_EQ(sig_rows, UPA_MAX_SIG / 2);  // 200 levels: 100 rows
 }
 
 // Location block: only the known parts of the location are printed.

@@ -33,11 +33,7 @@ std::string out_file(const char* tag) {
   return std::string(ZUD_BUILD_DATA) + "/" + info->name() + "_" + tag + ".txt";
 }
 
-int count(const std::string& text, const std::string& what) {
-  int n = 0;
-  for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++n;
-  return n;
-}
+using capture::count_of;
 
 // What one selection printed and chose.
 struct Selection {
@@ -104,7 +100,7 @@ TEST_F(Station, AnswerForms) {
     EXPECT_EQ(got.id, c.want) << c.answer << " in " << c.file;
     EXPECT_NE(got.out.find(std::string("Searching for ") + c.searched + "...\n"), std::string::npos)
         << got.out;
-    EXPECT_EQ(count(got.out, "Possible stations"), 0) << "a resource value skips the listing";
+    EXPECT_EQ(count_of(got.out, "Possible stations"), 0) << "a resource value skips the listing";
   }
 }
 
@@ -224,8 +220,8 @@ TEST_F(StationDeathTest, ResourceNotFound) {
       testing::ExitedWithCode(31),
       "^UPA_get_station: No such station:QQQ\nUnable to find a station\n$");
   const std::string got = slurp(out);
-  EXPECT_EQ(count(got, "Searching for QQQ...\n"), 1) << got;
-  EXPECT_EQ(count(got, "Possible stations"), 0) << got;
+  EXPECT_EQ(count_of(got, "Searching for QQQ...\n"), 1) << got;
+  EXPECT_EQ(count_of(got, "Possible stations"), 0) << got;
 }
 
 // A resource value longer than an answer is cut to its ten characters, which here
@@ -244,7 +240,7 @@ TEST_F(Station, LongTypedAnswerIsCut) {
   EXPECT_EQ(got.rc, 1);
   EXPECT_EQ(got.id, "ABCDEFGHIJ");
   EXPECT_EQ(got.err, "");
-  EXPECT_EQ(count(got.out, "Searching for ABCDEFGHIJ...\n"), 1);
+  EXPECT_EQ(count_of(got.out, "Searching for ABCDEFGHIJ...\n"), 1);
 }
 
 // Typed answers: four searches, the fifth answer is read but not searched, status 31.
@@ -255,10 +251,10 @@ TEST_F(StationDeathTest, FourFailedAnswers) {
       testing::ExitedWithCode(31),
       "No such station:n1\n.*No such station:n4\nUnable to find a station\n$");
   const std::string got = slurp(out);
-  EXPECT_EQ(count(got, "Possible stations"), 1) << "no resource: the list comes first";
-  EXPECT_EQ(count(got, "Enter station to be used in the analysis: "), 5) << got;
-  EXPECT_EQ(count(got, "Searching for"), 4) << got;
-  EXPECT_EQ(count(got, "Searching for n5"), 0) << got;
+  EXPECT_EQ(count_of(got, "Possible stations"), 1) << "no resource: the list comes first";
+  EXPECT_EQ(count_of(got, "Enter station to be used in the analysis: "), 5) << got;
+  EXPECT_EQ(count_of(got, "Searching for"), 4) << got;
+  EXPECT_EQ(count_of(got, "Searching for n5"), 0) << got;
 }
 
 // An empty answer keeps the previous one: after "qqq" (upper-cased, not in the file) and
@@ -270,8 +266,8 @@ TEST_F(StationDeathTest, EmptyAnswerRepeatsThePrevious) {
   EXPECT_EXIT(select_and_end(out, kAnswers, nullptr, in), testing::ExitedWithCode(31),
               "Unable to find a station\n$");
   const std::string got = slurp(out);
-  EXPECT_EQ(count(got, "Searching for QQQ...\n"), 4) << got;
-  EXPECT_EQ(count(got, "Searching for ...\n"), 0) << got;
+  EXPECT_EQ(count_of(got, "Searching for QQQ...\n"), 4) << got;
+  EXPECT_EQ(count_of(got, "Searching for ...\n"), 0) << got;
 }
 
 // "exit" as the fifth answer is still honoured: status 0 after four failed searches.
@@ -279,7 +275,7 @@ TEST_F(StationDeathTest, ExitAnswer) {
   const std::string out = out_file("exit");
   EXPECT_EXIT(select_and_end(out, kAnswers, nullptr, kDir + "/four_wrong_exit.txt"),
               testing::ExitedWithCode(0), "No such station:n4\n$");
-  EXPECT_EQ(count(slurp(out), "Searching for"), 4);
+  EXPECT_EQ(count_of(slurp(out), "Searching for"), 4);
 }
 
 // At the end of the input every answer is empty; the searches fail and the run ends
@@ -303,7 +299,7 @@ TEST_F(Station, OneShot) {
   });
   EXPECT_EQ(first, 1);
   EXPECT_EQ(second, 0);
-  EXPECT_EQ(count(out, "Searching for"), 1);
+  EXPECT_EQ(count_of(out, "Searching for"), 1);
   // In a fresh run, with the switch cleared before anything is asked.
   reset_program_state();
   UPA_set_prompt(0);
