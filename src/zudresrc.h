@@ -232,6 +232,7 @@ constexpr int DEF_VALUE_LEN = 200;
 int DEF_open(const char* filename);
 int DEF_get(char* resrc, char* value);
 int DEF_close();
+int DEF_reset();
 int DEF_prog();
 int DEF_set_prog(const char* name);
 int DEF_name(const char* name);

@@ -1,9 +1,9 @@
 // fresh_state.h — a fixture for the tests that drive the program-level modules inside the
-// test process: resources, flags and plot switches, the message level and routing, the
-// file-name conventions and current file, and the open upper-air file with its station
-// choice start as in a new run and are put back after each test, so that no test sees
-// what another one left and the order of the tests does not matter. Standard input is
-// empty unless a test gives it answers.
+// test process: resources and the defaults reader, flags and plot switches, the message
+// level and routing, the file-name conventions and current file, and the open upper-air
+// file with its station choice start as in a new run and are put back after each test,
+// so that no test sees what another one left and the order of the tests does not
+// matter. Standard input is empty unless a test gives it answers.
 
 #ifndef ZUD_TESTS_FRESH_STATE_H
 #define ZUD_TESTS_FRESH_STATE_H
@@ -22,6 +22,7 @@
 // Every module a program run sets up, back at its start.
 inline void reset_program_state() {
   RES_reset();
+  DEF_reset();
   FLAG_reset(IMISSING);
   FLAG_resetplot(1);
   MESS_reset();

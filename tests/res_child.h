@@ -1,13 +1,17 @@
-// res_child.h — running resource gathering in a child process for the resource tests.
+// res_child.h — running resource gathering, from a fresh program state, for the resource
+// tests: in this process with the output captured, or in a forked child where the
+// scenario talks to a display loop.
 //
-// Resources, flags, the message level and the defaults-reader state are process-wide;
-// each scenario runs in a forked child whose standard output and error are captured and
-// which starts from a fresh program state (fresh_state.h), so no scenario sees what
-// another test of the process left behind, and nothing a scenario sets reaches the rest.
+// Resources, the defaults reader, flags, the message level and the file conventions are
+// process-wide; every scenario starts from their fresh state (fresh_state.h) and leaves
+// them at it, and the "zud..." variables of the environment that a scenario changes are
+// put back, so no scenario sees what another test left and nothing it sets reaches the
+// rest.
 
 #ifndef RES_CHILD_H
 #define RES_CHILD_H
 
+#include <gtest/gtest.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -18,6 +22,7 @@
 #include <functional>
 #include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "file_bytes.h"
@@ -30,7 +35,7 @@ namespace res_test {
 
 using ::slurp;
 
-// What a child printed and how it ended.
+// What a scenario printed and how it ended.
 struct ChildRun {
   std::string out;  // standard output
   std::string err;  // standard error
@@ -62,6 +67,46 @@ inline ChildRun run_child(const std::function<void()>& body) {
   unlink(out_name);
   unlink(err_name);
   return run;
+}
+
+// The "zud..." variables of the environment, put back as they were when this object
+// goes: variables a scenario added are removed, changed or removed ones restored.
+class ZudEnvironment {
+ public:
+  ZudEnvironment() : saved_(current()) {}
+  ~ZudEnvironment() {
+    for (const auto& [name, value] : current()) unsetenv(name.c_str());
+    for (const auto& [name, value] : saved_) setenv(name.c_str(), value.c_str(), 1);
+  }
+  ZudEnvironment(const ZudEnvironment&) = delete;
+  ZudEnvironment& operator=(const ZudEnvironment&) = delete;
+
+ private:
+  static std::vector<std::pair<std::string, std::string>> current() {
+    std::vector<std::pair<std::string, std::string>> vars;
+    for (char** e = environ; e && *e; ++e) {
+      if (std::strncmp(*e, "zud", 3) != 0) continue;
+      const char* eq = std::strchr(*e, '=');
+      if (eq) vars.emplace_back(std::string(*e, static_cast<std::size_t>(eq - *e)), std::string(eq + 1));
+    }
+    return vars;
+  }
+  std::vector<std::pair<std::string, std::string>> saved_;
+};
+
+// Runs `body` in this process from a fresh program state with its standard output and
+// error captured, then puts the program state and the "zud..." environment back. The
+// status is 0: a body that ended the process would end the test.
+inline ChildRun run_here(const std::function<void()>& body) {
+  ZudEnvironment keep;
+  reset_program_state();
+  testing::internal::CaptureStdout();
+  testing::internal::CaptureStderr();
+  body();
+  std::string out = testing::internal::GetCapturedStdout();
+  std::string err = testing::internal::GetCapturedStderr();
+  reset_program_state();
+  return ChildRun{out, err, 0};
 }
 
 // Removes every variable the resource system could read and points the defaults path

@@ -225,7 +225,7 @@ TEST(ResConv, DrawList) {
       {"text_ul,-text_ul,text_lr", "1,0,0,0,0,0,1,0,0,0,0,0,2", "items apply in order"},
   };
   for (const auto& c : cases) {
-    ChildRun run = run_child([&c] {
+    ChildRun run = run_here([&c] {
       int rc = RES_conv_data(c.text, nullptr, CV_draw);
       std::printf("%d %s", rc, switches().c_str());
     });
@@ -249,7 +249,7 @@ TEST(ResConv, Flags) {
       {"xyz", CV_plot_type, 11, -9999, "unknown: flag unchanged"},
   };
   for (const auto& c : cases) {
-    ChildRun run = run_child([&c] {
+    ChildRun run = run_here([&c] {
       FLAG_reset(IMISSING);
       int rc = RES_conv_data(c.text, nullptr, c.cvt);
       std::printf("%d %d", rc, FLAG_get(c.flag));
@@ -268,7 +268,7 @@ TEST(ResConv, Device) {
       {"p,", 4, "<unset>"},              // a trailing comma makes no second item
   };
   for (const auto& c : cases) {
-    ChildRun run = run_child([&c] {
+    ChildRun run = run_here([&c] {
       const char* name = "<unset>";
       int rc = RES_conv_data(c.text, &name, CV_device);
       std::printf("%d %d %s", rc, FLAG_get(2), name);
@@ -292,7 +292,7 @@ TEST(ResConv, BatchAndMessageOrder) {
       {{"-me", "warn"}, 0xFF, -9999, "the message option alone"},
   };
   for (const auto& c : cases) {
-    ChildRun run = run_child([&c] {
+    ChildRun run = run_here([&c] {
       clean_env();
       std::vector<std::string> words{"ua_parse"};
       words.insert(words.end(), c.args.begin(), c.args.end());
@@ -308,7 +308,7 @@ TEST(ResConv, BatchAndMessageOrder) {
 
 // Resources from the environment are converted like those from the command line.
 TEST(ResConv, EnvironmentConverted) {
-  ChildRun run = run_child([] {
+  ChildRun run = run_here([] {
     clean_env();
     setenv("zudbatch", "", 1);  // present, empty: batch on all the same
     Argv a({"ua_parse"});
