@@ -12,6 +12,7 @@
 #include <string>
 
 #include "file_bytes.h"
+#include "fresh_state.h"
 #include "tmpdir.h"
 #include "zuddom.h"
 #include "zudresrc.h"
@@ -23,21 +24,15 @@ constexpr int IM = IMISSING;
 const std::string kRegionDir = std::string(ZUD_TEST_DATA) + "/region/";
 
 // Region files and station databases are found on "file_path", which points at the
-// fixtures; the priority adjustment is off unless a test sets it.
-class Domains : public ::testing::Test {
+// fixtures; the priority adjustment is off unless a test sets it. Resources and the
+// message level start fresh and are put back afterwards.
+class Domains : public FreshState {
  protected:
   void SetUp() override {
+    FreshState::SetUp();
     RES_put("file_path", kRegionDir.c_str());
     RES_put("stat_prior", nullptr);
-    saved_level_ = MESS_get();
   }
-  void TearDown() override {
-    RES_put("file_path", nullptr);
-    RES_put("stat_prior", nullptr);
-    MESS_set(10, 0);
-    MESS_set(11, saved_level_);
-  }
-  M_type saved_level_ = 0;
 };
 
 void expect_cleared(const Domain& d, const std::string& why) {
