@@ -43,7 +43,8 @@ struct ChildRun {
 };
 
 // Runs `body` in a forked child, from a fresh program state and with its output
-// captured; the child exits 0 after the body unless the body ends the process itself.
+// captured; the child exits 0 after the body (1 when an expectation in it failed, which
+// the parent would not see otherwise) unless the body ends the process itself.
 inline ChildRun run_child(const std::function<void()>& body) {
   char out_name[] = "/tmp/res_child_outXXXXXX";
   char err_name[] = "/tmp/res_child_errXXXXXX";
@@ -57,7 +58,7 @@ inline ChildRun run_child(const std::function<void()>& body) {
     reset_program_state();
     body();
     std::fflush(nullptr);
-    _exit(0);
+    _exit(testing::Test::HasFailure() ? 1 : 0);  // an EXPECT that failed in the child
   }
   int wstatus = 0;
   waitpid(pid, &wstatus, 0);
