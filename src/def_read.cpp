@@ -40,6 +40,7 @@ constexpr M_type kWarn = MESS_WARN;  // message level (warn) of the reader's war
 // How the open file was obtained, so that closing matches opening.
 enum class Source { kNone, kFile, kPipe, kStdin };
 
+// The reader's state; DEF_reset brings it back to these starting values.
 FILE* def_file = nullptr;        // the defaults file being read, or none
 Source def_source = Source::kNone;  // how def_file was opened
 std::string prog_name = "Zud";   // program name that patterns are matched against
@@ -261,6 +262,20 @@ int DEF_close() {
   }
   def_file = nullptr;
   def_source = Source::kNone;
+  return 0;
+}
+
+// Returns the reader to its start: no file open (an open one is closed), the program
+// name "Zud", no title, no tags and no open conditional block. Returns 0.
+int DEF_reset() {
+  DEF_close();
+  prog_name = "Zud";
+  prog_title.clear();
+  DEF_clr_tag();
+  match.fill(0);
+  num_match = 0;
+  lost_blocks = 0;
+  matches = 1;
   return 0;
 }
 

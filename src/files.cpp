@@ -62,7 +62,8 @@ constexpr M_type kTraceDebug = MESS_DEBUG;  // time specifications and dates
 constexpr int kExitOk = 0;      // "exit" typed or "list" given
 constexpr int kExitNoFile = 10; // no input file found
 
-// The file-name convention and the current file (one per process).
+// The file-name convention and the current file (one per process); FILE_reset brings them
+// back to these starting values.
 std::string conv;              // current template; empty means no convention
 std::string hconv;             // template for header files
 int header = 0;                // use hconv instead of conv
@@ -575,6 +576,28 @@ int FILE_set_time(Date* datim) {
     DATE_init(&set);
     set.sec = 0;
   }
+  return 0;
+}
+
+// Returns the convention and current-file state to its start: no template, no keys, no
+// extension or extra information, no current name, nothing requested, no file date and
+// the default file interval. A later choice then behaves as the first one of a run.
+// Returns 0.
+int FILE_reset() {
+  conv.clear();
+  hconv.clear();
+  header = 0;
+  min_size = 0;
+  rmin_size = 0;
+  ext.clear();
+  ext_info.clear();
+  filename[0] = '\0';
+  filename_type = 0;
+  for (std::string& k : keys) k.clear();
+  keys_emptied = false;
+  FILE_set_time(nullptr);
+  DATE_init(&file_date);
+  late_off = kDefaultLateOff;
   return 0;
 }
 

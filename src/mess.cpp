@@ -21,8 +21,10 @@
 
 namespace {
 
-// Level and routing.
-M_type mess_level = 0x000FFFFF;  // enabled bits: print, error, warn, mess, out1, out2
+constexpr M_type kStartLevel = 0x000FFFFF;  // print, error, warn, mess, out1, out2
+
+// Level and routing; MESS_reset brings them back to these starting values.
+M_type mess_level = kStartLevel; // enabled bits
 int mess_set = 0;                // count of explicit level settings (user or program)
 int mess_out = 1;                // routing: 1 screen, 0 file only, -1 stamped file, 2 reopened file
 int page = 1;                    // 0 never pause, 1 pause on request, 2 automatic paging too
@@ -353,6 +355,23 @@ int MESS_set_page(int val) {
 int MESS_set_out(int val) {
   mess_out = val;
   return 0;
+}
+
+// Returns level and routing to their start: the default level with no explicit setting
+// counted, output to the screen, paging on request with the default page length, and no
+// copy or message file (an open one is closed). Returns 0.
+int MESS_reset() {
+  mess_level = kStartLevel;
+  mess_set = 0;
+  mess_out = 1;
+  page = 1;
+  lines = 0;
+  max_lines = kDefaultLines;
+  close_stream(pfile, pfile_name);
+  pfile = nullptr;
+  pfile_name.clear();
+  filename.clear();
+  return MESS_file_close();
 }
 
 // Closes a previous copy file and opens `name` in mode `access` as the copy file that

@@ -34,7 +34,8 @@ constexpr const char* kDefaultPath = ".:/home/zud/etc:/usr/local/zud/etc";
 static_assert(kPatternBuf >= DEF_RESRC_LEN, "room for a defaults-file pattern");
 static_assert(kValueBuf >= DEF_VALUE_LEN, "room for a defaults-file or environment value");
 
-// The resource list and the command line it was gathered from.
+// The resource list and the command line it was gathered from; RES_reset brings them back
+// to these starting values.
 resource root_res = {0, nullptr, nullptr, CV_none, nullptr};  // head; next is the first node
 resource* last_res = &root_res;                  // node new resources are appended after
 int clargc = 0;                                  // argument count given to RES_setCL
@@ -490,6 +491,26 @@ int RES_getval(const char* name, void* data, DEF_convert cvt) {
   const resource* r = find_node(name);
   if (!r || !data) return 0;
   return RES_conv_data(r->data, data, cvt);
+}
+
+// Returns the resources to their start: every resource is released (values returned by
+// RES_get before become invalid), and the command line and definition table are
+// forgotten. Flags and the message level that conversions set are left to their own
+// modules. Returns 0.
+int RES_reset() {
+  for (resource* r = root_res.next; r;) {
+    resource* next = r->next;
+    std::free(r->name);
+    std::free(r->data);
+    std::free(r);
+    r = next;
+  }
+  root_res.next = nullptr;
+  last_res = &root_res;
+  clargc = 0;
+  clargv = nullptr;
+  for (RES_defobj& e : def_table_store) e = RES_defobj{};
+  return 0;
 }
 
 // Remembers the command line the resources come from. Returns 1.

@@ -1249,6 +1249,13 @@ int UPA_open(const char* filename, int f_access, int* f_type) {
   return fileno(f);
 }
 
+// Closes the open upper-air file, if any, and forgets where the reader stood. Returns 0.
+int UPA_close() {
+  cdf_release();
+  close_current();
+  return 0;
+}
+
 // Positions the open file at its first station block. Returns 0, or -1 when no file of
 // a readable kind is open or it cannot be repositioned.
 int UPA_rewind(int /*cvt_fd*/) {

@@ -18,6 +18,7 @@
 
 namespace {
 
+// The open file and the station choice; UPA_reset brings them back to these values.
 int cvt_fd = -1;         // handle of the open upper-air file, -1 when none
 UPA_info info = {};      // date label and date of the open file
 Date file_date = {};     // copy of info.date for the rest of the program
@@ -179,6 +180,20 @@ int UPA_file_handle() { return cvt_fd; }
 
 // The date of the open upper-air file (all fields -9999 when none is open).
 Date* UPA_get_file_date() { return &file_date; }
+
+// Returns the program-level state to its start: no file open (an open one is closed), no
+// date, station selection still to be made, and missing row values printed blank. A
+// second station file in the same process then behaves as it would alone. Returns 0.
+int UPA_reset() {
+  UPA_close();
+  cvt_fd = -1;
+  info = UPA_info{};
+  file_date = Date{};
+  stat_num = 0;
+  prompt = 1;
+  miss_dash = 0;
+  return 0;
+}
 
 // ---- station choice ---------------------------------------------------------------------
 

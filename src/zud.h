@@ -45,6 +45,7 @@ int MESS_set_page(int val);
 int MESS_set_out(int val);
 int MESS_file(const char* name, const char* access);
 int MESS_file_close();
+int MESS_reset();
 
 // ---- flag: process-wide flags and plot switches ---------------------------------
 int FLAG_set(int flag, int value);

@@ -27,6 +27,7 @@ int FILE_set_file(const char* file, char* out_file);
 int FILE_set_key(char key, const char* str);
 int FILE_set_time(Date* datim);
 int FILE_extract_extra_info(char* file);
+int FILE_reset();
 // Read-only views of the convention state, for callers that report or check it.
 const char* FILE_get_conv();
 const char* FILE_get_ext();

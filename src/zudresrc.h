@@ -207,6 +207,7 @@ int RES_setCL(int argc, char** argv);
 char* RES_get_prog();
 char* RES_get_progname(char* prog);
 int RES_list();
+int RES_reset();
 int RES_fill_obj(RES_defobj* obj, const char* def, const char* env, const char* cmd,
                  DEF_convert cvt, void* out, std::int32_t* num);
 
@@ -231,6 +232,7 @@ constexpr int DEF_VALUE_LEN = 200;
 int DEF_open(const char* filename);
 int DEF_get(char* resrc, char* value);
 int DEF_close();
+int DEF_reset();
 int DEF_prog();
 int DEF_set_prog(const char* name);
 int DEF_name(const char* name);

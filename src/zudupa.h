@@ -91,6 +91,7 @@ constexpr int UPA_REP_LOC = 32;    // location (netCDF); identification for text
 int UPA_initialize(UPA_report* report);
 int UPA_chktype(const char* filename);
 int UPA_open(const char* filename, int f_access, int* f_type);
+int UPA_close();
 int UPA_rewind(int cvt_fd);
 int UPA_getinfo(int cvt_fd, UPA_info* info);
 int UPA_read(int cvt_fd, UPA_report* report, int rep_type, int* statnum);
@@ -107,6 +108,7 @@ const char* PLT_get_label(int overlay, int position);
 int UPA_open_file(const char* filename);
 int UPA_rewind_file();
 Date* UPA_get_file_date();
+int UPA_reset();
 // -- station choice
 int UPA_list_stations();
 int UPA_get_station(const char* id, UPA_report* report);

@@ -1,11 +1,12 @@
 // capture.h — helpers shared by the tests that look at printed output: the standard
-// output of a call, whole or line by line.
+// output of a call, whole or line by line, and how often a piece of text occurs in it.
 
 #ifndef ZUD_TESTS_CAPTURE_H
 #define ZUD_TESTS_CAPTURE_H
 
 #include <gtest/gtest.h>
 
+#include <cstddef>
 #include <functional>
 #include <sstream>
 #include <string>
@@ -26,6 +27,14 @@ inline std::vector<std::string> lines_of(const std::function<int()>& f) {
   std::vector<std::string> out;
   for (std::string l; std::getline(in, l);) out.push_back(l + "\n");
   return out;
+}
+
+// How often `part` occurs in `text`, occurrences that overlap included: how often a
+// prompt was asked, a notice printed or a row written.
+inline int count_of(const std::string& text, const std::string& part) {
+  int n = 0;
+  for (std::size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++n;
+  return n;
 }
 
 }  // namespace capture

@@ -35,17 +35,15 @@ Entries read_file(const std::string& name) {
   return e;
 }
 
-// Each test starts from program "prog", no title and no tags. Open blocks cannot be
-// reset from outside, so every block fixture closes what it opens.
+// Each test starts from a reset reader with program "prog": no title, no tags and no
+// open block; the reader is reset again afterwards.
 class DefRead : public ::testing::Test {
  protected:
   void SetUp() override {
-    DEF_close();
-    DEF_clr_tag();
+    DEF_reset();
     DEF_set_prog("prog");
-    DEF_title("");
   }
-  void TearDown() override { SetUp(); }
+  void TearDown() override { DEF_reset(); }
 };
 
 // Reads an entry from a one-line file: proves that no block is left open.
@@ -191,6 +189,20 @@ TEST_F(DefRead, BlocksCarryIntoNextFile) {
   EXPECT_EQ(read_file("open_if.def"), Entries{});
   EXPECT_EQ(read_file("plain.def"), Entries{});
   EXPECT_EQ(read_file("close_if.def"), (Entries{{"p.o3", "yes"}}));
+}
+
+// A reset closes a block left open, and forgets the tags, the title and the program name
+// ("Zud" again, as at start).
+TEST_F(DefRead, ResetStartsAgain) {
+  EXPECT_EQ(read_file("open_if.def"), Entries{});  // leaves its block open
+  DEF_tag("t");
+  DEF_title("ua");
+  EXPECT_EQ(DEF_cmp("file_path", "Zud.file_path"), 0);
+  EXPECT_EQ(DEF_reset(), 0);
+  expect_blocks_closed();
+  EXPECT_EQ(DEF_cmp("file_path", "Zud.file_path"), 1);  // no title, the starting name
+  EXPECT_EQ(DEF_cmp("file_path", "ua.file_path"), 0);
+  for (int i = 0; i < 10; ++i) EXPECT_EQ(DEF_tag("x"), 0) << i;  // ten free places
 }
 
 // Blocks beyond ten are refused: skipped whole with one warning, their ELSE and END

@@ -20,41 +20,14 @@ namespace {
 
 const std::string kIgra = std::string(ZUD_TEST_DATA) + "/igra/";
 const std::string kLists = std::string(ZUD_TEST_DATA) + "/lists/";
-const std::string kConvention = std::string(ZUD_TEST_DATA) + "/e2e/name_conv";
 
 // A scratch file path with the station list and the name convention linked in.
 std::string setup(const std::string& name) {
-  std::string dir = e2e::scratch(name);
-  ::symlink((kIgra + "igra2-station-list.txt").c_str(), (dir + "igra2-station-list.txt").c_str());
-  ::symlink(kConvention.c_str(), (dir + "name_conv").c_str());
-  return dir;
+  return e2e::ingest_dir(name, kIgra + "igra2-station-list.txt");
 }
 
-// ua_ingest with file path `dir`, converted files in dir/out.
-e2e::Run ingest(const std::string& dir, std::vector<std::string> args) {
-  e2e::Options opt = e2e::clean_options();
-  opt.program = ZUD_INGEST_BIN;
-  opt.cwd = dir;
-  opt.timeout_s = 60;
-  opt.env.push_back("zudcurtime=2026020612");
-  std::vector<std::string> all = {"-fp", dir, "-cp", dir + "out"};
-  all.insert(all.end(), args.begin(), args.end());
-  return e2e::run(all, opt);
-}
-
-// ua_parse's listing of station `id` in `file`.
-e2e::Run listing(const std::string& dir, const std::string& file, const std::string& id) {
-  e2e::Options opt = e2e::clean_options();
-  opt.cwd = dir;
-  return e2e::run({"-fp", dir, "-ba", "-me", "out3", "-id", id, file}, opt);
-}
-
-std::vector<std::string> words(const std::string& s) {
-  std::istringstream in(s);
-  std::vector<std::string> w;
-  for (std::string x; in >> x;) w.push_back(x);
-  return w;
-}
+using e2e::listing;
+using e2e::words;
 
 // The listing row (level label cut off) whose first columns are `want`, e.g.
 // "850 1441 -1.5 -1.7" for pressure, height, temperature and dew point; empty when none.
@@ -92,7 +65,7 @@ std::vector<std::string> files_in(const std::string& dir) {
 // ascents as ua_parse lists them, against the archive's raw lines.
 TEST(E2eIgra, Vienna) {
   std::string dir = setup("igra_vienna");
-  e2e::Run r = ingest(dir, {"-me", "mess", kIgra + "AUM00011035-data.txt.gz"});
+  e2e::Run r = e2e::run_ingest(dir, {"-me", "mess", kIgra + "AUM00011035-data.txt.gz"});
   ASSERT_EQ(r.status, 0) << r.err;
   EXPECT_NE(r.out.find("321 reports of 1 stations from 1 bulletins into 321 files; 0 NIL, 0 rejected"),
             std::string::npos)
@@ -130,7 +103,7 @@ TEST(E2eIgra, Vienna) {
 // Gagetown: 242 ascents 2021-2024, off-synoptic hours among them.
 TEST(E2eIgra, Gagetown) {
   std::string dir = setup("igra_gagetown");
-  e2e::Run r = ingest(dir, {"-me", "mess", kIgra + "CAM00071701-data.txt.gz"});
+  e2e::Run r = e2e::run_ingest(dir, {"-me", "mess", kIgra + "CAM00071701-data.txt.gz"});
   ASSERT_EQ(r.status, 0) << r.err;
   EXPECT_NE(r.out.find("242 reports of 1 stations from 1 bulletins into 242 files"), std::string::npos)
       << r.out;
@@ -155,8 +128,8 @@ TEST(E2eIgra, Gagetown) {
 TEST(E2eIgra, GzipAndPlainIdentical) {
   std::string dir = setup("igra_plain");
   e2e::spit(dir + "vienna.txt", gunzip(kIgra + "AUM00011035-data.txt.gz"));
-  e2e::Run p = ingest(dir, {"-me", "error", "-cp", dir + "plain", dir + "vienna.txt"});
-  e2e::Run g = ingest(dir, {"-me", "error", "-cp", dir + "gz", kIgra + "AUM00011035-data.txt.gz"});
+  e2e::Run p = e2e::run_ingest(dir, {"-me", "error", "-cp", dir + "plain", dir + "vienna.txt"});
+  e2e::Run g = e2e::run_ingest(dir, {"-me", "error", "-cp", dir + "gz", kIgra + "AUM00011035-data.txt.gz"});
   ASSERT_EQ(p.status, 0) << p.err;
   ASSERT_EQ(g.status, 0) << g.err;
   std::vector<std::string> a = files_in(dir + "plain");
@@ -171,21 +144,21 @@ TEST(E2eIgra, GzipAndPlainIdentical) {
 // identifier.
 TEST(E2eIgra, Selection) {
   std::string dir = setup("igra_select");
-  e2e::Run r = ingest(dir, {"-ho", "15061200", "-nh", "24", kIgra + "AUM00011035-data.txt.gz"});
+  e2e::Run r = e2e::run_ingest(dir, {"-ho", "15061200", "-nh", "24", kIgra + "AUM00011035-data.txt.gz"});
   ASSERT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(files_in(dir + "out"),
             (std::vector<std::string>{"2015061112_upa.cvt", "2015061200_upa.cvt"}));
   EXPECT_NE(r.out.find("2 reports of 1 stations"), std::string::npos) << r.out;
 
-  e2e::Run none = ingest(dir, {"-cp", dir + "none", "-id", "71701", kIgra + "AUM00011035-data_first3.txt"});
+  e2e::Run none = e2e::run_ingest(dir, {"-cp", dir + "none", "-id", "71701", kIgra + "AUM00011035-data_first3.txt"});
   EXPECT_EQ(none.status, 30);
   EXPECT_TRUE(files_in(dir + "none").empty());
-  e2e::Run byid = ingest(dir, {"-cp", dir + "byid", "-id", "AUM00011035,71701",
-                               kIgra + "AUM00011035-data_first3.txt"});
+  e2e::Run byid = e2e::run_ingest(dir, {"-cp", dir + "byid", "-id", "AUM00011035,71701",
+                                        kIgra + "AUM00011035-data_first3.txt"});
   EXPECT_EQ(byid.status, 0);
   EXPECT_EQ(files_in(dir + "byid").size(), 3u);
 
-  e2e::Run bad = ingest(dir, {"-cp", dir + "bad", "-ho", "15133200", kIgra + "AUM00011035-data_first3.txt"});
+  e2e::Run bad = e2e::run_ingest(dir, {"-cp", dir + "bad", "-ho", "15133200", kIgra + "AUM00011035-data_first3.txt"});
   EXPECT_EQ(bad.status, 30);
   EXPECT_NE(bad.err.find("-ho"), std::string::npos) << bad.err;
 }
@@ -199,7 +172,7 @@ TEST(E2eIgra, SameTimeTwice) {
   std::string again = first;
   again.replace(again.find("  85000  1441B  -15B"), 20, "  85000  1442B  -25B");
   e2e::spit(dir + "twice.txt", text + again);
-  e2e::Run r = ingest(dir, {dir + "twice.txt"});
+  e2e::Run r = e2e::run_ingest(dir, {dir + "twice.txt"});
   ASSERT_EQ(r.status, 0) << r.err;
   EXPECT_NE(r.err.find("11035 23 12Z: a second sounding of this time replaces the first"),
             std::string::npos)
@@ -219,7 +192,7 @@ TEST(E2eIgra, DamagedFiles) {
   std::string text = e2e::slurp(kIgra + "AUM00011035-data_first3.txt");
   text.replace(32, 4, "  99");  // the first header: 99 levels instead of 123
   e2e::spit(dir + "count.txt", text);
-  e2e::Run r = ingest(dir, {dir + "cut.txt.gz", dir + "count.txt"});
+  e2e::Run r = e2e::run_ingest(dir, {dir + "cut.txt.gz", dir + "count.txt"});
   ASSERT_EQ(r.status, 0) << r.err;
   EXPECT_NE(r.err.find("gzip stream ends early"), std::string::npos) << r.err;
   EXPECT_NE(r.err.find("IGRA AUM00011035 2015-01-23 12Z: header gives 99 levels, 123 follow; "
@@ -235,7 +208,7 @@ TEST(E2eIgra, DamagedFiles) {
 // (values read from the page's table).
 TEST(E2eLists, NormanPage) {
   std::string dir = setup("list_norman");
-  e2e::Run r = ingest(dir, {kLists + "wyoming_72357_OUN_2018122212.html"});
+  e2e::Run r = e2e::run_ingest(dir, {kLists + "wyoming_72357_OUN_2018122212.html"});
   ASSERT_EQ(r.status, 0) << r.err;
   ASSERT_EQ(files_in(dir + "out"), (std::vector<std::string>{"2018122212_upa.cvt"}));
   e2e::Run a = listing(dir, "out/2018122212_upa.cvt", "OUN");
@@ -256,7 +229,7 @@ TEST(E2eLists, OmahaAgreesWithConvertedFile) {
   std::string dir = setup("list_omaha");
   e2e::spit(dir + "upa.cty", e2e::slurp(kLists + "oax20140616/upa.cty"));
   e2e::spit(dir + "ref.upa", e2e::slurp(kLists + "oax20140616/oax20140616.upa"));
-  e2e::Run r = ingest(dir, {kLists + "sharppy_OAX_2014061619.txt"});
+  e2e::Run r = e2e::run_ingest(dir, {kLists + "sharppy_OAX_2014061619.txt"});
   ASSERT_EQ(r.status, 0) << r.err;
   ASSERT_EQ(files_in(dir + "out"), (std::vector<std::string>{"2014061619_upa.cvt"}));
   e2e::Run ours = listing(dir, "out/2014061619_upa.cvt", "OAX");
@@ -275,8 +248,8 @@ TEST(E2eLists, OmahaAgreesWithConvertedFile) {
   EXPECT_NE(row(ours.out, "965 350 27.8 23.8"), "") << ours.out;
 
   // Selected by the WMO number the page does not carry (found in upa.cty), and by time.
-  e2e::Run sel = ingest(dir, {"-cp", dir + "sel", "-id", "72558", "-ho", "14061619",
-                              kLists + "sharppy_OAX_2014061619.txt"});
+  e2e::Run sel = e2e::run_ingest(dir, {"-cp", dir + "sel", "-id", "72558", "-ho", "14061619",
+                                       kLists + "sharppy_OAX_2014061619.txt"});
   EXPECT_EQ(sel.status, 0) << sel.err;
   EXPECT_EQ(files_in(dir + "sel"), (std::vector<std::string>{"2014061619_upa.cvt"}));
 }
@@ -288,10 +261,10 @@ TEST(E2eLists, PageWithoutTable) {
   e2e::spit(dir + "empty.html",
             "<HTML>\n<TITLE>University of Wyoming - Radiosonde Data</TITLE>\n<BODY>\n"
             "<H2>Can't get 72357 OUN Norman Observations</H2>\n</BODY></HTML>\n");
-  e2e::Run alone = ingest(dir, {dir + "empty.html"});
+  e2e::Run alone = e2e::run_ingest(dir, {dir + "empty.html"});
   EXPECT_EQ(alone.status, 30);
   EXPECT_NE(alone.err.find("no sounding table"), std::string::npos) << alone.err;
-  e2e::Run both = ingest(dir, {dir + "empty.html", kLists + "wyoming_72357_OUN_2018122212.html"});
+  e2e::Run both = e2e::run_ingest(dir, {dir + "empty.html", kLists + "wyoming_72357_OUN_2018122212.html"});
   EXPECT_EQ(both.status, 0) << both.err;
   EXPECT_NE(both.err.find("no sounding table"), std::string::npos);
   EXPECT_EQ(files_in(dir + "out"), (std::vector<std::string>{"2018122212_upa.cvt"}));
@@ -301,7 +274,7 @@ TEST(E2eLists, PageWithoutTable) {
 // converted block needs the WMO number): named, nothing written, status 30.
 TEST(E2eLists, StationWithoutNumber) {
   std::string dir = setup("list_nonumber");
-  e2e::Run r = ingest(dir, {kLists + "sharppy_OAX_2014061619.txt"});
+  e2e::Run r = e2e::run_ingest(dir, {kLists + "sharppy_OAX_2014061619.txt"});
   EXPECT_EQ(r.status, 30);
   EXPECT_NE(r.err.find("Station OAX 2014-06-16 19Z: no WMO number"), std::string::npos) << r.err;
   EXPECT_NE(r.out.find("0 files; 0 NIL, 1 rejected"), std::string::npos) << r.out;

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "e2e_scratch.h"
 #include "run_parse.h"
 
 namespace {
@@ -75,12 +76,7 @@ std::vector<std::string> split(const std::string& text, char sep) {
   return items;
 }
 
-std::vector<std::string> words(const std::string& line) {
-  std::vector<std::string> w;
-  std::istringstream in(line);
-  for (std::string t; in >> t;) w.push_back(t);
-  return w;
-}
+using e2e::words;
 
 // The first line where `got` departs from `want` (identical lines, or when `tolerant` the
 // same words with numbers within a unit of the last digit), "" when none does.

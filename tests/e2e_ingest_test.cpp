@@ -19,37 +19,21 @@
 namespace {
 
 const std::string kIngestData = std::string(ZUD_TEST_DATA) + "/ingest/";
-const std::string kConvention = std::string(ZUD_TEST_DATA) + "/e2e/name_conv";
 
 // A scratch file path with the station list and name convention linked in.
 std::string setup(const std::string& name) {
-  std::string dir = e2e::scratch(name);
-  ::symlink((kIngestData + "igra2-station-list.txt").c_str(), (dir + "igra2-station-list.txt").c_str());
-  ::symlink(kConvention.c_str(), (dir + "name_conv").c_str());
-  return dir;
+  return e2e::ingest_dir(name, kIngestData + "igra2-station-list.txt");
 }
 
-// ua_ingest with file path `dir`, converted files in dir/out, the package's current time
-// `curtime`.
+// ua_ingest on `files` with file path `dir`, converted files in dir/out, the package's
+// current time `curtime` and the options `more` before the files.
 e2e::Run ingest(const std::string& dir, std::vector<std::string> files,
                 const char* curtime = "2026020612", std::vector<std::string> more = {}) {
-  e2e::Options opt = e2e::clean_options();
-  opt.program = ZUD_INGEST_BIN;
-  opt.cwd = dir;
-  opt.timeout_s = 60;
-  if (curtime) opt.env.push_back(std::string("zudcurtime=") + curtime);
-  std::vector<std::string> args = {"-fp", dir, "-cp", dir + "out"};
-  args.insert(args.end(), more.begin(), more.end());
-  args.insert(args.end(), files.begin(), files.end());
-  return e2e::run(args, opt);
+  more.insert(more.end(), files.begin(), files.end());
+  return e2e::run_ingest(dir, more, curtime);
 }
 
-// ua_parse's sounding listing of station `id` in `file`, file path `dir`.
-e2e::Run listing(const std::string& dir, const std::string& file, const std::string& id) {
-  e2e::Options opt = e2e::clean_options();
-  opt.cwd = dir;
-  return e2e::run({"-fp", dir, "-ba", "-me", "out3", "-id", id, file}, opt);
-}
+using e2e::listing;
 
 // One row of the listing: columns cut at the header's fixed widths; NAN where blank.
 struct Row {

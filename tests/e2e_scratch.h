@@ -1,6 +1,7 @@
-// e2e_scratch.h — what the end-to-end tests of the binary share: a run environment free
-// of the developer's own "zud" settings, and scratch directories under the process's
-// private directory.
+// e2e_scratch.h — what the end-to-end tests of the binaries share: a run environment
+// free of the developer's own "zud" settings, scratch directories under the process's
+// private directory, the ingest run and the listing run that follows it, and the words
+// of a printed line.
 
 #ifndef ZUD_TESTS_E2E_SCRATCH_H
 #define ZUD_TESTS_E2E_SCRATCH_H
@@ -10,7 +11,9 @@
 
 #include <cerrno>
 #include <cstring>
+#include <sstream>
 #include <string>
+#include <vector>
 
 #include "run_parse.h"
 #include "tmpdir.h"
@@ -47,6 +50,46 @@ inline std::string sample_mirror(const std::string& name) {
         errno != EEXIST)
       return "";
   return dir;
+}
+
+// A scratch directory `name` for runs of the ingest program: links to the station list
+// at `station_list` (as "igra2-station-list.txt") and to the end-to-end name convention.
+// Its path with a "/".
+inline std::string ingest_dir(const std::string& name, const std::string& station_list) {
+  std::string dir = scratch(name);
+  ::symlink(station_list.c_str(), (dir + "igra2-station-list.txt").c_str());
+  ::symlink((std::string(ZUD_TEST_DATA) + "/e2e/name_conv").c_str(), (dir + "name_conv").c_str());
+  return dir;
+}
+
+// ua_ingest with file path `dir` and converted files in dir/out, the package's current
+// time `curtime` ("zudcurtime"; none when null), then `args`.
+inline Run run_ingest(const std::string& dir, const std::vector<std::string>& args,
+                      const char* curtime = "2026020612") {
+  Options opt = clean_options();
+  opt.program = ZUD_INGEST_BIN;
+  opt.cwd = dir;
+  opt.timeout_s = 60;
+  if (curtime) opt.env.push_back(std::string("zudcurtime=") + curtime);
+  std::vector<std::string> all = {"-fp", dir, "-cp", dir + "out"};
+  all.insert(all.end(), args.begin(), args.end());
+  return run(all, opt);
+}
+
+// ua_parse's sounding listing (batch, level out3) of station `id` in `file`, file path
+// `dir`.
+inline Run listing(const std::string& dir, const std::string& file, const std::string& id) {
+  Options opt = clean_options();
+  opt.cwd = dir;
+  return run({"-fp", dir, "-ba", "-me", "out3", "-id", id, file}, opt);
+}
+
+// The blank-separated words of `text`.
+inline std::vector<std::string> words(const std::string& text) {
+  std::istringstream in(text);
+  std::vector<std::string> w;
+  for (std::string x; in >> x;) w.push_back(x);
+  return w;
 }
 
 // True when `text` holds `part`.

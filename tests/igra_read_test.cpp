@@ -28,12 +28,6 @@ Ingest ingest(const std::vector<std::string>& files, std::size_t chunk = 4096,
   return feed_reader(reader.get(), files, chunk);
 }
 
-const UPA_level* man_at(const ING_report& r, float p) {
-  for (const UPA_level& l : r.man)
-    if (l.p == p) return &l;
-  return nullptr;
-}
-
 }  // namespace
 
 // Data records cut by column: values that run into their flags, negative numbers that

@@ -25,12 +25,6 @@ Ingest ingest(const std::string& bytes, std::size_t chunk = 4096) {
   return feed_reader(reader.get(), {bytes}, chunk);
 }
 
-const UPA_level* man_at(const ING_report& r, float p) {
-  for (const UPA_level& l : r.man)
-    if (l.p == p) return &l;
-  return nullptr;
-}
-
 // The standard-level lines of a block (station token removed): the lines up to and
 // including the tropopause/maximum-wind line.
 std::string standard_part(const std::string& block) {

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "file_bytes.h"
+#include "fresh_state.h"
 #include "tmpdir.h"
 #include "zud.h"
 
@@ -24,10 +25,13 @@ int open_fds() {
   return n;
 }
 
+// The message level and file set here are put back to their start afterwards.
+class MessageFiles : public FreshState {};
+
 // Each file item replaces the message file; the one it replaces is closed, so a value
 // repeated many times (a long-running caller, a fuzzer) keeps one descriptor, not one per
 // item. 200 items would have left 200 descriptors open before.
-TEST(MessageFiles, ReplacedFileIsClosed) {
+TEST_F(MessageFiles, ReplacedFileIsClosed) {
   const std::string a = zud_test_tmpdir() + "mess_a.log";
   const std::string b = zud_test_tmpdir() + "mess_b.log";
   MESS_set_str(("+fi=" + a).c_str());

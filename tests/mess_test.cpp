@@ -11,6 +11,7 @@
 #include <string>
 
 #include "file_bytes.h"
+#include "fresh_state.h"
 #include "tmpdir.h"
 #include "zud.h"
 
@@ -20,33 +21,13 @@ namespace {
 // message module without a message file.
 constexpr const char* kNoFile = "/dev/null/none";
 
-// Every test starts from the default routing and gets back the level, routing, paging,
-// batch flag and standard input it found.
-class Mess : public ::testing::Test {
+// Every test starts from the starting level, routing and paging (fresh_state.h), batch
+// mode off and an empty standard input, and leaves them at their start.
+class Mess : public FreshState {
  protected:
   void SetUp() override {
-    saved_level_ = MESS_get();
-    saved_batch_ = FLAG_getl(19);
-    saved_lines_ = MESS_get_max_lines();
+    FreshState::SetUp();
     FLAG_set_batch(0);
-    stdin_path_ = zud_test_tmpdir() + "mess_stdin.txt";
-    FeedStdin("");
-  }
-  void TearDown() override {
-    MESS_set_str((std::string("+fi=") + kNoFile).c_str());  // no message file, routing 1
-    MESS_set_str(("line=" + std::to_string(saved_lines_)).c_str());
-    MESS_set_out(1);
-    MESS_set_page(1);
-    MESS_file_close();
-    MESS_set(10, 0);
-    MESS_set(11, saved_level_);
-    FLAG_setl(19, saved_batch_);
-    std::freopen("/dev/null", "r", stdin);
-  }
-  // Makes `text` the whole of standard input.
-  void FeedStdin(const std::string& text) {
-    spit(stdin_path_, text);
-    ASSERT_NE(std::freopen(stdin_path_.c_str(), "r", stdin), nullptr);
   }
   // Sets the level mask to exactly `level`.
   static void SetLevel(M_type level) {
@@ -55,17 +36,12 @@ class Mess : public ::testing::Test {
   }
   // Clears the line count of automatic paging: a pause that is answered resets it.
   void ResetLineCount() {
-    FeedStdin("\n");
+    answer("\n");
     testing::internal::CaptureStdout();
     MESS_hold(0xF00, "");
     testing::internal::GetCapturedStdout();
   }
   std::string Tmp(const char* name) { return zud_test_tmpdir() + name; }
-
-  M_type saved_level_ = 0;
-  long saved_batch_ = 0;
-  int saved_lines_ = 22;
-  std::string stdin_path_;
 };
 
 // "-me" level items against a known starting level (results worked out by hand from the
@@ -154,6 +130,34 @@ TEST_F(Mess, FreshProcessDefaults) {
         std::_Exit(rc);
       },
       ::testing::ExitedWithCode(0), "");
+}
+
+// A reset brings back what a fresh process starts with (the values the test above
+// checks in a new process): level 0x000FFFFF with no explicit setting, so a default of 20
+// applies again; the screen as the destination, the message and copy files closed;
+// paging on request with 22 lines.
+TEST_F(Mess, ResetReturnsToStart) {
+  const std::string log = Tmp("reset_log.txt"), copy = Tmp("reset_copy.txt");
+  spit(log, "");
+  MESS_set_str(("fi=" + log + ",line=5,nopage,warn").c_str());
+  ASSERT_EQ(MESS_file(copy.c_str(), "w"), 0);
+  EXPECT_EQ(MESS_reset(), 0);
+  EXPECT_EQ(MESS_get(), 0x000FFFFFu);
+  EXPECT_EQ(MESS_check_set(), 0);
+  EXPECT_EQ(MESS_get_max_lines(), 22);
+  int reached = 0;
+  testing::internal::CaptureStdout();
+  reached = MESS_print(0xF00, "after\n");
+  EXPECT_EQ(testing::internal::GetCapturedStdout(), "after\n");
+  EXPECT_EQ(reached, 1);          // file-only routing ("fi=") would keep it off the screen
+  EXPECT_EQ(slurp(log), "");      // the message file was closed, not written
+  EXPECT_EQ(slurp(copy), "");     // and so was the copy file
+  answer("\n");
+  testing::internal::CaptureStdout();
+  MESS_hold(0xF00, "pause\n");   // "nopage" would skip the pause
+  EXPECT_EQ(testing::internal::GetCapturedStdout(), "pause\n");
+  MESS_set(20, 0xFF);
+  EXPECT_EQ(MESS_get(), 0xFFu);   // no explicit setting counted: the default applies
 }
 
 // Diagnostics (any bit of 0xF0) go to standard error, everything else to standard output;
@@ -339,7 +343,7 @@ TEST_F(Mess, AutomaticPaging) {
   SetLevel(0x000FFFFF);
   ResetLineCount();
   MESS_set_str("page,line=40");
-  FeedStdin("\nrest");
+  answer("\nrest");
   testing::internal::CaptureStdout();
   std::string want;
   for (int i = 0; i < 40; ++i) {
@@ -359,7 +363,7 @@ TEST_F(Mess, CountsFormatNewlines) {
   SetLevel(0x000FFFFF);
   ResetLineCount();
   MESS_set_str("page,line=3");
-  FeedStdin("\n");
+  answer("\n");
   testing::internal::CaptureStdout();
   MESS_print(0xF00, "%s\n%s\n%s\n", "1\n2", "3\n4", "5\n6");  // three counted, six shown
   std::string out = testing::internal::GetCapturedStdout();
@@ -381,7 +385,7 @@ TEST_F(Mess, HoldStream) {
   };
   SetLevel(0x000FFFFF);
   for (const auto& c : cases) {
-    FeedStdin("ab");
+    answer("ab");
     testing::internal::CaptureStdout();
     testing::internal::CaptureStderr();
     EXPECT_EQ(MESS_hold(c.level, "P\n"), 0);
@@ -407,7 +411,7 @@ TEST_F(Mess, HoldDoesNotWait) {
     FLAG_set_batch(c.batch);
     MESS_set_page(c.page);
     MESS_set_out(c.out);
-    FeedStdin("ab");
+    answer("ab");
     testing::internal::CaptureStdout();
     testing::internal::CaptureStderr();
     MESS_hold(c.level, "P\n");
@@ -422,7 +426,7 @@ TEST_F(Mess, BatchNeverWaits) {
   SetLevel(0x000FFFFF);
   MESS_set_str("page,line=1");
   FLAG_set_batch(1);
-  FeedStdin("ab");
+  answer("ab");
   testing::internal::CaptureStdout();
   for (int i = 0; i < 10; ++i) MESS_print(0xF00, "line\n");
   std::string out = testing::internal::GetCapturedStdout();

@@ -1,6 +1,7 @@
 // reader_feed.h — feeding an ingest reader in the tests: the bytes of each input in
-// chunks of a given size, then its reports, tallies and the messages it printed; and the
-// text of a gzip file inflated independently of the readers.
+// chunks of a given size, then its reports, tallies and the messages it printed; a
+// report's mandatory level by pressure; and the text of a gzip file inflated
+// independently of the readers.
 
 #ifndef ZUD_TESTS_READER_FEED_H
 #define ZUD_TESTS_READER_FEED_H
@@ -9,6 +10,7 @@
 #include <zlib.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -20,8 +22,11 @@ struct Fed {
   std::string err;  // messages printed (standard error)
 };
 
+// Feeds each input to `reader` in pieces of `chunk` bytes, ending each input as a file,
+// then finishes the reading at the current time `now` (seconds since 1970, which decides
+// the month and year of reports that give only a day; 0 for readers that ignore it).
 inline Fed feed_reader(ING_reader* reader, const std::vector<std::string>& inputs,
-                       std::size_t chunk) {
+                       std::size_t chunk, std::int64_t now = 0) {
   Fed r;
   testing::internal::CaptureStderr();
   for (const std::string& bytes : inputs) {
@@ -29,10 +34,17 @@ inline Fed feed_reader(ING_reader* reader, const std::vector<std::string>& input
       reader->feed(bytes.data() + i, std::min(chunk, bytes.size() - i));
     reader->end_file();
   }
-  reader->finish(0, &r.reps);
+  reader->finish(now, &r.reps);
   r.err = testing::internal::GetCapturedStderr();
   r.counts = reader->counts;
   return r;
+}
+
+// The mandatory level of a report at pressure p (mb), or null when it has none.
+inline const UPA_level* man_at(const ING_report& r, float p) {
+  for (const UPA_level& l : r.man)
+    if (l.p == p) return &l;
+  return nullptr;
 }
 
 // The text of a gzip file by zlib's own file interface (not the reader's inflation).

@@ -6,11 +6,13 @@
 
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <cstdio>
 #include <fstream>
 #include <string>
 
 #include "file_bytes.h"
+#include "fresh_state.h"
 #include "tmpdir.h"
 #include "zuddom.h"
 #include "zudresrc.h"
@@ -22,21 +24,15 @@ constexpr int IM = IMISSING;
 const std::string kRegionDir = std::string(ZUD_TEST_DATA) + "/region/";
 
 // Region files and station databases are found on "file_path", which points at the
-// fixtures; the priority adjustment is off unless a test sets it.
-class Domains : public ::testing::Test {
+// fixtures; the priority adjustment is off unless a test sets it. Resources and the
+// message level start fresh and are put back afterwards.
+class Domains : public FreshState {
  protected:
   void SetUp() override {
+    FreshState::SetUp();
     RES_put("file_path", kRegionDir.c_str());
     RES_put("stat_prior", nullptr);
-    saved_level_ = MESS_get();
   }
-  void TearDown() override {
-    RES_put("file_path", nullptr);
-    RES_put("stat_prior", nullptr);
-    MESS_set(10, 0);
-    MESS_set(11, saved_level_);
-  }
-  M_type saved_level_ = 0;
 };
 
 void expect_cleared(const Domain& d, const std::string& why) {
@@ -408,6 +404,29 @@ TEST(DomainPriority, Accessors) {
   int old_loc = DOM_set_loc_prior(2);
   EXPECT_EQ(DOM_get_loc_prior(), 2);
   EXPECT_EQ(DOM_set_loc_prior(old_loc), 2);
+}
+
+// Found by the fuzz target of domain texts (tests/fuzz/findings).
+// A "size" domain whose numbers do not both read as integers falls to the layout
+// proj,clat,clon and turns the two floats into the grid size. A number no int holds
+// leaves that size unset instead of an undefined conversion; one that fits is kept.
+TEST(DomDecode, SizeBeyondInt) {
+  struct Case {
+    const char* text;
+    int nx, ny;
+  };
+  const Case cases[] = {
+      {"size,1,99999999999", 1, IMISSING},  // the input the fuzzer found: ny beyond int
+      {"size,-99999999999,20", IMISSING, 20},  // below the int range
+      {"size,.5e2,30", 50, 30},  // no leading digit: only a float reads it, 50 fits an int
+  };
+  for (const Case& c : cases) {
+    Domain d;
+    EXPECT_EQ(DOM_decode(c.text, &d), 1) << c.text;
+    EXPECT_EQ(d.nx, c.nx) << c.text;
+    EXPECT_EQ(d.ny, c.ny) << c.text;
+    EXPECT_EQ(d.clat, MISSING) << c.text;  // the centre fields held the size, now cleared
+  }
 }
 
 }  // namespace

@@ -57,7 +57,7 @@ TEST(ResEnter, DefinedKeys) {
       RES_default, RES_identifiers, RES_identifierp, RES_ingest_port, RES_labels, RES_name,
       RES_num_grid, RES_out_files, RES_plot_range, RES_plot_types, RES_position,
       RES_program, RES_read_conf, RES_save_param, RES_unit};
-  ChildRun run = run_child([] {
+  ChildRun run = run_here([] {
     int defined = 0;
     for (int k = 0; k < RES_num_keys; ++k) {
       RES_defobj obj{};
@@ -74,7 +74,7 @@ TEST(ResEnter, DefinedKeys) {
 // A key without a row prints its number and leaves an entry that takes part in nothing,
 // also for numbers outside the enumeration.
 TEST(ResEnter, UndefinedKey) {
-  ChildRun run = run_child([] {
+  ChildRun run = run_here([] {
     for (int k : {static_cast<int>(RES_unit), 200, -1}) {
       RES_defobj obj;
       std::memset(&obj, 0x5A, sizeof obj);
@@ -127,7 +127,7 @@ TEST(ResHelpItem, Lines) {
        "               us,ne,at,se,mw,sp,nw,sw,var\n"},
   };
   for (const auto& c : cases) {
-    ChildRun run = run_child([&c] { EXPECT_EQ(RES_help_item(c.key), 1); });
+    ChildRun run = run_here([&c] { EXPECT_EQ(RES_help_item(c.key), 1); });
     EXPECT_EQ(run.out, c.want) << c.key;
     EXPECT_EQ(run.err, "") << c.key;
   }
@@ -136,7 +136,7 @@ TEST(ResHelpItem, Lines) {
 // Every defined row has a usage line: none prints a bare number.
 TEST(ResHelpItem, EveryDefinedRowHasHelp) {
   for (int k = 1; k < RES_num_keys; ++k) {
-    ChildRun run = run_child([k] {
+    ChildRun run = run_here([k] {
       RES_defobj obj{};
       RES_enter(&obj, static_cast<res_type>(k));
       if (obj.def && obj.def[0]) RES_help_item(static_cast<res_type>(k));
@@ -148,7 +148,7 @@ TEST(ResHelpItem, EveryDefinedRowHasHelp) {
 
 // The whole usage text of the sounding print program, line by line from the catalogue.
 TEST(ResHelpPrint, ProgramKeys) {
-  ChildRun run = run_child([] { EXPECT_EQ(RES_help_print("ua_parse", kProgKeys, kProgPos), 1); });
+  ChildRun run = run_here([] { EXPECT_EQ(RES_help_print("ua_parse", kProgKeys, kProgPos), 1); });
   EXPECT_EQ(run.out,
             "ua_parse syntax (version:5.60.4-LINUX-X11)\n"
             "   ua_parse [options...]\n"
@@ -187,7 +187,7 @@ TEST(ResHelpPrint, ProgramKeys) {
 TEST(ResHelpPrint, UndefinedKeyInList) {
   const res_type keys[] = {RES_help, RES_name, RES_null};
   const res_type pos[] = {RES_null};
-  ChildRun run = run_child([&] { RES_help_print("p", keys, pos); });
+  ChildRun run = run_here([&] { RES_help_print("p", keys, pos); });
   EXPECT_EQ(run.out,
             "p syntax (version:5.60.4-LINUX-X11)\n"
             "   p [options...]\n"

@@ -1,13 +1,17 @@
-// res_child.h — running resource gathering in a child process for the resource tests.
+// res_child.h — running resource gathering, from a fresh program state, for the resource
+// tests: in this process with the output captured, or in a forked child where the
+// scenario talks to a display loop.
 //
-// Resources, flags, the message level and the defaults-reader state are process-wide and
-// only grow or change; each scenario therefore runs in a forked child whose standard
-// output and error are captured, so no scenario sees another's state and the other
-// suites keep the default message level.
+// Resources, the defaults reader, flags, the message level and the file conventions are
+// process-wide; every scenario starts from their fresh state (fresh_state.h) and leaves
+// them at it, and the "zud..." variables of the environment that a scenario changes are
+// put back, so no scenario sees what another test left and nothing it sets reaches the
+// rest.
 
 #ifndef RES_CHILD_H
 #define RES_CHILD_H
 
+#include <gtest/gtest.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -18,9 +22,11 @@
 #include <functional>
 #include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "file_bytes.h"
+#include "fresh_state.h"
 #include "zudresrc.h"
 
 extern char** environ;
@@ -29,15 +35,16 @@ namespace res_test {
 
 using ::slurp;
 
-// What a child printed and how it ended.
+// What a scenario printed and how it ended.
 struct ChildRun {
   std::string out;  // standard output
   std::string err;  // standard error
   int status;       // exit status, -1 when it did not exit normally
 };
 
-// Runs `body` in a forked child with its output captured; the child exits 0 after the
-// body unless the body ends the process itself.
+// Runs `body` in a forked child, from a fresh program state and with its output
+// captured; the child exits 0 after the body (1 when an expectation in it failed, which
+// the parent would not see otherwise) unless the body ends the process itself.
 inline ChildRun run_child(const std::function<void()>& body) {
   char out_name[] = "/tmp/res_child_outXXXXXX";
   char err_name[] = "/tmp/res_child_errXXXXXX";
@@ -48,9 +55,10 @@ inline ChildRun run_child(const std::function<void()>& body) {
   if (pid == 0) {
     dup2(out_fd, 1);
     dup2(err_fd, 2);
+    reset_program_state();
     body();
     std::fflush(nullptr);
-    _exit(0);
+    _exit(testing::Test::HasFailure() ? 1 : 0);  // an EXPECT that failed in the child
   }
   int wstatus = 0;
   waitpid(pid, &wstatus, 0);
@@ -60,6 +68,46 @@ inline ChildRun run_child(const std::function<void()>& body) {
   unlink(out_name);
   unlink(err_name);
   return run;
+}
+
+// The "zud..." variables of the environment, put back as they were when this object
+// goes: variables a scenario added are removed, changed or removed ones restored.
+class ZudEnvironment {
+ public:
+  ZudEnvironment() : saved_(current()) {}
+  ~ZudEnvironment() {
+    for (const auto& [name, value] : current()) unsetenv(name.c_str());
+    for (const auto& [name, value] : saved_) setenv(name.c_str(), value.c_str(), 1);
+  }
+  ZudEnvironment(const ZudEnvironment&) = delete;
+  ZudEnvironment& operator=(const ZudEnvironment&) = delete;
+
+ private:
+  static std::vector<std::pair<std::string, std::string>> current() {
+    std::vector<std::pair<std::string, std::string>> vars;
+    for (char** e = environ; e && *e; ++e) {
+      if (std::strncmp(*e, "zud", 3) != 0) continue;
+      const char* eq = std::strchr(*e, '=');
+      if (eq) vars.emplace_back(std::string(*e, static_cast<std::size_t>(eq - *e)), std::string(eq + 1));
+    }
+    return vars;
+  }
+  std::vector<std::pair<std::string, std::string>> saved_;
+};
+
+// Runs `body` in this process from a fresh program state with its standard output and
+// error captured, then puts the program state and the "zud..." environment back. The
+// status is 0: a body that ended the process would end the test.
+inline ChildRun run_here(const std::function<void()>& body) {
+  ZudEnvironment keep;
+  reset_program_state();
+  testing::internal::CaptureStdout();
+  testing::internal::CaptureStderr();
+  body();
+  std::string out = testing::internal::GetCapturedStdout();
+  std::string err = testing::internal::GetCapturedStderr();
+  reset_program_state();
+  return ChildRun{out, err, 0};
 }
 
 // Removes every variable the resource system could read and points the defaults path

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <string>
 #include <vector>
 
@@ -186,6 +187,29 @@ std::string switches() {
 
 }  // namespace
 
+// Found by the fuzz target of time texts (tests/fuzz/findings).
+// A minute offset is negated after reading; the one minute whose negation no int holds
+// gives the largest int, every other minute its plain negation (-:30 is minute -30).
+TEST(ResConvTime, NegatedMinuteAtIntMin) {
+  struct Case {
+    const char* text;
+    int hour, min;
+  };
+  const Case cases[] = {
+      {"-:-2147483648", IMISSING, INT_MAX},   // "-:" form, INT_MIN read back
+      {"-0:-2147483648", IMISSING, INT_MAX},  // "-0:" form, the same minute
+      {"-:30", IMISSING, -30},                // ordinary offsets keep their meaning
+      {"-0:30", IMISSING, -30},
+      {"-:-2147483647", IMISSING, INT_MAX},   // the largest negation that fits
+  };
+  for (const Case& c : cases) {
+    Date d;
+    RES_conv_time(c.text, &d);
+    EXPECT_EQ(d.hour, c.hour) << c.text;
+    EXPECT_EQ(d.min, c.min) << c.text;
+  }
+}
+
 // Draw lists. Switch 0 counts the corners 1-6 on, switch 12 sums switches 0-11, so each
 // expected row is worked out by hand from the switches named.
 TEST(ResConv, DrawList) {
@@ -201,7 +225,7 @@ TEST(ResConv, DrawList) {
       {"text_ul,-text_ul,text_lr", "1,0,0,0,0,0,1,0,0,0,0,0,2", "items apply in order"},
   };
   for (const auto& c : cases) {
-    ChildRun run = run_child([&c] {
+    ChildRun run = run_here([&c] {
       int rc = RES_conv_data(c.text, nullptr, CV_draw);
       std::printf("%d %s", rc, switches().c_str());
     });
@@ -225,7 +249,7 @@ TEST(ResConv, Flags) {
       {"xyz", CV_plot_type, 11, -9999, "unknown: flag unchanged"},
   };
   for (const auto& c : cases) {
-    ChildRun run = run_child([&c] {
+    ChildRun run = run_here([&c] {
       FLAG_reset(IMISSING);
       int rc = RES_conv_data(c.text, nullptr, c.cvt);
       std::printf("%d %d", rc, FLAG_get(c.flag));
@@ -244,7 +268,7 @@ TEST(ResConv, Device) {
       {"p,", 4, "<unset>"},              // a trailing comma makes no second item
   };
   for (const auto& c : cases) {
-    ChildRun run = run_child([&c] {
+    ChildRun run = run_here([&c] {
       const char* name = "<unset>";
       int rc = RES_conv_data(c.text, &name, CV_device);
       std::printf("%d %d %s", rc, FLAG_get(2), name);
@@ -268,7 +292,7 @@ TEST(ResConv, BatchAndMessageOrder) {
       {{"-me", "warn"}, 0xFF, -9999, "the message option alone"},
   };
   for (const auto& c : cases) {
-    ChildRun run = run_child([&c] {
+    ChildRun run = run_here([&c] {
       clean_env();
       std::vector<std::string> words{"ua_parse"};
       words.insert(words.end(), c.args.begin(), c.args.end());
@@ -284,7 +308,7 @@ TEST(ResConv, BatchAndMessageOrder) {
 
 // Resources from the environment are converted like those from the command line.
 TEST(ResConv, EnvironmentConverted) {
-  ChildRun run = run_child([] {
+  ChildRun run = run_here([] {
     clean_env();
     setenv("zudbatch", "", 1);  // present, empty: batch on all the same
     Argv a({"ua_parse"});

@@ -7,6 +7,8 @@
 #include <utility>
 #include <vector>
 
+#include "capture.h"
+#include "fresh_state.h"
 #include "res_child.h"
 #include "zudresrc.h"
 
@@ -30,9 +32,9 @@ struct Scenario {
   std::vector<std::pair<const char*, const char*>> want;         // resource, value
 };
 
-// Gathers one scenario in a child and prints "name=value" per wanted resource.
+// Gathers one scenario and prints "name=value" per wanted resource.
 ChildRun gather(const Scenario& s) {
-  return run_child([&s] {
+  return run_here([&s] {
     clean_env(s.defaults.empty() ? "/nonexistent/zud.cfg" : s.defaults.c_str());
     for (const auto& [name, value] : s.env) setenv(name, value.c_str(), 1);
     std::vector<std::string> words{kProg};
@@ -154,7 +156,7 @@ TEST(ResInit, FlagsAfterGathering) {
       {{"data.txt"}, "help=0 flag20=-9999 flag5=-9999\n"},    // reset to -9999, untouched
   };
   for (const auto& c : cases) {
-    ChildRun run = run_child([&c] {
+    ChildRun run = run_here([&c] {
       clean_env();
       FLAG_set(5, 7);  // a stale value that RES_init must clear
       std::vector<std::string> words{kProg};
@@ -175,7 +177,7 @@ TEST(ResList, EmptyValueAndNoValue) {
       {"-if", "default: /nonexistent/zud.cfg\nin_file:\n"},    // last argument: no value
   };
   for (const auto& c : cases) {
-    ChildRun run = run_child([&c] {
+    ChildRun run = run_here([&c] {
       clean_env();
       Argv a({kProg, c.arg});
       RES_init(a.argc(), a.argv(), kProgKeys, kProgPos);
@@ -187,7 +189,7 @@ TEST(ResList, EmptyValueAndNoValue) {
 
 // Every store from a defaults file is traced at debug level d, pattern and value.
 TEST(ResDecode, DefaultsTrace) {
-  ChildRun run = run_child([] {
+  ChildRun run = run_here([] {
     clean_env(fixture("zud.cfg").c_str());
     MESS_set(10, 0x80000000);  // every level on, for the trace
     Argv a({kProg});
@@ -205,7 +207,8 @@ TEST(ResDecode, DefaultsTrace) {
             "RESRC: ua_parse.identifier=72558\n");
 }
 
-// A display-loop window that is not running: a warning, then gathering goes on.
+// A display-loop window that is not running: a warning, then gathering goes on. The
+// link to the display loop keeps state of its own, so this scenario runs in a child.
 TEST(ResDecode, DisplayLoopNotRunning) {
   ChildRun run = run_child([] {
     clean_env(("#5:" + fixture("zud.cfg")).c_str());
@@ -220,7 +223,7 @@ TEST(ResDecode, DisplayLoopNotRunning) {
 // A key without a catalogue row prints its number once while the table is built and
 // takes part in nothing.
 TEST(ResInit, UndefinedKey) {
-  ChildRun run = run_child([] {
+  ChildRun run = run_here([] {
     clean_env();
     const res_type keys[] = {RES_age, RES_help, RES_null};
     Argv a({kProg, "-h"});
@@ -232,7 +235,7 @@ TEST(ResInit, UndefinedKey) {
 
 // A key list longer than the table: the first 74 keys are entered, the rest dropped.
 TEST(ResInit, TooManyKeys) {
-  ChildRun run = run_child([] {
+  ChildRun run = run_here([] {
     clean_env();
     std::vector<res_type> keys;
     for (int k = 1; k < RES_num_keys; ++k) keys.push_back(static_cast<res_type>(k));
@@ -254,7 +257,7 @@ TEST(ResInit, TooManyKeys) {
 TEST(ResDecode, OverLongInput) {
   const std::string long_name(60, 'q');
   const std::string long_value(300, 'v');
-  ChildRun run = run_child([&] {
+  ChildRun run = run_here([&] {
     std::string path;
     for (int i = 0; i < 12; ++i) path += "+tag" + std::to_string(i) + ":";  // 2 over the limit
     for (int i = 0; i < 300; ++i) path += "/nonexistent/dir" + std::to_string(i) + ":";
@@ -276,7 +279,7 @@ TEST(ResDecode, OverLongInput) {
 // its pieces select nothing.
 TEST(ResDecode, LongDefaultsLine) {
   const std::string cfg = fixture("long.cfg");
-  ChildRun run = run_child([&cfg] {
+  ChildRun run = run_here([&cfg] {
     clean_env(cfg.c_str());
     Argv a({kProg});
     RES_init(a.argc(), a.argv(), kProgKeys, kProgPos);
@@ -295,7 +298,7 @@ TEST(ResProgName, BaseNameAndBounds) {
       {"/bin/" + std::string(120, 'p'), std::string(79, 'p')},  // 120 characters: cut to 79
   };
   for (const auto& c : cases) {
-    ChildRun run = run_child([&c] {
+    ChildRun run = run_here([&c] {
       Argv a({c.argv0});
       RES_setCL(a.argc(), a.argv());
       char buf[RES_PROGNAME_LEN + 8];
@@ -313,7 +316,7 @@ TEST(ResProgName, BaseNameAndBounds) {
 // -h with a 120-character program name still prints the help text.
 TEST(ResProgName, HelpWithLongName) {
   const std::string name(120, 'p');
-  ChildRun run = run_child([&name] {
+  ChildRun run = run_here([&name] {
     clean_env();
     Argv a({name, "-h"});
     RES_init(a.argc(), a.argv(), kProgKeys, kProgPos);
@@ -328,7 +331,7 @@ TEST(ResProgName, HelpWithLongName) {
 
 // Storing, replacing and appending values; the list keeps first-creation order.
 TEST(ResList, NewAppendAndOrder) {
-  ChildRun run = run_child([] {
+  ChildRun run = run_here([] {
     RES_new(3, "alpha", "one", CV_string);
     RES_put("beta", nullptr);               // present without a value
     RES_new(4, "alpha", "two", CV_int);     // replaced in place, kind and index too
@@ -342,6 +345,24 @@ TEST(ResList, NewAppendAndOrder) {
   EXPECT_EQ(run.out, "alpha: two\nbeta: x\ny\ngamma: g\nabsent\n");
 }
 
+class ResReset : public FreshState {};
+
+// A reset releases every resource and forgets the command line; the list then starts
+// again from its head, so a new resource is the only one listed.
+TEST_F(ResReset, ForgetsEverything) {
+  Argv a({"/usr/local/bin/ua_parse", "file"});
+  RES_setCL(a.argc(), a.argv());
+  RES_put("alpha", "one");
+  RES_new(3, "beta", "two", CV_int);
+  EXPECT_EQ(RES_reset(), 0);
+  EXPECT_EQ(RES_get("alpha"), nullptr);
+  EXPECT_EQ(RES_get("beta"), nullptr);
+  EXPECT_EQ(RES_get_prog(), nullptr);
+  EXPECT_STREQ(RES_get_progname(nullptr), "ZUD");  // the name used without a command line
+  RES_put("gamma", "g");
+  EXPECT_EQ(capture::stdout_of([] { RES_list(); }), "gamma: g\n");
+}
+
 // Splitting a value into items: commas, or newlines for a CV_strings resource.
 TEST(ResList, GetVals) {
   struct Case { const char* name; const char* data; DEF_convert cvt; int n; const char* items; };
@@ -353,7 +374,7 @@ TEST(ResList, GetVals) {
       {"p5", nullptr, CV_string, 0, ""},           // no value: no items
   };
   for (const auto& c : cases) {
-    ChildRun run = run_child([&c] {
+    ChildRun run = run_here([&c] {
       RES_new(1, c.name, c.data, c.cvt);
       int n = -1;
       char** items = reinterpret_cast<char**>(1);
@@ -366,7 +387,7 @@ TEST(ResList, GetVals) {
                            " " + c.items)
         << c.name;
   }
-  ChildRun missing = run_child([] {
+  ChildRun missing = run_here([] {
     int n = -1;
     char** items = nullptr;
     int rc = RES_getvals("nothing", &n, &items);
@@ -377,7 +398,7 @@ TEST(ResList, GetVals) {
 
 // RES_getval converts a resource into the caller's storage.
 TEST(ResList, GetValTyped) {
-  ChildRun run = run_child([] {
+  ChildRun run = run_here([] {
     RES_put("count", "0x1F");
     std::int32_t v = -1;
     int rc1 = RES_getval("count", &v, CV_int);

@@ -1,4 +1,6 @@
-// Process services: version, exit, prompts with in-prompt commands, sleeping.
+// Process services: version, exit, prompts with in-prompt commands, sleeping. The
+// prompt and command tests start from a fresh program state (fresh_state.h); the exits
+// run in death-test children.
 
 #include <gtest/gtest.h>
 
@@ -9,43 +11,18 @@
 #include <fstream>
 #include <string>
 
+#include "capture.h"
+#include "fresh_state.h"
 #include "tmpdir.h"
 #include "zudresrc.h"
 
 namespace {
 
-// Prompts print at level print and read standard input; every test gives them an input
-// file of its own and a level that shows the prompt.
-class Prompt : public ::testing::Test {
- protected:
-  void SetUp() override {
-    saved_level_ = MESS_get();
-    MESS_set(10, 0);
-    MESS_set(11, 0x000FFFFF);
-    path_ = zud_test_tmpdir() + "prompt_stdin.txt";
-  }
-  void TearDown() override {
-    MESS_set(10, 0);
-    MESS_set(11, saved_level_);
-    std::freopen("/dev/null", "r", stdin);
-  }
-  // Makes `text` the whole of standard input.
-  void Answer(const std::string& text) {
-    {
-      std::ofstream out(path_, std::ios::binary | std::ios::trunc);
-      out << text;
-    }
-    ASSERT_NE(std::freopen(path_.c_str(), "r", stdin), nullptr);
-  }
-  // How often `prompt` appears in `out`: the number of times it was asked.
-  static int Asked(const std::string& out, const std::string& prompt) {
-    int n = 0;
-    for (auto pos = out.find(prompt); pos != std::string::npos; pos = out.find(prompt, pos + 1)) ++n;
-    return n;
-  }
-  M_type saved_level_ = 0;
-  std::string path_;
-};
+// Prompts print at level print, which the starting message level shows, and read
+// standard input; every test gives them an input of its own.
+class Prompt : public FreshState {};
+
+class SetCommand : public FreshState {};
 
 TEST(System, Version) { EXPECT_STREQ(ZUD_version(), "5.60.4-LINUX-X11"); }
 
@@ -87,7 +64,7 @@ TEST_F(Prompt, Words) {
       {"ab\r\n", 11, "", "ab"},                // a DOS line end is not part of the word
   };
   for (const auto& c : cases) {
-    Answer(c.input);
+    answer(c.input);
     char buf[32];
     std::snprintf(buf, sizeof buf, "%s", c.preset);
     testing::internal::CaptureStdout();
@@ -101,14 +78,14 @@ TEST_F(Prompt, Words) {
 
 // Without a buffer one of length+1 bytes is made for the answer.
 TEST_F(Prompt, AllocatesBuffer) {
-  Answer("abcdefgh\n");
+  answer("abcdefgh\n");
   testing::internal::CaptureStdout();
   char* got = ZUD_prompts("? ", nullptr, 5);
   testing::internal::GetCapturedStdout();
   ASSERT_NE(got, nullptr);
   EXPECT_STREQ(got, "abcd");  // length-1 characters
   std::free(got);
-  Answer("");
+  answer("");
   testing::internal::CaptureStdout();
   got = ZUD_prompts("? ", nullptr, 5);
   testing::internal::GetCapturedStdout();
@@ -120,18 +97,18 @@ TEST_F(Prompt, AllocatesBuffer) {
 // A "set" answer stores the resource and asks the same prompt again; it does not touch
 // the caller's buffer.
 TEST_F(Prompt, SetCommandAsksAgain) {
-  Answer("set id=72558\nKOUN\n");
+  answer("set id=72558\nKOUN\n");
   char buf[16] = "72469";
   testing::internal::CaptureStdout();
   ZUD_prompts("Enter station: ", buf, 11);
   std::string out = testing::internal::GetCapturedStdout();
-  EXPECT_EQ(Asked(out, "Enter station: "), 2);
+  EXPECT_EQ(capture::count_of(out, "Enter station: "), 2);
   EXPECT_STREQ(buf, "KOUN");
   ASSERT_NE(RES_get("id"), nullptr);
   EXPECT_STREQ(RES_get("id"), "72558");
 
   // Followed by an empty answer, the preset survives the "set" line.
-  Answer("set id=1\n\n");
+  answer("set id=1\n\n");
   std::snprintf(buf, sizeof buf, "%s", "72469");
   testing::internal::CaptureStdout();
   ZUD_prompts("Enter station: ", buf, 11);
@@ -143,12 +120,12 @@ TEST_F(Prompt, SetCommandAsksAgain) {
 // "set" alone lists the resources between a heading and a blank line, then asks again.
 TEST_F(Prompt, SetAloneLists) {
   RES_put("zz_prompt_test", "v1");
-  Answer("set\nok\n");
+  answer("set\nok\n");
   char buf[16] = "";
   testing::internal::CaptureStdout();
   ZUD_prompts("Go: ", buf, 11);
   std::string out = testing::internal::GetCapturedStdout();
-  EXPECT_EQ(Asked(out, "Go: "), 2);
+  EXPECT_EQ(capture::count_of(out, "Go: "), 2);
   EXPECT_EQ(out.rfind("Go: Set resources\n", 0), 0u) << out;
   EXPECT_NE(out.find("zz_prompt_test: v1\n"), std::string::npos) << out;
   EXPECT_NE(out.find("\n\nGo: "), std::string::npos) << out;  // blank line before asking again
@@ -159,7 +136,7 @@ TEST_F(Prompt, SetAloneLists) {
 TEST_F(Prompt, ExitEndsRun) {
   EXPECT_EXIT(
       {
-        Answer("EXIT\n");
+        answer("EXIT\n");
         char buf[8] = "";
         ZUD_prompts("? ", buf, 8);
         std::_Exit(3);  // reached only if the prompt returned
@@ -182,12 +159,12 @@ TEST_F(Prompt, Numbers) {
       {"set lat=35\n35.2\n", 35.2f, 2},  // a set command asks again
   };
   for (const auto& c : cases) {
-    Answer(c.input);
+    answer(c.input);
     testing::internal::CaptureStdout();
     float v = ZUD_promptf("Enter the central latitude: ");
     std::string out = testing::internal::GetCapturedStdout();
     EXPECT_FLOAT_EQ(v, c.expect) << c.input;
-    EXPECT_EQ(Asked(out, "Enter the central latitude: "), c.asked) << c.input;
+    EXPECT_EQ(capture::count_of(out, "Enter the central latitude: "), c.asked) << c.input;
   }
   EXPECT_STREQ(RES_get("lat"), "35");
 }
@@ -195,18 +172,18 @@ TEST_F(Prompt, Numbers) {
 // A line longer than an answer (79 characters) does not spill into the next prompt:
 // otherwise the next prompt would first read the tail, reject it and ask once more.
 TEST_F(Prompt, LongLineDropped) {
-  Answer("7" + std::string(99, 'x') + "\n42\n");
+  answer("7" + std::string(99, 'x') + "\n42\n");
   testing::internal::CaptureStdout();
   float first = ZUD_promptf("n: ");
   float second = ZUD_promptf("n: ");
   std::string out = testing::internal::GetCapturedStdout();
   EXPECT_FLOAT_EQ(first, 7.0f);
   EXPECT_FLOAT_EQ(second, 42.0f);
-  EXPECT_EQ(Asked(out, "n: "), 2);
+  EXPECT_EQ(capture::count_of(out, "n: "), 2);
 }
 
 // In-prompt commands called directly.
-TEST(SetCommand, Forms) {
+TEST_F(SetCommand, Forms) {
   struct Case { const char* text; int rc; const char* name; const char* value; };
   const Case cases[] = {
       {"set zz_a=1", 1, "zz_a", "1"},                       // name=value

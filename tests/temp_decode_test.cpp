@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "reader_feed.h"
 #include "zudingest.h"
 
 namespace {
@@ -122,16 +123,12 @@ TEST(TempDate, LatestSuchDay) {
   EXPECT_EQ(TEMP_date(32, 0, at(2026, 2, 6, 0), &d), -1);
 }
 
-// Decodes `text`, fed to the reader in pieces of `chunk` bytes.
+// Decodes `text`, fed to the reader in pieces of `chunk` bytes, at 12 UTC on 6 Feb 2026.
 std::vector<ING_report> read_all(const std::string& text, std::size_t chunk, ING_counts* counts) {
   auto reader = TEMP_reader();
-  for (std::size_t i = 0; i < text.size(); i += chunk)
-    reader->feed(text.data() + i, std::min(chunk, text.size() - i));
-  reader->end_file();
-  std::vector<ING_report> out;
-  reader->finish(at(2026, 2, 6, 12), &out);
-  *counts = reader->counts;
-  return out;
+  Fed fed = feed_reader(reader.get(), {text}, chunk, at(2026, 2, 6, 12));
+  *counts = fed.counts;
+  return fed.reps;
 }
 
 // A bulletin of two stations with a NIL, a repetition and a correction, read whole and

@@ -11,7 +11,10 @@
 #include <string>
 #include <vector>
 
+#include "capture.h"
+#include "fresh_state.h"
 #include "zudresrc.h"
+#include "zudsnd.h"
 #include "zudupa.h"
 
 namespace {
@@ -436,23 +439,44 @@ TEST(UpaCalcWind, FromWindProfile) {
   EXPECT_EQ(sm[2].spd, M);
 }
 
+namespace {
+
+// Resources and the analysis state start fresh and are put back afterwards.
+class UpaMergeDatabase : public FreshState {
+ protected:
+  void SetUp() override {
+    FreshState::SetUp();
+    THERM_reset();
+  }
+  void TearDown() override {
+    THERM_reset();
+    FreshState::TearDown();
+  }
+};
+
+}  // namespace
+
 // A report without elevation takes its location from the station database "upa.cty" on
-// the file path. Resources last for the process, so this runs in a child.
-TEST(UpaMergeDeathTest, DatabaseFill) {
-  EXPECT_EXIT(
-      {
-        RES_put("file_path", ZUD_TEST_DATA "/merge");
-        UPA_report r = standard_report(850, M);
-        std::snprintf(r.id, sizeof r.id, "%s", "tst");
-        UPA_merge_report(&r);
-        const bool ok = r.elev == 1611 && r.wmo == 72469 && r.lat == 39.75f && r.lon == -104.87f &&
-                        r.man[0].h == 1611;
-        UPA_report other = standard_report(850, M);
-        std::snprintf(other.id, sizeof other.id, "%s", "NOPE");
-        UPA_merge_report(&other);
-        std::exit(ok && other.elev == M && other.lat == M ? 0 : 1);
-      },
-      testing::ExitedWithCode(0), "");
+// the file path.
+TEST_F(UpaMergeDatabase, DatabaseFill) {
+  RES_put("file_path", ZUD_TEST_DATA "/merge");
+  UPA_report r = standard_report(850, M);
+  std::snprintf(r.id, sizeof r.id, "%s", "tst");
+  UPA_report other = standard_report(850, M);
+  std::snprintf(other.id, sizeof other.id, "%s", "NOPE");
+  testing::internal::CaptureStderr();
+  capture::stdout_of([&] {
+    UPA_merge_report(&r);
+    UPA_merge_report(&other);
+  });
+  testing::internal::GetCapturedStderr();
+  EXPECT_EQ(r.elev, 1611);
+  EXPECT_EQ(r.wmo, 72469);
+  EXPECT_EQ(r.lat, 39.75f);
+  EXPECT_EQ(r.lon, -104.87f);
+  EXPECT_EQ(r.man[0].h, 1611);
+  EXPECT_EQ(other.elev, M);
+  EXPECT_EQ(other.lat, M);
 }
 
 // The merge trace prints at the debug level d, one line per event.

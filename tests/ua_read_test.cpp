@@ -12,6 +12,7 @@
 #include <string>
 
 #include "file_bytes.h"
+#include "level_check.h"
 #include "tmpdir.h"
 #include "zudupa.h"
 
@@ -40,20 +41,6 @@ std::string list_ids(int limit = 100) {
   UPA_report r;
   for (int n = 0; n < limit && read_block(n, &r, UPA_REP_IDENT) == 0; ++n) ids += std::string(r.id) + " ";
   return ids;
-}
-
-void expect_level(const UPA_level& m, float p, float h, float t, float td, float dir, float spd,
-                  const char* what) {
-  EXPECT_FLOAT_EQ(m.p, p) << what;
-  EXPECT_FLOAT_EQ(m.h, h) << what;
-  EXPECT_FLOAT_EQ(m.t, t) << what;
-  EXPECT_FLOAT_EQ(m.td, td) << what;
-  EXPECT_FLOAT_EQ(m.dir, dir) << what;
-  EXPECT_FLOAT_EQ(m.spd, spd) << what;
-}
-
-void expect_all_missing(const UPA_level& m, const char* what) {
-  expect_level(m, MISSING, MISSING, MISSING, MISSING, MISSING, MISSING, what);
 }
 
 constexpr float M = MISSING;
@@ -181,30 +168,30 @@ TEST(Kind4, CompleteBlock) {
   EXPECT_EQ(r.numsig, 10);
   EXPECT_EQ(r.numwnd, 8);
   // 00110 26056 18010: 110 m; 26.0 C, dd 56 = 6 C; 180 deg 10 kt
-  expect_level(r.man[1], 1000, 110, 26.0f, 20.0f, 180, 10, "1000 mb");
+  expect_level(r.man[1], {1000, 110, 26.0f, 20.0f, 180, 10}, "1000 mb");
   // 92810 22240 19015: 22.2 C (even tenths), dd 40 = 4.0 C
-  expect_level(r.man[2], 925, 810, 22.2f, 18.2f, 190, 15, "925 mb");
-  expect_level(r.man[3], 850, 1512, 20.0f, 18.8f, 210, 20, "850 mb");
-  expect_level(r.man[4], 700, 2985, 12.0f, 0.0f, 240, 30, "700 mb");
+  expect_level(r.man[2], {925, 810, 22.2f, 18.2f, 190, 15}, "925 mb");
+  expect_level(r.man[3], {850, 1512, 20.0f, 18.8f, 210, 20}, "850 mb");
+  expect_level(r.man[4], {700, 2985, 12.0f, 0.0f, 240, 30}, "700 mb");
   // 25055 38570 26595: 10000 + 550 m; -38.5 C, dd 70 = 20 C; 265 deg 95 kt
-  expect_level(r.man[8], 250, 10550, -38.5f, -58.5f, 265, 95, "250 mb");
+  expect_level(r.man[8], {250, 10550, -38.5f, -58.5f, 265, 95}, "250 mb");
   // 20190 49575 27110: 271 = 270 deg + 100 kt, so 110 kt
-  expect_level(r.man[9], 200, 11900, -49.5f, -74.5f, 270, 110, "200 mb");
-  expect_level(r.man[16], 10, 31000, -45.5f, M, M, M, "10 mb");
-  expect_level(r.man[17], 7, 33600, -41.1f, M, M, M, "7 mb");
-  expect_level(r.man[18], 5, 35900, -37.1f, M, M, M, "5 mb");
-  expect_all_missing(r.man[19], "no third level above 10 mb");
+  expect_level(r.man[9], {200, 11900, -49.5f, -74.5f, 270, 110}, "200 mb");
+  expect_level(r.man[16], {10, 31000, -45.5f, M, M, M}, "10 mb");
+  expect_level(r.man[17], {7, 33600, -41.1f, M, M, M}, "7 mb");
+  expect_level(r.man[18], {5, 35900, -37.1f, M, M, M}, "5 mb");
+  expect_level(r.man[19], kMissingLevel, "no third level above 10 mb");
   // 88210 55599 26598: tropopause at 210 mb, no height, dew point missing
-  expect_level(r.man[22], 210, M, -55.5f, M, 265, 98, "tropopause");
+  expect_level(r.man[22], {210, M, -55.5f, M, 265, 98}, "tropopause");
   // 77220 26612: maximum wind at 220 mb, 265 deg 112 kt
-  expect_level(r.man[23], 220, M, M, M, 265, 112, "maximum wind");
+  expect_level(r.man[23], {220, M, M, M, 265, 112}, "maximum wind");
   EXPECT_FLOAT_EQ(r.sig[0].p, 998);
   EXPECT_FLOAT_EQ(r.sig[9].p, 300);
   EXPECT_FLOAT_EQ(r.sig[9].td, -47.1f);
   EXPECT_FLOAT_EQ(r.wnd[7].h, 40000);  // HH 40 = 40 thousand feet
   EXPECT_FLOAT_EQ(r.wnd[7].spd, 110);
   // The surface: first significant level (998 > 500 mb) and the 00 wind.
-  expect_level(r.man[0], 998, M, 26.4f, 20.4f, 185, 10, "surface");
+  expect_level(r.man[0], {998, M, 26.4f, 20.4f, 185, 10}, "surface");
 }
 
 // Blocks without tropopause, maximum wind or significant levels; surface pressure rules.
@@ -216,8 +203,8 @@ TEST(Kind4, SurfaceRules) {
   EXPECT_EQ(r.numman, 19);
   EXPECT_EQ(r.numsig, 0);
   EXPECT_EQ(r.numwnd, 1);
-  expect_level(r.man[3], 850, 1480, 18.0f, 14.0f, 200, 15, "850 mb");
-  expect_level(r.man[4], 700, 3010, 10.0f, 8.0f, 230, 20, "700 mb: hhh 10 is 3010 m");
+  expect_level(r.man[3], {850, 1480, 18.0f, 14.0f, 200, 15}, "850 mb");
+  expect_level(r.man[4], {700, 3010, 10.0f, 8.0f, 230, 20}, "700 mb: hhh 10 is 3010 m");
   EXPECT_FLOAT_EQ(r.man[7].h, 9400);   // 30940: 940 > 500, 10 x 940
   EXPECT_FLOAT_EQ(r.man[12].h, 18800); // 07880: 70 mb, 10000 + 8800
   EXPECT_FLOAT_EQ(r.man[13].h, 20900); // 05090: 50 mb, 20000 + 900
@@ -235,8 +222,8 @@ TEST(Kind4, SurfaceRules) {
   EXPECT_FLOAT_EQ(r.sig[1].p, 925);
   EXPECT_FLOAT_EQ(r.sig[2].p, 7.5f);  // a decimal pressure
   EXPECT_FLOAT_EQ(r.sig[2].t, -40.1f);
-  expect_level(r.man[0], 1013, M, 24.0f, 20.0f, 90, 5, "surface at 1013 mb");
-  expect_level(r.man[22], 150, M, -60.1f, M, 270, 50, "tropopause");
+  expect_level(r.man[0], {1013, M, 24.0f, 20.0f, 90, 5}, "surface at 1013 mb");
+  expect_level(r.man[22], {150, M, -60.1f, M, 270, 50}, "tropopause");
 
   ASSERT_EQ(read_block(3, &r), 0);
   EXPECT_STREQ(r.id, "DDD");
@@ -264,8 +251,8 @@ TEST(Kind4, ReadForms) {
     EXPECT_EQ(r.numman, 1) << c.why;
     EXPECT_EQ(r.numsig, 0) << c.why;
     const UPA_level& w = c.want;
-    expect_level(r.man[0], w.p, w.h, w.t, w.td, w.dir, w.spd, c.why);
-    expect_all_missing(r.man[1], c.why);
+    expect_level(r.man[0], {w.p, w.h, w.t, w.td, w.dir, w.spd}, c.why);
+    expect_level(r.man[1], kMissingLevel, c.why);
   }
   for (int rep : {UPA_REP_IDENT, UPA_REP_LOC}) {
     UPA_report r;
@@ -276,9 +263,9 @@ TEST(Kind4, ReadForms) {
   }
   UPA_report r;
   ASSERT_EQ(read_block(2, &r, UPA_REP_SFC), 0);  // "013": three characters below 100
-  expect_level(r.man[0], 1013, M, 24.0f, 20.0f, 90, 5, "CCC surface");
+  expect_level(r.man[0], {1013, M, 24.0f, 20.0f, 90, 5}, "CCC surface");
   ASSERT_EQ(read_block(3, &r, UPA_REP_SFC), 0);  // 400 mb is below 500: no surface
-  expect_all_missing(r.man[0], "DDD surface");
+  expect_level(r.man[0], kMissingLevel, "DDD surface");
 }
 
 // ---- kind 3 -----------------------------------------------------------------------------
@@ -291,39 +278,39 @@ TEST(Kind3, BlocksAndThe925Rule) {
   EXPECT_EQ(r.numman, 19);
   EXPECT_EQ(r.numsig, 3);   // three pairs, then "X" in the fourth of 28 slots
   EXPECT_EQ(r.numwnd, 3);
-  expect_level(r.man[2], 925, 810, 22.2f, 18.2f, 190, 15, "K3A 925 mb");
-  expect_level(r.man[23], 220, M, M, M, 265, 112, "K3A maximum wind");
-  expect_level(r.man[0], 998, M, 26.4f, 20.4f, 185, 10, "K3A surface");
+  expect_level(r.man[2], {925, 810, 22.2f, 18.2f, 190, 15}, "K3A 925 mb");
+  expect_level(r.man[23], {220, M, M, M, 265, 112}, "K3A maximum wind");
+  expect_level(r.man[0], {998, M, 26.4f, 20.4f, 185, 10}, "K3A surface");
 
   // Older data without 925 mb: the 850 mb triple follows the 1000 mb one.
   ASSERT_EQ(read_block(1, &r), 0);
   EXPECT_STREQ(r.id, "K3B");
-  expect_all_missing(r.man[2], "K3B 925 mb");
+  expect_level(r.man[2], kMissingLevel, "K3B 925 mb");
   // 85500 19012 20020: 1000 + 500 m; 19.0 C, 1.2 C depression; 200 deg 20 kt
-  expect_level(r.man[3], 850, 1500, 19.0f, 17.8f, 200, 20, "K3B 850 mb");
-  expect_level(r.man[4], 700, 2990, 11.0f, -1.0f, 230, 30, "K3B 700 mb");
-  expect_level(r.man[16], 10, 31020, -45.7f, M, M, M, "K3B 10 mb");
+  expect_level(r.man[3], {850, 1500, 19.0f, 17.8f, 200, 20}, "K3B 850 mb");
+  expect_level(r.man[4], {700, 2990, 11.0f, -1.0f, 230, 30}, "K3B 700 mb");
+  expect_level(r.man[16], {10, 31020, -45.7f, M, M, M}, "K3B 10 mb");
   EXPECT_EQ(r.man[22].p, MISSING);
   EXPECT_EQ(r.numsig, 2);
-  expect_level(r.man[0], 996, M, 24.0f, 18.0f, 170, 10, "K3B surface");
+  expect_level(r.man[0], {996, M, 24.0f, 18.0f, 170, 10}, "K3B surface");
 
   // 925 mb present but missing ("X X X" before the 850 mb triple): the levels stay in
   // their slots instead of shifting up by one.
   ASSERT_EQ(read_block(2, &r), 0);
   EXPECT_STREQ(r.id, "K3C");
-  expect_all_missing(r.man[2], "K3C 925 mb");
-  expect_level(r.man[3], 850, 1505, 19.0f, 17.8f, 200, 20, "K3C 850 mb");
+  expect_level(r.man[2], kMissingLevel, "K3C 925 mb");
+  expect_level(r.man[3], {850, 1505, 19.0f, 17.8f, 200, 20}, "K3C 850 mb");
   EXPECT_FLOAT_EQ(r.man[4].p, 700);
   EXPECT_FLOAT_EQ(r.man[4].h, 2995);
   EXPECT_FLOAT_EQ(r.man[16].h, 31050);  // 01105: the 10 mb triple, not the tropopause
-  expect_level(r.man[22], 205, M, -56.1f, M, 265, 90, "K3C tropopause");
+  expect_level(r.man[22], {205, M, -56.1f, M, 265, 90}, "K3C tropopause");
 
   // No 925 mb and the 850 mb triple missing: slot 3 is 850 mb without values.
   ASSERT_EQ(read_block(3, &r), 0);
   EXPECT_STREQ(r.id, "K3D");
-  expect_all_missing(r.man[2], "K3D 925 mb");
-  expect_level(r.man[3], 850, M, M, M, M, M, "K3D 850 mb");
-  expect_level(r.man[4], 700, 2995, 11.0f, -1.0f, 230, 30, "K3D 700 mb");
+  expect_level(r.man[2], kMissingLevel, "K3D 925 mb");
+  expect_level(r.man[3], {850, M, M, M, M, M}, "K3D 850 mb");
+  expect_level(r.man[4], {700, 2995, 11.0f, -1.0f, 230, 30}, "K3D 700 mb");
   EXPECT_EQ(r.numsig, 0);
   EXPECT_EQ(r.numwnd, 0);
   EXPECT_FLOAT_EQ(r.man[0].p, 1000);  // no significant levels, 1000 mb without temperature
@@ -331,7 +318,7 @@ TEST(Kind3, BlocksAndThe925Rule) {
   EXPECT_EQ(read_block(4, &r), -1);
   // Single levels count slots the same way.
   ASSERT_EQ(read_block(1, &r, 2), 0);
-  expect_all_missing(r.man[0], "K3B slot 2");
+  expect_level(r.man[0], kMissingLevel, "K3B slot 2");
   ASSERT_EQ(read_block(1, &r, 3), 0);
   EXPECT_FLOAT_EQ(r.man[0].p, 850);
   EXPECT_FLOAT_EQ(r.man[0].h, 1500);
@@ -357,10 +344,10 @@ TEST(Kind1, Blocks) {
   EXPECT_EQ(r.numman, 5);
   EXPECT_EQ(r.numsig, 3);
   EXPECT_EQ(r.numwnd, 16);
-  expect_level(r.man[1], 1000, 110, 26.0f, 20.0f, 180, 10, "1000 mb");
+  expect_level(r.man[1], {1000, 110, 26.0f, 20.0f, 180, 10}, "1000 mb");
   // The short layout puts 850 mb into slot 2: the pressure says which level it is.
-  expect_level(r.man[2], 850, 1512, 20.0f, 18.8f, 210, 20, "850 mb in slot 2");
-  expect_level(r.man[4], 500, 5700, -11.1f, -13.1f, 250, 45, "500 mb in slot 4");
+  expect_level(r.man[2], {850, 1512, 20.0f, 18.8f, 210, 20}, "850 mb in slot 2");
+  expect_level(r.man[4], {500, 5700, -11.1f, -13.1f, 250, 45}, "500 mb in slot 4");
   EXPECT_FLOAT_EQ(r.sig[2].p, 700);
   // Fixed wind heights 0, 1000, ..., 10000, 12000, 14000, 15000, 16000, 18000 ft.
   EXPECT_FLOAT_EQ(r.wnd[3].h, 3000);
@@ -370,12 +357,12 @@ TEST(Kind1, Blocks) {
   EXPECT_FLOAT_EQ(r.wnd[13].h, 15000);
   EXPECT_FLOAT_EQ(r.wnd[15].h, 18000);
   EXPECT_FLOAT_EQ(r.wnd[15].spd, 80);
-  expect_level(r.man[0], 998, M, 26.4f, 20.4f, 185, 10, "surface");
+  expect_level(r.man[0], {998, M, 26.4f, 20.4f, 185, 10}, "surface");
 
   ASSERT_EQ(read_block(1, &r), 0);
   EXPECT_STREQ(r.id, "K1B");
   EXPECT_EQ(r.numsig, 0);
-  expect_level(r.man[2], 850, 1520, 18.0f, 16.8f, 200, 15, "K1B 850 mb");
+  expect_level(r.man[2], {850, 1520, 18.0f, 16.8f, 200, 15}, "K1B 850 mb");
   EXPECT_FLOAT_EQ(r.man[0].p, 1000);  // count 0 and 1000 mb without temperature
   EXPECT_EQ(r.man[0].dir, MISSING);   // surface wind 99999
   EXPECT_FLOAT_EQ(r.wnd[15].dir, 265);
@@ -383,9 +370,9 @@ TEST(Kind1, Blocks) {
 
   EXPECT_EQ(read_block(2, &r), -1);
   ASSERT_EQ(read_block(0, &r, UPA_REP_SFC), 0);
-  expect_level(r.man[0], 998, M, 26.4f, 20.4f, 185, 10, "K1A surface form");
+  expect_level(r.man[0], {998, M, 26.4f, 20.4f, 185, 10}, "K1A surface form");
   ASSERT_EQ(read_block(0, &r, UPA_REP_TROP), 0);
-  expect_all_missing(r.man[0], "kind 1 has no tropopause");
+  expect_level(r.man[0], kMissingLevel, "kind 1 has no tropopause");
 }
 
 TEST(Kind2, Blocks) {
@@ -398,14 +385,14 @@ TEST(Kind2, Blocks) {
   EXPECT_EQ(r.numwnd, 21);
   // Seven triples into slots 1, 3, 4, 5, 6, 7, 9; 925, 250 and 150 mb stay empty.
   EXPECT_FLOAT_EQ(r.man[1].p, 1000);
-  expect_all_missing(r.man[2], "925 mb");
+  expect_level(r.man[2], kMissingLevel, "925 mb");
   EXPECT_FLOAT_EQ(r.man[3].p, 850);
   EXPECT_FLOAT_EQ(r.man[5].p, 500);
-  expect_level(r.man[6], 400, 7400, -19.1f, -29.1f, 255, 50, "400 mb");
-  expect_level(r.man[7], 300, 9300, -27.1f, -47.1f, 260, 80, "300 mb");
-  expect_all_missing(r.man[8], "250 mb");
-  expect_level(r.man[9], 200, 11900, -49.5f, -74.5f, 270, 110, "200 mb");
-  expect_all_missing(r.man[10], "150 mb");
+  expect_level(r.man[6], {400, 7400, -19.1f, -29.1f, 255, 50}, "400 mb");
+  expect_level(r.man[7], {300, 9300, -27.1f, -47.1f, 260, 80}, "300 mb");
+  expect_level(r.man[8], kMissingLevel, "250 mb");
+  expect_level(r.man[9], {200, 11900, -49.5f, -74.5f, 270, 110}, "200 mb");
+  expect_level(r.man[10], kMissingLevel, "150 mb");
   EXPECT_FLOAT_EQ(r.sig[3].p, 500);
   // Fixed heights ..., 16000, 20000, 25000, ..., 50000 ft.
   EXPECT_FLOAT_EQ(r.wnd[14].h, 20000);
@@ -414,14 +401,14 @@ TEST(Kind2, Blocks) {
   EXPECT_FLOAT_EQ(r.wnd[16].spd, 85);
   EXPECT_FLOAT_EQ(r.wnd[20].h, 50000);
   EXPECT_EQ(r.wnd[20].dir, MISSING);
-  expect_level(r.man[0], 998, M, 26.4f, 20.4f, 185, 10, "surface");
+  expect_level(r.man[0], {998, M, 26.4f, 20.4f, 185, 10}, "surface");
 
   ASSERT_EQ(read_block(1, &r), 0);
   EXPECT_STREQ(r.id, "K2B");
   EXPECT_EQ(r.numsig, 12);  // pairs run over into the second line
   EXPECT_FLOAT_EQ(r.sig[11].p, 750);
   EXPECT_FLOAT_EQ(r.sig[11].td, 4.0f);  // 10056: 10.0 C less 6
-  expect_level(r.man[9], 200, 11920, -50.5f, -75.5f, 270, 90, "K2B 200 mb");
+  expect_level(r.man[9], {200, 11920, -50.5f, -75.5f, 270, 90}, "K2B 200 mb");
   EXPECT_EQ(r.man[0].dir, MISSING);
   EXPECT_EQ(read_block(2, &r), -1);
 }
@@ -626,7 +613,7 @@ TEST(Capacity, FullAndOverfullBlocks) {
 // After exactly 50 significant levels the converters write one extra token, which the
 // reader passes over; 49 levels have none.
 TEST(Capacity, FiftyLevelToken) {
-  std::string path = scratch("fifty.upa");
+  std::string path = scratch("read_fifty.upa");
   spit(path, capacity_file(50, 3, " X"));
   ASSERT_EQ(open_auto(path), 4);
   UPA_report r;
@@ -701,9 +688,9 @@ TEST(BadInput, TruncatedBlock) {
   std::string err = testing::internal::GetCapturedStderr();
   EXPECT_NE(err.find("incomplete"), std::string::npos) << err;
   EXPECT_STREQ(r.id, "BBB");
-  expect_level(r.man[1], 1000, 50, 24.0f, 18.0f, 170, 10, "1000 mb");
-  expect_level(r.man[2], 925, 720, 22.0f, 18.0f, 180, 15, "925 mb");
-  expect_level(r.man[3], 850, 1480, M, M, M, M, "850 mb cut after its height");
+  expect_level(r.man[1], {1000, 50, 24.0f, 18.0f, 170, 10}, "1000 mb");
+  expect_level(r.man[2], {925, 720, 22.0f, 18.0f, 180, 15}, "925 mb");
+  expect_level(r.man[3], {850, 1480, M, M, M, M}, "850 mb cut after its height");
   EXPECT_EQ(r.numsig, 0);
   EXPECT_EQ(r.numwnd, 0);
   EXPECT_EQ(r.man[22].p, MISSING);
@@ -726,7 +713,7 @@ TEST(BadInput, MissingEndMark) {
   std::string err = testing::internal::GetCapturedStderr();
   EXPECT_STREQ(r.id, "CCC");
   EXPECT_NE(err.find("incomplete"), std::string::npos) << err;
-  expect_level(r.man[0], 980, M, 26.4f, 20.4f, 185, 10, "CCC surface");
+  expect_level(r.man[0], {980, M, 26.4f, 20.4f, 185, 10}, "CCC surface");
   EXPECT_EQ(read_block(2, &r), -1);
   EXPECT_EQ(list_ids(), "AAA CCC ");
 }
@@ -738,9 +725,9 @@ TEST(BadInput, LongTokens) {
   UPA_report r;
   ASSERT_EQ(read_block(0, &r), 0);
   EXPECT_STREQ(r.id, "STATIONQQQ");  // first 10 characters
-  expect_level(r.man[1], 1000, 110, 26.0f, 20.0f, 180, 10, "1000 mb");
+  expect_level(r.man[1], {1000, 110, 26.0f, 20.0f, 180, 10}, "1000 mb");
   EXPECT_FLOAT_EQ(r.man[2].t, 22.2f);  // the group after the 60-digit one
-  expect_level(r.man[3], 850, 1512, 20.0f, 18.8f, 210, 20, "850 mb");
+  expect_level(r.man[3], {850, 1512, 20.0f, 18.8f, 210, 20}, "850 mb");
   EXPECT_FLOAT_EQ(r.man[0].p, 998);
   ASSERT_EQ(read_block(1, &r), 0);
   EXPECT_STREQ(r.id, "NXT");
@@ -753,10 +740,10 @@ TEST(BadInput, NonNumericGroups) {
   UPA_report r;
   ASSERT_EQ(read_block(0, &r), 0);
   EXPECT_STREQ(r.id, "NUM");
-  expect_level(r.man[1], M, M, 26.0f, 20.0f, 180, 10, "ABCDE as PPhhh");
-  expect_level(r.man[2], 850, M, M, M, 190, 15, "85/12 and 2x0y1");
-  expect_level(r.man[3], 850, 1512, 20.0f, 18.8f, M, M, "?????? as dddff");
-  expect_level(r.man[4], 700, 2985, 12.0f, 0.0f, 240, 30, "700 mb unharmed");
+  expect_level(r.man[1], {M, M, 26.0f, 20.0f, 180, 10}, "ABCDE as PPhhh");
+  expect_level(r.man[2], {850, M, M, M, 190, 15}, "85/12 and 2x0y1");
+  expect_level(r.man[3], {850, 1512, 20.0f, 18.8f, M, M}, "?????? as dddff");
+  expect_level(r.man[4], {700, 2985, 12.0f, 0.0f, 240, 30}, "700 mb unharmed");
   EXPECT_EQ(r.numsig, 3);
   EXPECT_EQ(r.sig[0].p, MISSING);  // "0x1A" is no pressure
   EXPECT_FLOAT_EQ(r.sig[0].t, 26.4f);
@@ -782,12 +769,12 @@ TEST(BadInput, ShortLineCountedBlock) {
   std::string err = testing::internal::GetCapturedStderr();
   EXPECT_NE(err.find("incomplete"), std::string::npos) << err;
   EXPECT_STREQ(r.id, "S3A");
-  expect_level(r.man[5], 500, 5700, -11.1f, -13.1f, 250, 45, "500 mb before the damage");
+  expect_level(r.man[5], {500, 5700, -11.1f, -13.1f, 250, 45}, "500 mb before the damage");
   ASSERT_EQ(read_block(1, &r), 0);
   EXPECT_STREQ(r.id, "S3B");
   EXPECT_FLOAT_EQ(r.man[1].h, 120);
-  expect_level(r.man[3], 850, 1500, 19.0f, 17.8f, 200, 20, "S3B 850 mb");
-  expect_level(r.man[0], 996, M, 24.0f, 18.0f, 170, 10, "S3B surface");
+  expect_level(r.man[3], {850, 1500, 19.0f, 17.8f, 200, 20}, "S3B 850 mb");
+  expect_level(r.man[0], {996, M, 24.0f, 18.0f, 170, 10}, "S3B surface");
   EXPECT_EQ(list_ids(), "S3A S3B ");
 }
 
@@ -798,7 +785,7 @@ TEST(BadInput, CarriageReturns) {
   EXPECT_STREQ(r.id, "AAA");
   EXPECT_EQ(r.numsig, 10);
   EXPECT_EQ(r.numwnd, 8);
-  expect_level(r.man[23], 220, M, M, M, 265, 112, "maximum wind");
+  expect_level(r.man[23], {220, M, M, M, 265, 112}, "maximum wind");
   ASSERT_EQ(read_block(1, &r), 0);
   EXPECT_STREQ(r.id, "BBB");
   EXPECT_EQ(r.numwnd, 1);

@@ -3,7 +3,9 @@
 // the input file from positional names, the "current" resource, batch mode or a prompt.
 //
 // The current time is fixed through the environment variable "zudcurtime". Expected
-// seconds come from Python's calendar.timegm of the stated UTC time.
+// seconds come from Python's calendar.timegm of the stated UTC time. Every test starts
+// from a fresh program state (fresh_state.h); a choice that ends the run ("list",
+// "exit", no file found) runs in a death-test child.
 
 #include <gtest/gtest.h>
 
@@ -14,6 +16,9 @@
 #include <cstring>
 #include <string>
 
+#include "capture.h"
+#include "file_bytes.h"
+#include "fresh_state.h"
 #include "tmpdir.h"
 #include "zud.h"
 #include "zudresrc.h"
@@ -51,20 +56,24 @@ Date at(int year, int month, int day, int hour, int min) {
   return Date{year, month, day, IMISSING, IMISSING, hour, min, 0};
 }
 
-// Writes `text` into a fresh file and returns its name, for stdin answers.
-std::string answers_file(const char* text) {
-  std::string name = zud_test_tmpdir() + "zud_answers_XXXXXX";
-  int fd = mkstemp(name.data());
-  if (fd < 0) return "";
-  ssize_t n = write(fd, text, std::strlen(text));
-  close(fd);
-  return n >= 0 ? name : "";
-}
+// A fresh program state, and no fixed current time left behind.
+class FileSelect : public FreshState {
+ protected:
+  void TearDown() override {
+    unsetenv("zudcurtime");
+    FreshState::TearDown();
+  }
+};
+class FileSelectDate : public FileSelect {};
+class FileSelectCurrent : public FileSelect {};
+class FileSelectList : public FileSelect {};
+class FileSelectGet : public FileSelect {};
+class FileSelectGetDeathTest : public FileSelect {};
 
 }  // namespace
 
 // Names generated for dates; each template given directly, con_path /data.
-TEST(FileSelectDate, Generate) {
+TEST_F(FileSelectDate, Generate) {
   RES_put("con_path", "/data");
   RES_put("sel_dir", "/r");
   const int U = IMISSING;
@@ -109,7 +118,7 @@ TEST(FileSelectDate, Generate) {
 }
 
 // The file date follows the generated name: a two-digit year keeps its century.
-TEST(FileSelectDate, FileDate) {
+TEST_F(FileSelectDate, FileDate) {
   no_request();
   ASSERT_EQ(FILE_set_name("@%y%m%d%6h"), 1);
   Date d = at(1999, 12, 31, 13, 40);
@@ -125,7 +134,7 @@ TEST(FileSelectDate, FileDate) {
 }
 
 // Without a template the current name is passed through, or the word filename.
-TEST(FileSelectDate, PassThrough) {
+TEST_F(FileSelectDate, PassThrough) {
   no_request();
   FILE_set_name("none");
   Date d = at(2024, 3, 15, 12, 0);
@@ -147,7 +156,7 @@ TEST(FileSelectDate, PassThrough) {
 
 // Time specifications against the fixture directory: 00, 12, 18 (empty) on 15 March 2024
 // and 00 on 16 March.
-TEST(FileSelectCurrent, Specifications) {
+TEST_F(FileSelectCurrent, Specifications) {
   use_fixture_files();
   struct Case { const char* now; const char* when; const char* base; long secs; };
   const Case cases[] = {
@@ -177,7 +186,7 @@ TEST(FileSelectCurrent, Specifications) {
 
 // With no file at all, the search goes back 500 intervals and keeps the last name tried:
 // 1990-01-01 00:00 less 499 hours is 1989-12-11 05:00 (629355600).
-TEST(FileSelectCurrent, LatestGivesUp) {
+TEST_F(FileSelectCurrent, LatestGivesUp) {
   use_fixture_files();
   long secs = 0;
   std::string name = current("1990010100", "la", &secs);
@@ -187,7 +196,7 @@ TEST(FileSelectCurrent, LatestGivesUp) {
 }
 
 // Requested fields move the time to their latest occurrence before it.
-TEST(FileSelectCurrent, RequestedFields) {
+TEST_F(FileSelectCurrent, RequestedFields) {
   use_fixture_files();
   struct Case { Date req; const char* now; const char* base; long secs; };
   const int U = IMISSING;
@@ -211,7 +220,7 @@ TEST(FileSelectCurrent, RequestedFields) {
 }
 
 // A "zudcurtime" that holds no date is ignored: the clock gives the time.
-TEST(FileSelectCurrent, GarbageCurtime) {
+TEST_F(FileSelectCurrent, GarbageCurtime) {
   use_fixture_files();
   long before = DATE_get_time(nullptr);
   long secs = 0;
@@ -222,7 +231,7 @@ TEST(FileSelectCurrent, GarbageCurtime) {
 }
 
 // The listing of the fixture directory, three 20-character names to an 80-column line.
-TEST(FileSelectList, Columns) {
+TEST_F(FileSelectList, Columns) {
   char cwd[4096];
   ASSERT_NE(getcwd(cwd, sizeof cwd), nullptr);
   ASSERT_EQ(chdir(kUpaDir.c_str()), 0);
@@ -239,7 +248,7 @@ TEST(FileSelectList, Columns) {
 
 // Resource text never reaches a shell: path resources with shell syntax list nothing
 // and run nothing.
-TEST(FileSelectList, NoShell) {
+TEST_F(FileSelectList, NoShell) {
   char cwd[4096];
   ASSERT_NE(getcwd(cwd, sizeof cwd), nullptr);
   std::string dir = zud_test_tmpdir() + "zudlistXXXXXX";
@@ -260,7 +269,7 @@ TEST(FileSelectList, NoShell) {
 }
 
 // A positional name is resolved and checked, without prompting.
-TEST(FileSelectGet, Positional) {
+TEST_F(FileSelectGet, Positional) {
   use_fixture_files();
   RES_put("filename", "2024031512");
   char out[160] = "";
@@ -272,7 +281,8 @@ TEST(FileSelectGet, Positional) {
   RES_put("filename", "");
 }
 
-TEST(FileSelectGet, PositionalList) {
+// "list" as the positional name lists the files and ends the run with status 0.
+TEST_F(FileSelectGetDeathTest, PositionalList) {
   use_fixture_files();
   EXPECT_EXIT(
       {
@@ -283,17 +293,17 @@ TEST(FileSelectGet, PositionalList) {
 }
 
 // The "current" resource: found, or status 10 with the name not found.
-TEST(FileSelectGet, CurrentResource) {
+TEST_F(FileSelectGet, CurrentResource) {
   use_fixture_files();
-  EXPECT_EXIT(
-      {
-        RES_put("current", "-6");
-        setenv("zudcurtime", "2024031518", 1);
-        char out[160] = "";
-        int rc = FILE_get_file("Enter: ", out);
-        std::exit(rc == 1 && fixture("2024031512_upa.cvt") == out ? 0 : 1);
-      },
-      testing::ExitedWithCode(0), "");
+  RES_put("current", "-6");
+  setenv("zudcurtime", "2024031518", 1);
+  char out[160] = "";
+  EXPECT_EQ(FILE_get_file("Enter: ", out), 1);
+  EXPECT_EQ(std::string(out), fixture("2024031512_upa.cvt"));
+}
+
+TEST_F(FileSelectGetDeathTest, CurrentResourceNotFound) {
+  use_fixture_files();
   EXPECT_EXIT(
       {
         RES_put("current", "-5");
@@ -304,49 +314,63 @@ TEST(FileSelectGet, CurrentResource) {
 }
 
 // Batch mode takes the latest file.
-TEST(FileSelectGet, Batch) {
+TEST_F(FileSelectGet, Batch) {
   use_fixture_files();
-  EXPECT_EXIT(
-      {
-        FLAG_set_batch(1);
-        setenv("zudcurtime", "2024031520", 1);
-        char out[160] = "";
-        int rc = FILE_get_file("Enter: ", out);
-        std::exit(rc == 1 && fixture("2024031512_upa.cvt") == out ? 0 : 1);
-      },
-      testing::ExitedWithCode(0), "");
+  FLAG_set_batch(1);
+  setenv("zudcurtime", "2024031520", 1);
+  char out[160] = "";
+  EXPECT_EQ(FILE_get_file("Enter: ", out), 1);
+  EXPECT_EQ(std::string(out), fixture("2024031512_upa.cvt"));
 }
 
-// Interactive answers from standard input.
-TEST(FileSelectGet, Prompt) {
+// Interactive answers from standard input that choose a file.
+TEST_F(FileSelectGet, Prompt) {
+  const char* const answers[] = {
+      "nosuch\nlist\n2024031512\n",  // third try (a listing counts) finds the file
+      "la\n",                        // a time specification at the prompt
+  };
+  for (const char* a : answers) {
+    reset_program_state();
+    use_fixture_files();
+    answer(a);
+    setenv("zudcurtime", "2024031520", 1);
+    char out[160] = "";
+    int rc = 0;
+    testing::internal::CaptureStderr();
+    capture::stdout_of([&] { rc = FILE_get_file("Enter the upper air filename: ", out); });
+    testing::internal::GetCapturedStderr();
+    EXPECT_EQ(rc, 1) << a;
+    EXPECT_EQ(std::string(out), fixture("2024031512_upa.cvt")) << a;
+  }
+}
+
+// Interactive answers that end the run.
+TEST_F(FileSelectGetDeathTest, Prompt) {
   use_fixture_files();
   struct Case { const char* answers; int status; const char* err; };
   const Case cases[] = {
-      {"nosuch\nlist\n2024031512\n", 0, ""},  // third try (a listing counts) finds the file
-      {"la\n", 0, ""},                        // a time specification at the prompt
       {"a\nb\nc\nd\n2024031512\n", 10, "File not found: .*d"},  // four tries, then status 10
       {"", 10, "File not found"},             // end of input names no file
       {"exit\n", 0, ""},  // "exit" ends with status 0 (else no file: status 10)
   };
   for (const auto& c : cases) {
-    std::string name = answers_file(c.answers);
-    ASSERT_FALSE(name.empty());
+    const std::string name = zud_test_tmpdir() + "select_answers.txt";
+    spit(name, c.answers);
     auto run = [&]() {
       if (!std::freopen(name.c_str(), "r", stdin)) std::exit(3);
       setenv("zudcurtime", "2024031520", 1);
       char out[160] = "";
-      int rc = FILE_get_file("Enter the upper air filename: ", out);
-      std::exit(rc == 1 && fixture("2024031512_upa.cvt") == out ? 0 : 1);
+      FILE_get_file("Enter the upper air filename: ", out);
+      std::exit(1);  // reached only if the choice returned
     };
     EXPECT_EXIT(run(), testing::ExitedWithCode(c.status), c.err) << c.answers;
-    std::remove(name.c_str());
   }
 }
 
 // Typed time specifications go to the time choice whole: "la#2" keeps its search limit
 // (two tries, 20 and 19) instead of being cut at "#" as a date suffix; "cu" drops its
 // two letters.
-TEST(FileSelectCurrent, TypedSpecifications) {
+TEST_F(FileSelectCurrent, TypedSpecifications) {
   use_fixture_files();
   struct Case { const char* typed; const char* base; };
   const Case cases[] = {

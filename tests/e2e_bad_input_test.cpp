@@ -1,4 +1,4 @@
-// bad_input_test.cpp — the sounding print program on malformed input files.
+// e2e_bad_input_test.cpp — the sounding print program on malformed input files.
 //
 // Each case runs the real program in batch mode on one damaged or hostile input and
 // checks how the run ends: its exit status, and the messages that name the cause. A
@@ -9,10 +9,8 @@
 // time limit, and a run past it is killed and fails the case.
 
 #include <fcntl.h>
-#include <signal.h>
 #include <sys/stat.h>
 #include <sys/types.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
@@ -30,7 +28,9 @@
 #include <thread>
 #include <vector>
 
+#include "e2e_scratch.h"
 #include "file_bytes.h"
+#include "run_parse.h"
 #include "tmpdir.h"
 
 namespace {
@@ -64,74 +64,24 @@ const std::string kBlockOAX =
     "50 26075 55 26555 60 27040 70 27025 80 27518 90 28012 $\n";
 const std::string kHead4 = "ZUDUPA+\n00Z 04 APR 97\n";
 
-struct RunResult {
-  int status = -1;         // exit status, -1 when the run did not exit normally
-  int signal = 0;          // signal that ended the run, 0 when none
-  bool timed_out = false;  // killed at the time limit
-  std::string out;         // standard output
-  std::string err;         // standard error
-};
-
-void put_file(const std::string& path, const std::string& bytes) {
-  std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
-}
+using RunResult = e2e::Run;
+using ::spit;
 
 // Directory of one case's files; a fresh directory per case.
-std::string case_dir(const std::string& name) {
-  std::string dir = zud_test_tmpdir() + "bad_" + name + "/";
-  ::mkdir(dir.c_str(), 0700);
-  return dir;
-}
+std::string case_dir(const std::string& name) { return e2e::scratch("bad_" + name); }
 
 // Runs the program with `args` in `dir` (which holds no defaults or convention files),
-// standard input from /dev/null, a bare environment and the time limit.
+// empty standard input, a bare environment and the time limit.
 RunResult run_program(const std::string& dir, const std::vector<std::string>& args,
                       double limit = kTimeLimit) {
-  RunResult r;
-  const std::string out_path = dir + "stdout.txt";
-  const std::string err_path = dir + "stderr.txt";
-  std::vector<std::string> argv_s = {ZUD_PARSE_BIN};
-  argv_s.insert(argv_s.end(), args.begin(), args.end());
-  std::vector<char*> argv;
-  for (auto& a : argv_s) argv.push_back(a.data());
-  argv.push_back(nullptr);
-  std::string home = "HOME=" + dir;
-  std::string asan = std::string("ASAN_OPTIONS=") +
-                     (std::getenv("ASAN_OPTIONS") ? std::getenv("ASAN_OPTIONS") : "detect_leaks=0");
-  std::vector<char*> envp = {const_cast<char*>("PATH=/usr/bin:/bin"), home.data(), asan.data(),
-                             nullptr};
-
-  pid_t pid = ::fork();
-  if (pid == 0) {
-    int in = ::open("/dev/null", O_RDONLY);
-    int out = ::open(out_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    int err = ::open(err_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    if (in < 0 || out < 0 || err < 0 || ::chdir(dir.c_str()) != 0) ::_exit(127);
-    ::dup2(in, 0);
-    ::dup2(out, 1);
-    ::dup2(err, 2);
-    ::execve(argv[0], argv.data(), envp.data());
-    ::_exit(127);
-  }
-  auto start = std::chrono::steady_clock::now();
-  int wstatus = 0;
-  for (;;) {
-    pid_t done = ::waitpid(pid, &wstatus, WNOHANG);
-    if (done == pid) break;
-    std::chrono::duration<double> spent = std::chrono::steady_clock::now() - start;
-    if (spent.count() > limit) {
-      ::kill(pid, SIGKILL);
-      ::waitpid(pid, &wstatus, 0);
-      r.timed_out = true;
-      break;
-    }
-    std::this_thread::sleep_for(std::chrono::milliseconds(5));
-  }
-  if (!r.timed_out && WIFEXITED(wstatus)) r.status = WEXITSTATUS(wstatus);
-  if (!r.timed_out && WIFSIGNALED(wstatus)) r.signal = WTERMSIG(wstatus);
-  r.out = slurp(out_path);
-  r.err = slurp(err_path);
-  return r;
+  e2e::Options opt;
+  opt.cwd = dir;
+  opt.bare_env = true;
+  const char* asan = std::getenv("ASAN_OPTIONS");
+  opt.env = {"PATH=/usr/bin:/bin", "HOME=" + dir,
+             std::string("ASAN_OPTIONS=") + (asan ? asan : "detect_leaks=0")};
+  opt.timeout_s = limit;
+  return e2e::run(args, opt);
 }
 
 bool have_program() { return ::access(ZUD_PARSE_BIN, X_OK) == 0; }
@@ -196,16 +146,16 @@ TEST(MalformedInput, UnopenableOrUnrecognised) {
   for (int i = 0; i < 512; ++i) binary.push_back(static_cast<char>(255 - i % 256));
   const Case cases[] = {
       {"missing", [](const std::string&) {}, "a name that does not exist"},
-      {"empty", [](const std::string& p) { put_file(p, ""); }, "no first word at all"},
-      {"garbage", [](const std::string& p) { put_file(p, "hello world\nthis is\nnot data\n"); },
+      {"empty", [](const std::string& p) { spit(p, ""); }, "no first word at all"},
+      {"garbage", [](const std::string& p) { spit(p, "hello world\nthis is\nnot data\n"); },
        "text whose first word fits no layout"},
-      {"binary", [&](const std::string& p) { put_file(p, binary); },
+      {"binary", [&](const std::string& p) { spit(p, binary); },
        "binary bytes from 0xff down"},
-      {"nul_bytes", [](const std::string& p) { put_file(p, std::string(4096, '\0')); },
+      {"nul_bytes", [](const std::string& p) { spit(p, std::string(4096, '\0')); },
        "NUL bytes only: blanks to the reader, no word"},
-      {"markup", [](const std::string& p) { put_file(p, "<upa>\n<station id=\"OAX\"/>\n</upa>\n"); },
+      {"markup", [](const std::string& p) { spit(p, "<upa>\n<station id=\"OAX\"/>\n</upa>\n"); },
        "the mark-up layout is never detected"},
-      {"cdf_lookalike", [](const std::string& p) { put_file(p, "CDF\x01 not really netCDF\n"); },
+      {"cdf_lookalike", [](const std::string& p) { spit(p, "CDF\x01 not really netCDF\n"); },
        "begins like netCDF but the library cannot open it"},
       {"directory", [](const std::string& p) { ::mkdir(p.c_str(), 0700); },
        "a directory opens as a stream on some systems but holds no data"},
@@ -305,7 +255,7 @@ TEST(MalformedInput, RecognisedWithoutStation) {
   for (const Case& c : cases) {
     std::string dir = case_dir(c.name);
     std::string path = dir + "input.upa";
-    put_file(path, c.bytes);
+    spit(path, c.bytes);
     RunResult r = run_program(dir, {"-ba", "-id", "ZZZ", path});
     std::vector<std::string> err_has = {kNoStation};
     std::vector<std::string> err_lacks;
@@ -379,7 +329,7 @@ TEST(MalformedInput, DamagedStationAnalysed) {
   for (const Case& c : cases) {
     std::string dir = case_dir(c.name);
     std::string path = dir + "input.upa";
-    put_file(path, c.bytes);
+    spit(path, c.bytes);
     std::vector<std::string> args = c.args;
     args.push_back(path);
     RunResult r = run_program(dir, args);
@@ -417,7 +367,7 @@ TEST(MalformedInput, Identifiers) {
   for (const Case& c : cases) {
     std::string dir = case_dir(c.name);
     std::string path = dir + "input.upa";
-    put_file(path, c.bytes);
+    spit(path, c.bytes);
     RunResult r = run_program(dir, {"-ba", "-id", c.id, path});
     check_run(r, c.expect, std::string(c.name) + " (" + c.why + ")");
   }

@@ -1,17 +1,12 @@
-// Station location database: line reading, file choice and station look-up.
+// Station location database, line by line: the fields of each record, damaged lines,
+// and opening, rewinding and closing a database.
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
-#include <cstdlib>
-#include <iterator>
 #include <string>
 #include <vector>
 
-#include <unistd.h>
-
 #include "zudcty.h"
-#include "zudresrc.h"
 
 namespace {
 
@@ -121,109 +116,4 @@ TEST(CtyRead, Rewind) {
   ASSERT_EQ(CTY_read(fd, &rec), 10);
   EXPECT_STREQ(rec.id, "ABC");
   CTY_close(fd);
-}
-
-// Look-ups by identifier, name or five-digit WMO number, ignoring case.
-TEST(CtyGet, Matching) {
-  struct Case { const char* id; int found; const char* want_id; };
-  const Case cases[] = {
-      {"12345", 1, "ABC"},  // WMO number, even though the identifier differs
-      {"1234", 0, ""},      // WMO 1234 is written 01234: four digits do not match
-      {"01234", 1, "XYZ"},  // the zero-padded form does
-      {"xyz", 1, "XYZ"},    // identifier in another case
-      {"gamma", 1, "GAM"},  // station name
-      {"72", 1, "72"},      // identifier made of digits
-      {"7255", 0, ""},      // a prefix of a WMO number is no match
-      {"QQQ", 0, ""},       // nothing of that name
-  };
-  for (const auto& c : cases) {
-    CTY_data rec;
-    ASSERT_EQ(CTY_get(kMatch.c_str(), c.id, &rec), c.found) << c.id;
-    if (c.found) {
-      EXPECT_STREQ(rec.id, c.want_id) << c.id;
-    }
-  }
-}
-
-// A partly read line is still a record that can be found by the fields it has.
-TEST(CtyGet, PartialLineMatches) {
-  CTY_data rec;
-  ASSERT_EQ(CTY_get(kBad.c_str(), "sht", &rec), 1);
-  EXPECT_STREQ(rec.name, "SHORTONE");
-  EXPECT_EQ(rec.lat, MISSING);
-  // The record after the over-long priority token is still reached.
-  ASSERT_EQ(CTY_get(kBad.c_str(), "lst", &rec), 1);
-  EXPECT_FLOAT_EQ(rec.lon, 20.5f);
-}
-
-// CTY_get_loc hands back latitude and longitude, and leaves them alone on failure.
-TEST(CtyGet, Location) {
-  float lat = 1, lon = 2;
-  EXPECT_EQ(CTY_get_loc(kMatch.c_str(), "EPS", &lat, &lon), 1);
-  EXPECT_FLOAT_EQ(lat, 35.25f);
-  EXPECT_FLOAT_EQ(lon, -97.5f);
-  lat = 1, lon = 2;
-  EXPECT_EQ(CTY_get_loc(kMatch.c_str(), "nope", &lat, &lon), 0);
-  EXPECT_EQ(lat, 1);
-  EXPECT_EQ(lon, 2);
-}
-
-// A database that does not exist is reported on the error stream; the look-up fails.
-TEST(CtyGet, MissingFile) {
-  testing::internal::CaptureStderr();
-  CTY_data rec;
-  EXPECT_EQ(CTY_get((kDir + "/no_such.cty").c_str(), "ABC", &rec), 0);
-  std::string err = testing::internal::GetCapturedStderr();
-  EXPECT_EQ(err, "CTY_open_file: Database file not found: " + kDir + "/no_such.cty\n");
-}
-
-// Resources change the database for the rest of the process, so these run in a child.
-// "city_file" set to NONE turns look-ups off without a word on the error stream.
-TEST(CtyGetDeathTest, CityFileNone) {
-  EXPECT_EXIT(
-      {
-        RES_put("city_file", "NONE");
-        CTY_data rec;
-        int num = -1;
-        int fd = CTY_open_file(kMatch.c_str(), &num);
-        std::exit(fd == -1 && num == 0 && CTY_get(kMatch.c_str(), "ABC", &rec) == 0 ? 0 : 1);
-      },
-      testing::ExitedWithCode(0), "^$");
-}
-
-// "city_file" names the database in place of the caller's file, and "file_path" is put
-// before a relative name.
-TEST(CtyGetDeathTest, CityFileAndPath) {
-  EXPECT_EXIT(
-      {
-        RES_put("file_path", kDir.c_str());
-        RES_put("city_file", "match.cty");
-        CTY_data rec;
-        int ok = CTY_get("elsewhere.cty", "abc", &rec) == 1 && std::string(rec.name) == "ALPHA";
-        std::exit(ok ? 0 : 1);
-      },
-      testing::ExitedWithCode(0), "^$");
-}
-
-// The record estimate is the file size over 59 bytes, capped at 4000. Sizes are made
-// to measure: 3 lines of 59 bytes; a file of 5000 such lines.
-TEST(CtyOpenFile, RecordEstimate) {
-  struct Case { long bytes; int want; };
-  const Case cases[] = {
-      {3 * 59, 3},      // exact lines
-      {3 * 59 + 58, 3}, // a partial line does not round up
-      {5000 * 59, 4000},  // capped
-  };
-  const std::string path = std::string(ZUD_BUILD_DATA) + "/estimate.cty";
-  for (const auto& c : cases) {
-    FILE* f = std::fopen(path.c_str(), "w");
-    ASSERT_NE(f, nullptr);
-    ASSERT_EQ(ftruncate(fileno(f), c.bytes), 0);
-    std::fclose(f);
-    int num = -1;
-    int fd = CTY_open_file(path.c_str(), &num);
-    ASSERT_NE(fd, -1);
-    EXPECT_EQ(num, c.want) << c.bytes;
-    CTY_close(fd);
-  }
 }

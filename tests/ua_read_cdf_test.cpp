@@ -21,8 +21,6 @@ namespace {
 
 std::string built(const char* name) { return std::string(ZUD_BUILD_DATA) + "/" + name; }
 
-const UPA_level kNoLevel{MISSING, MISSING, MISSING, MISSING, MISSING, MISSING};
-
 // Opens a fixture through the reader; the kind is detected.
 int open_cdf(const std::string& path, int* kind) {
   *kind = 0;
@@ -196,13 +194,13 @@ TEST(CdfRead, No925Shift) {
   UPA_report r = read_rec(fd, UPA_REP_ALL, 1);
   EXPECT_EQ(r.numman, 25);  // the file's count
   expect_level(r.man[1], UPA_level{1000, 35, MISSING, MISSING, MISSING, MISSING}, "1000 mb");
-  expect_level(r.man[2], kNoLevel, "925 mb slot");
+  expect_level(r.man[2], kMissingLevel, "925 mb slot");
   expect_level(r.man[3], UPA_level{850, 1480, 19, 3, 170, 15}, "850 mb");
   expect_level(r.man[16], UPA_level{10, 31230, -44.9f, MISSING, MISSING, MISSING}, "10 mb");
-  for (int i = 17; i < UPA_SLOT_TROP; ++i) expect_level(r.man[i], kNoLevel, "above 10 mb");
+  for (int i = 17; i < UPA_SLOT_TROP; ++i) expect_level(r.man[i], kMissingLevel, "above 10 mb");
   expect_level(r.man[UPA_SLOT_TROP], UPA_level{212, MISSING, -56.3f, -64.3f, 255, 88}, "trop");
   expect_level(r.man[UPA_SLOT_MWND], UPA_level{240, MISSING, MISSING, MISSING, 250, 82}, "mwnd");
-  expect_level(r.man[24], kNoLevel, "slot 24");
+  expect_level(r.man[24], kMissingLevel, "slot 24");
   EXPECT_EQ(r.numsig, 4);
   EXPECT_EQ(r.sig[3].p, 212.0f);
   EXPECT_EQ(r.numwnd, 3);
@@ -216,7 +214,7 @@ TEST(CdfRead, SingleLevels) {
   const Case cases[] = {
       {"stations.nc", 1, UPA_REP_SFC, {836, 1611, 20.4f, 2.4f, 160, 10}, "surface, no shift"},
       {"stations.nc", 1, 1, {1000, 35, MISSING, MISSING, MISSING, MISSING}, "1000 mb, no shift"},
-      {"stations.nc", 1, 2, kNoLevel, "925 mb asked, none stored"},
+      {"stations.nc", 1, 2, kMissingLevel, "925 mb asked, none stored"},
       {"stations.nc", 1, 3, {850, 1480, 19, 3, 170, 15}, "850 mb from stored level 2"},
       {"stations.nc", 1, 16, {10, 31230, -44.9f, MISSING, MISSING, MISSING}, "10 mb"},
       {"stations.nc", 1, UPA_REP_TROP, {212, MISSING, -56.3f, -64.3f, 255, 88}, "tropopause"},
@@ -225,7 +223,7 @@ TEST(CdfRead, SingleLevels) {
       {"stations.nc", 0, UPA_REP_TROP, {208, MISSING, -56.1f, -64.1f, 255, 118}, "OAX trop"},
       // ICT (kind 12, no 925 mb): 850 mb stored at level 2, 10 m/s * 1.944 = 19.44 kt
       {"reports.nc", 0, 3, {850, 1500, 18, 12, 200, 19.44f}, "kind 12 speed in knots"},
-      {"short.nc", 0, 16, kNoLevel, "beyond the four stored levels"},
+      {"short.nc", 0, 16, kMissingLevel, "beyond the four stored levels"},
   };
   for (const auto& c : cases) {
     int kind = 0;
@@ -250,7 +248,7 @@ TEST(CdfRead, Kind12Conversions) {
   EXPECT_EQ(r.lat, 37.65f);  // latitudes keep their sign
   EXPECT_EQ(r.man[0].spd, 9.72f);   // 5 m/s * 1.944
   EXPECT_EQ(r.man[1].spd, MISSING); // missing is not scaled
-  expect_level(r.man[2], kNoLevel, "no 925 mb in this file either");
+  expect_level(r.man[2], kMissingLevel, "no 925 mb in this file either");
   EXPECT_EQ(r.man[3].spd, 19.44f);  // 10 m/s
   EXPECT_EQ(r.man[5].spd, 38.88f);  // 20 m/s
   EXPECT_EQ(r.man[5].dir, 240.0f);  // directions as stored
@@ -318,8 +316,8 @@ TEST(CdfRead, StartsFromEmptyReport) {
   ASSERT_EQ(UPA_read(fd, &r, UPA_REP_ALL, &rec), 0);  // every slot filled
   fd = open_cdf(built("short.nc"), &kind);
   ASSERT_EQ(UPA_read(fd, &r, UPA_REP_ALL, &rec), 0);  // four mandatory levels
-  expect_level(r.man[10], kNoLevel, "slot 10");
-  expect_level(r.man[UPA_SLOT_TROP], kNoLevel, "tropopause");
+  expect_level(r.man[10], kMissingLevel, "slot 10");
+  expect_level(r.man[UPA_SLOT_TROP], kMissingLevel, "tropopause");
   EXPECT_EQ(r.sig[3].p, MISSING);
   EXPECT_EQ(r.wnd[2].h, MISSING);
 }

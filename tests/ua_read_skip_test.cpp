@@ -1,4 +1,4 @@
-// ua_skip_test.cpp — skipping blocks and lines of a large text file, where the searched
+// ua_read_skip_test.cpp — skipping blocks and lines of a large text file, where the searched
 // end marks fall anywhere in the stream's buffer, on its edges included.
 
 #include <gtest/gtest.h>

@@ -1,11 +1,13 @@
 // File-name conventions: choosing a template from the convention file, keys, and
-// resolving typed names against the template into full names and file dates.
+// resolving typed names against the template into full names and file dates. Every test
+// starts from a fresh program state (fresh_state.h).
 
 #include <gtest/gtest.h>
 
 #include <cstring>
 #include <string>
 
+#include "fresh_state.h"
 #include "zud.h"
 #include "zudresrc.h"
 
@@ -48,10 +50,15 @@ void expect_date(const Date& d, int year, int month, int day, int hour, int min,
   EXPECT_EQ(d.min, min) << what;
 }
 
+class FileConvName : public FreshState {};
+class FileConvResolve : public FreshState {};
+class FileConvResolveDeathTest : public FreshState {};
+class FileConvExtra : public FreshState {};
+
 }  // namespace
 
 // Choosing the convention of a type from the convention file fixture.
-TEST(FileConvName, ConventionFile) {
+TEST_F(FileConvName, ConventionFile) {
   reset_conventions();
   struct Case { const char* type; int rc; const char* conv; const char* ext; int min_size; };
   const Case cases[] = {
@@ -75,7 +82,7 @@ TEST(FileConvName, ConventionFile) {
 }
 
 // A file whose only entry is "upa": the type upa_cvt matches it by prefix, ext "cvt".
-TEST(FileConvName, PrefixMatch) {
+TEST_F(FileConvName, PrefixMatch) {
   reset_conventions();
   RES_put("name_conv", "prefix_conv");
   EXPECT_EQ(FILE_set_name("upa_cvt"), 1);
@@ -87,7 +94,7 @@ TEST(FileConvName, PrefixMatch) {
 }
 
 // A missing convention file is a warning; the type itself becomes the template.
-TEST(FileConvName, MissingFile) {
+TEST_F(FileConvName, MissingFile) {
   reset_conventions();
   RES_put("name_conv", "no_such_conv_file");
   testing::internal::CaptureStderr();
@@ -102,7 +109,7 @@ TEST(FileConvName, MissingFile) {
 }
 
 // Keys set inside the type; the type ends at the first key setting.
-TEST(FileConvName, KeysInType) {
+TEST_F(FileConvName, KeysInType) {
   reset_conventions();
   EXPECT_EQ(FILE_set_name("upa_cvt:i=ABCD:r=two words"), 1);
   EXPECT_STREQ(FILE_get_conv(), "%C/%Y%m%d%h_upa.cvt");
@@ -116,7 +123,7 @@ TEST(FileConvName, KeysInType) {
 }
 
 // Templates and key strings beyond their buffers are refused or bounded.
-TEST(FileConvName, OverLong) {
+TEST_F(FileConvName, OverLong) {
   reset_conventions();
   std::string tmpl = "@" + std::string(159, 'a');  // exactly the longest template
   EXPECT_EQ(FILE_set_name(tmpl.c_str()), 1);
@@ -137,7 +144,7 @@ TEST(FileConvName, OverLong) {
 }
 
 // The documented example and its neighbours, template %C/%Y%m%d%h_upa.cvt, con_path /data.
-TEST(FileConvResolve, UpperAirTemplate) {
+TEST_F(FileConvResolve, UpperAirTemplate) {
   reset_conventions();
   ASSERT_EQ(FILE_set_name("upa_cvt"), 1);
   const int U = IMISSING;
@@ -168,7 +175,7 @@ TEST(FileConvResolve, UpperAirTemplate) {
 }
 
 // A "#" date suffix sets the requested time and is cut off before matching.
-TEST(FileConvResolve, DateSuffix) {
+TEST_F(FileConvResolve, DateSuffix) {
   reset_conventions();
   ASSERT_EQ(FILE_set_name("upa_cvt"), 1);
   const int U = IMISSING;
@@ -191,7 +198,7 @@ TEST(FileConvResolve, DateSuffix) {
 }
 
 // The date codes read from typed names, each template given directly.
-TEST(FileConvResolve, DateCodes) {
+TEST_F(FileConvResolve, DateCodes) {
   reset_conventions();
   const int U = IMISSING;
   struct Case { const char* tmpl; const char* typed; const char* out;
@@ -222,7 +229,7 @@ TEST(FileConvResolve, DateCodes) {
 }
 
 // A negative requested hour fixes the interval: -6 means six-hourly files.
-TEST(FileConvResolve, RequestedIntervalHour) {
+TEST_F(FileConvResolve, RequestedIntervalHour) {
   reset_conventions();
   Date req;
   DATE_init(&req);
@@ -235,7 +242,7 @@ TEST(FileConvResolve, RequestedIntervalHour) {
 }
 
 // Keys, extensions and directories while matching.
-TEST(FileConvResolve, KeysExtDirs) {
+TEST_F(FileConvResolve, KeysExtDirs) {
   reset_conventions();
   ASSERT_EQ(FILE_set_name("@%C/%r_%Y.%e"), 1);
   FILE_set_key('r', "XY");
@@ -254,7 +261,7 @@ TEST(FileConvResolve, KeysExtDirs) {
 }
 
 // With no template names are used as given; over-long names are cut, not overrun.
-TEST(FileConvResolve, NoTemplateAndLongNames) {
+TEST_F(FileConvResolve, NoTemplateAndLongNames) {
   reset_conventions();
   FILE_set_name("none");
   EXPECT_EQ(resolve("some/file.dat").name, "some/file.dat");
@@ -272,14 +279,54 @@ TEST(FileConvResolve, NoTemplateAndLongNames) {
   EXPECT_EQ(r.name.substr(0, 7), "/data/n");
 }
 
-TEST(FileConvResolve, ExitEndsProgram) {
+// "exit" typed as a name ends the run with status 0.
+TEST_F(FileConvResolveDeathTest, ExitEndsProgram) {
   reset_conventions();
   FILE_set_name("upa_cvt");
   char out[160];
   EXPECT_EXIT(FILE_set_file("EXIT", out), testing::ExitedWithCode(0), "");
 }
 
-TEST(FileConvExtra, Cut) {
+// A reset forgets the template, keys, extension, extra information, requested time,
+// file date and interval: what follows behaves as in a new run.
+TEST_F(FileConvName, ResetForgetsConvention) {
+  reset_conventions();
+  const int U = IMISSING;
+  ASSERT_EQ(FILE_set_name("@%Y%m%d"), 1);  // daily names: interval 86400 s
+  Date day{2024, 3, 15, U, U, U, U, 0};
+  char out[160];
+  ASSERT_EQ(FILE_set_date(&day, out), 0);
+  ASSERT_EQ(FILE_set_name("upa_xyz:i=ABCD"), 1);  // extension "xyz", minimum size 10, a key
+  char name[] = "abc#2024031512";
+  FILE_extract_extra_info(name);
+  Date req{2020, U, U, U, U, 6, U, 0};  // year 2020 and hour 6 requested
+  FILE_set_time(&req);
+  // What the reset has to undo.
+  EXPECT_STREQ(FILE_get_ext(), "xyz");
+  EXPECT_EQ(FILE_get_min_size(), 10);
+  EXPECT_STREQ(FILE_get_extra_info(), "#2024031512");
+  EXPECT_EQ(FILE_get_late_off(), 86400);
+  Date d;
+  FILE_get_date(&d);
+  expect_date(d, 2024, 3, 15, U, U, "before reset");
+
+  EXPECT_EQ(FILE_reset(), 0);
+  EXPECT_STREQ(FILE_get_conv(), "");
+  EXPECT_STREQ(FILE_get_ext(), "");
+  EXPECT_STREQ(FILE_get_extra_info(), "");
+  EXPECT_EQ(FILE_get_min_size(), 0);
+  EXPECT_EQ(FILE_get_late_off(), 3600);  // the interval before any template sets one
+  FILE_get_date(&d);
+  expect_date(d, U, U, U, U, U, "after reset");
+  // Neither the key nor the requested year and hour reach a generated name: with them
+  // it would read "ABCD202006"; after the reset the key is unset.
+  ASSERT_EQ(FILE_set_name("@%i%Y%h"), 1);
+  Date at{2024, 3, 15, U, U, 12, 0, 0};
+  EXPECT_EQ(FILE_set_date(&at, out), 0);
+  EXPECT_STREQ(out, "0202412");  // an unset key writes "0", as in FileSelectDate.Generate
+}
+
+TEST_F(FileConvExtra, Cut) {
   struct Case { const char* in; const char* name; const char* info; };
   const Case cases[] = {
       {"ab#12", "ab", "#12"},            // the third character already starts it

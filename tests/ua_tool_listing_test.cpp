@@ -1,11 +1,15 @@
 // Sounding listing: the raw report, sounding rows with their labels, blank and dash
-// forms and derived moist-air columns, and the wind table.
+// forms and derived moist-air columns, and the wind table. Dash printing is a one-way
+// switch of the run; each test starts from a fresh program state (fresh_state.h), with
+// missing values printed blank.
 
 #include <gtest/gtest.h>
 
 #include <cstdlib>
 #include <string>
 
+#include "capture.h"
+#include "fresh_state.h"
 #include "zudupa.h"
 
 namespace {
@@ -19,15 +23,11 @@ UPA_level level(float p, float h, float t, float td, float dir, float spd) {
 }
 
 std::string row(M_type mess2, int ind, const UPA_level& lev) {
-  testing::internal::CaptureStdout();
-  UPA_print_level(kMain, mess2, ind, &lev);
-  return testing::internal::GetCapturedStdout();
+  return capture::stdout_of([&] { UPA_print_level(kMain, mess2, ind, &lev); });
 }
 
 std::string wind_row(M_type mess2, int ind, const UPA_level& lev, const WIND* storm) {
-  testing::internal::CaptureStdout();
-  UPA_print_wind(kMain, mess2, ind, &lev, storm);
-  return testing::internal::GetCapturedStdout();
+  return capture::stdout_of([&] { UPA_print_wind(kMain, mess2, ind, &lev, storm); });
 }
 
 // A report with every value missing and no levels in use.
@@ -42,19 +42,17 @@ UPA_report empty_report() {
   return r;
 }
 
-// In a death-test child: exits 0 when `got` is `want`, else shows both and exits 1.
-[[noreturn]] void exit_if_equal(const std::string& got, const std::string& want) {
-  if (got == want) std::exit(0);
-  std::fprintf(stderr, "got  [%s]\nwant [%s]\n", got.c_str(), want.c_str());
-  std::exit(1);
-}
-
 const UPA_level kDry = level(850, 1500, 20.0f, MISSING, 270, 25);  // dew point missing
+
+class PrintLevel : public FreshState {};
+class PrintWind : public FreshState {};
+class PrintReport : public FreshState {};
+class PrintLocate : public FreshState {};
 
 }  // namespace
 
 // Pressure below 10 mb keeps one decimal; missing dew point blanks DEWP and RH.
-TEST(PrintLevel, MainColumns) {
+TEST_F(PrintLevel, MainColumns) {
   struct Case { int ind; UPA_level lev; const char* want; };
   const Case cases[] = {
       // 7.5 mb: "%4.1f " gives one blank, 7.5, one blank.
@@ -74,7 +72,7 @@ TEST(PrintLevel, MainColumns) {
 }
 
 // Label codes; -1 says "SFC " only for a level below 500 mb in the atmosphere.
-TEST(PrintLevel, Labels) {
+TEST_F(PrintLevel, Labels) {
   struct Case { int ind; float p; const char* label; };
   const Case cases[] = {
       {-1, 1000, "SFC "},    // a surface pressure
@@ -98,7 +96,7 @@ TEST(PrintLevel, Labels) {
 // bisection to 1e-10): RH 86.88 %, WETB 3.889 C, THETA 308.02 K, THE-V 309.30 K,
 // THE-W 291.38 K, THE-E 328.82 K, W 6.800 g/kg. The iterated values of the calc module
 // may differ by a few hundredths, so those three columns are compared within 0.1.
-TEST(PrintLevel, DerivedColumns) {
+TEST_F(PrintLevel, DerivedColumns) {
   std::string got = row(kExt, 7, level(700, 3012, 5.0f, 3.0f, 275, 15));
   ASSERT_EQ(got.size(), 4u + 5 + 6 * 3 + 4 + 5 + 6 + 4 + 4 + 6 * 4 + 5 + 1) << got;
   EXPECT_EQ(got.substr(0, 31), "  7 " " 700 " " 3012 " "  5.0 " "  3.0 " " 87 ");
@@ -114,34 +112,27 @@ TEST(PrintLevel, DerivedColumns) {
 
 // Without a dew point the moisture columns are blank; THETA needs only the
 // temperature: 293.15 * (1000/850)^0.286 = 307.10 K.
-TEST(PrintLevel, MissingDewPointBlank) {
+TEST_F(PrintLevel, MissingDewPointBlank) {
   EXPECT_EQ(row(kExt, 2, kDry),
             "  2 " " 850 " " 1500 " " 20.0 " "      " "    " "     " "      " "270 " " 25 "
             "307.1 " "      " "      " "      " "     " "\n");
 }
 
-// The same row with dash printing on (a one-way switch, so in a child).
-TEST(PrintLevelDeathTest, MissingDewPointDashes) {
-  EXPECT_EXIT(
-      {
-        UPA_set_miss_dash();
-        exit_if_equal(row(kExt, 2, kDry),
-                      "  2 " " 850 " " 1500 " " 20.0 " "    - " "  - " "   - " "    - " "270 "
-                      " 25 " "307.1 " "    - " "    - " "    - " "    -" "\n");
-      },
-      testing::ExitedWithCode(0), "");
-  EXPECT_EXIT(
-      {
-        UPA_set_miss_dash();
-        exit_if_equal(row(kOff, 1, level(MISSING, MISSING, MISSING, MISSING, MISSING, MISSING)),
-                      "  1 " "   - " "    - " "    - " "    - " "  - " "  - " "  - " "\n");
-      },
-      testing::ExitedWithCode(0), "");
+// The same row with dash printing on (a one-way switch, undone by the fixture's reset).
+TEST_F(PrintLevel, MissingDewPointDashes) {
+  EXPECT_EQ(UPA_get_miss_dash(), 0);
+  UPA_set_miss_dash();
+  EXPECT_EQ(UPA_get_miss_dash(), 1);
+  EXPECT_EQ(row(kExt, 2, kDry),
+            "  2 " " 850 " " 1500 " " 20.0 " "    - " "  - " "   - " "    - " "270 "
+            " 25 " "307.1 " "    - " "    - " "    - " "    -" "\n");
+  EXPECT_EQ(row(kOff, 1, level(MISSING, MISSING, MISSING, MISSING, MISSING, MISSING)),
+            "  1 " "   - " "    - " "    - " "    - " "  - " "  - " "  - " "\n");
 }
 
 // The heading: main pieces alone, or with the derived pieces between them. The
 // rules are as wide as a row: 39 main and 40 derived characters.
-TEST(PrintLevel, Heading) {
+TEST_F(PrintLevel, Heading) {
   testing::internal::CaptureStdout();
   UPA_print_level(kMain, kOff, 0, nullptr);
   EXPECT_EQ(testing::internal::GetCapturedStdout(),
@@ -163,7 +154,7 @@ TEST(PrintLevel, Heading) {
 // Wind rows: components in m/s of 225 deg at 20 knots: 20 * 0.5144 * sin 45 = 7.27 each;
 // storm 270 deg at 10 knots: (5.144, 0). Storm relative (2.131, 7.275) m/s: speed
 // 7.580 m/s = 14.74 knots, direction atan2(-2.131, -7.275) + 360 = 196.3 deg.
-TEST(PrintWind, Rows) {
+TEST_F(PrintWind, Rows) {
   const WIND storm{270, 10};
   const WIND no_storm{MISSING, MISSING};
   const UPA_level lev = level(700, 3012, MISSING, MISSING, 225, 20);
@@ -183,7 +174,7 @@ TEST(PrintWind, Rows) {
 
 // The wind heading states the storm motion at the extended level; without one every
 // line ends at the main level.
-TEST(PrintWind, Heading) {
+TEST_F(PrintWind, Heading) {
   const WIND storm{240, 25};
   const std::string rule = std::string(36 + 22, '-') + "\n";
   testing::internal::CaptureStdout();
@@ -212,7 +203,7 @@ TEST(PrintWind, Heading) {
 // The raw report: labelled mandatory slots, then significant and wind levels in two
 // columns, first half left. Five levels give rows (0, 3), (1, 4), then 2 alone; four
 // wind levels give (0, 2), (1, 3).
-TEST(PrintReport, TwoColumnHalves) {
+TEST_F(PrintReport, TwoColumnHalves) {
   UPA_report r = empty_report();
   r.man[0] = level(1012, 300, 25.0f, 20.0f, 180, 10);
   r.man[5] = level(500, 5800, -10.5f, -20.0f, 270, 50);
@@ -242,22 +233,19 @@ TEST(PrintReport, TwoColumnHalves) {
 }
 
 // Counts beyond the arrays are held to the arrays: a damaged count cannot read past.
-TEST(PrintReport, CountsHeldToArrays) {
+TEST_F(PrintReport, CountsHeldToArrays) {
   UPA_report r = empty_report();
   r.numsig = UPA_MAX_SIG + 50;
   r.numwnd = -3;
   testing::internal::CaptureStdout();
   UPA_print_report(kMain, &r);
   const std::string got = testing::internal::GetCapturedStdout();
-  size_t sig_rows = 0;
-  for (size_t at = got.find("-9999.0 -9999.0    -9999.0"); at != std::string::npos;
-       at = got.find("-9999.0 -9999.0    -9999.0", at + 1))
-    ++sig_rows;
-  EXPECT_EQ(sig_rows, static_cast<size_t>(UPA_MAX_SIG / 2));  // 200 levels: 100 rows
+  const int sig_rows = capture::count_of(got, "-9999.0 -9999.0    -9999.0");
+  EXPECT_EQ(sig_rows, UPA_MAX_SIG / 2);  // 200 levels: 100 rows
 }
 
 // Location block: only the known parts of the location are printed.
-TEST(PrintLocate, KnownPartsOnly) {
+TEST_F(PrintLocate, KnownPartsOnly) {
   UPA_report r = empty_report();
   std::snprintf(r.id, sizeof r.id, "%s", "OAX");
   r.wmo = 72558;

@@ -18,6 +18,7 @@
 #include <string>
 #include <vector>
 
+#include "capture.h"
 #include "loop_guard.h"
 #include "res_child.h"
 #include "tmpdir.h"
@@ -246,10 +247,7 @@ TEST_F(Link, SleepScheduleAndTimeoutHandler) {
   EXPECT_EQ(status, -1);
   EXPECT_STREQ(item, "");
   EXPECT_EQ(timeouts_seen, 1);
-  int attempts = 0;
-  for (size_t at = out.find("GET-MSG:8 -1 "); at != std::string::npos;
-       at = out.find("GET-MSG:8 -1 ", at + 1))
-    ++attempts;
+  const int attempts = capture::count_of(out, "GET-MSG:8 -1 ");
   EXPECT_GE(attempts, 5);
   EXPECT_LE(attempts, 12);
   EXPECT_NE(out.find("GET-MSG:8 -1 42 1\n"), std::string::npos);  // ENOMSG is 42
