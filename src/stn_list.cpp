@@ -102,50 +102,67 @@ std::string one_word(const std::string& name, std::size_t width) {
 
 }  // namespace
 
-int ING_read_station_list(const char* path, std::vector<ING_station>* list) {
+namespace {
+
+// The numbers of one usable line of the list; names and codes are made only for the line
+// kept.
+struct Found {
+  int wmo;
+  int last;  // last year of data
+  float lat, lon, elev;
+  std::string_view line;
+};
+
+// Reads a whole file into text; false when it cannot be opened.
+bool read_whole(const char* path, std::string* text) {
   FILE* f = path ? std::fopen(path, "rb") : nullptr;
-  if (!f) return -1;
-  std::string text;
+  if (!f) return false;
   struct stat st {};
-  if (::fstat(::fileno(f), &st) == 0 && st.st_size > 0) text.reserve(static_cast<std::size_t>(st.st_size));
+  if (::fstat(::fileno(f), &st) == 0 && st.st_size > 0) text->reserve(static_cast<std::size_t>(st.st_size));
   char buf[1 << 16];
   std::size_t n = 0;
-  while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) text.append(buf, n);
+  while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) text->append(buf, n);
   std::fclose(f);
-  // The numbers of every usable line first; names and codes only for the line kept.
-  struct Found {
-    int wmo;
-    int last;  // last year of data
-    float lat, lon, elev;
-    std::string_view line;
-  };
+  return true;
+}
+
+// The numbers of one line of the list; false for a line that is not a usable fixed
+// station. Every field is followed by a blank, so each number is read in place.
+bool read_line(std::string_view line, Found* fd) {
+  if (line.size() < 41 || line[kListNetwork] != 'M') return false;
+  const std::string_view num = line.substr(6, 5);
+  if (num.find_first_not_of("0123456789") != std::string_view::npos) return false;
+  *fd = Found{digits_value(num), 0, MISSING, MISSING, MISSING, line};
+  char fixed[41];  // id to state, NUL-terminated
+  std::memcpy(fixed, line.data(), 40);
+  fixed[40] = '\0';
+  // A number must end inside its own columns (a blank field would read the next one).
+  double lat = 0, lon = 0, el = 0;
+  if (!read_number(fixed, 12, 20, &lat) || !read_number(fixed, 21, 30, &lon)) return false;
+  if (std::fabs(lat) > 90 || std::fabs(lon) > 180) return false;  // mobile stations
+  fd->lat = static_cast<float>(lat);
+  fd->lon = static_cast<float>(lon);
+  if (read_number(fixed, 31, 37, &el)) {
+    const float e = static_cast<float>(el);
+    if (e != kNoElev && e != kMobileElev) fd->elev = e;
+  }
+  fd->last = line.size() >= 81 ? year_value(line.substr(77, 4)) : 0;
+  return true;
+}
+
+}  // namespace
+
+int ING_read_station_list(const char* path, std::vector<ING_station>* list) {
+  std::string text;
+  if (!read_whole(path, &text)) return -1;
   std::vector<Found> found;
   for (std::size_t pos = 0; pos < text.size();) {
     std::size_t end = text.find('\n', pos);
     if (end == std::string::npos) end = text.size();
     const std::string_view line(text.data() + pos, std::min(end - pos, kMaxLine));
     pos = end + 1;
-    // Every field is followed by a blank, so each number is read in place.
-    if (line.size() < 41 || line[kListNetwork] != 'M') continue;
-    const std::string_view num = line.substr(6, 5);
-    if (num.find_first_not_of("0123456789") != std::string_view::npos) continue;
-    Found fd{0, 0, MISSING, MISSING, MISSING, line};
-    fd.wmo = digits_value(num);
-    char fixed[41];  // id to state, NUL-terminated
-    std::memcpy(fixed, line.data(), 40);
-    fixed[40] = '\0';
-    // A number must end inside its own columns (a blank field would read the next one).
-    double lat = 0, lon = 0, el = 0;
-    if (!read_number(fixed, 12, 20, &lat) || !read_number(fixed, 21, 30, &lon)) continue;
-    if (std::fabs(lat) > 90 || std::fabs(lon) > 180) continue;  // mobile stations
-    fd.lat = static_cast<float>(lat);
-    fd.lon = static_cast<float>(lon);
-    if (read_number(fixed, 31, 37, &el)) {
-      const float e = static_cast<float>(el);
-      if (e != kNoElev && e != kMobileElev) fd.elev = e;
-    }
-    fd.last = line.size() >= 81 ? year_value(line.substr(77, 4)) : 0;
-    found.push_back(fd);
+    Found fd{};
+    if (read_line(line, &fd)) found.push_back(fd);
   }
   // A number listed twice (a station moved or renamed) is the one with the latest data.
   std::stable_sort(found.begin(), found.end(), [](const Found& a, const Found& b) {

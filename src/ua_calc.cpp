@@ -1171,6 +1171,67 @@ struct HelicitySums {
 
 }  // namespace
 
+namespace {
+
+// The layers of helicity_layers on their way: each one's height layer and result, and
+// the ones still to integrate in the order of their tops.
+struct HelicityLayers {
+  std::vector<HeightLayer> layers;
+  std::vector<int> results;
+  std::vector<int> climbing;
+  UPA_level base = UPA_UNSET_LEVEL;  // the common bottom level
+};
+
+// Finds each layer's bounds and storm-relative directional shear, as helicity does before
+// it integrates; layers without a bottom height or a usable top get their result -1.
+HelicityLayers layer_bounds(UPA_level* lev, int num, int coord, float bottom, const float* tops,
+                            int n, const VECT& c, HELICITY_params* windp, const UPA_level* sfc) {
+  HelicityLayers h;
+  h.layers.resize(static_cast<std::size_t>(n));
+  h.results.assign(static_cast<std::size_t>(n), 0);
+  for (int k = 0; k < n; ++k) {
+    if (k > 0) MESS_print(kTrace, "%f,%f\n", c.x, c.y);
+    const HeightLayer L = height_layer(lev, num, coord, bottom, tops[k], sfc);
+    h.layers[static_cast<std::size_t>(k)] = L;
+    h.base = L.b;
+    const WIND wb = wind_of(relative(level_vect(L.b), c));
+    const WIND wt = wind_of(relative(level_vect(L.t), c));
+    if (wb.dir != MISSING && wt.dir != MISSING)
+      windp[k].dir_shr = static_cast<float>(wrap_turn(static_cast<double>(wt.dir) - wb.dir));
+    if (L.result < 0)
+      h.results[static_cast<std::size_t>(k)] = -1;
+    else
+      h.climbing.push_back(k);
+  }
+  std::stable_sort(h.climbing.begin(), h.climbing.end(), [&h](int a, int b) {
+    return h.layers[static_cast<std::size_t>(a)].top < h.layers[static_cast<std::size_t>(b)].top;
+  });
+  return h;
+}
+
+// One climb to the highest top of the layers still to integrate, each layer's sums taken
+// where its own climb would stop (at the first step above its top).
+void climb_layers(UPA_level* lev, int num, const VECT& c, HelicityLayers& h, HELICITY_params* windp) {
+  if (h.climbing.empty()) return;
+  const auto top_of = [&h](int k) { return h.layers[static_cast<std::size_t>(k)].top; };
+  HelicitySums sums;
+  sums.v1 = relative(step_vect(lev, num, h.base), c);
+  sums.w1 = wind_of(sums.v1);
+  std::size_t next = 0;  // the first layer of `climbing` not yet finished
+  const auto finish_next = [&] {
+    const int k = h.climbing[next++];
+    h.results[static_cast<std::size_t>(k)] =
+        sums.finish(windp[k], h.layers[static_cast<std::size_t>(k)].result);
+  };
+  climb(lev, num, h.base.h, top_of(h.climbing.back()), kHelStep, [&](double ht, const UPA_level& cl) {
+    while (next < h.climbing.size() && ht > top_of(h.climbing[next])) finish_next();
+    sums.add(ht, cl, relative(step_vect(lev, num, cl), c));
+  });
+  while (next < h.climbing.size()) finish_next();
+}
+
+}  // namespace
+
 // helicity for n layers that share their bottom, tops[k] into windp[k] with its return
 // value into rc[k] (rc may be null; the value of the first layer is returned). The layers'
 // 100 m steps from the common bottom are the same, so one climb to the highest top serves
@@ -1189,56 +1250,14 @@ int helicity_layers(UPA_level* lev, int num, int coord, float bottom, const floa
     }
     return first;
   }
+  for (int k = 0; k < n; ++k) windp[k] = HELICITY_params{};
   std::vector<int> results(static_cast<std::size_t>(n), 0);
-  std::vector<HeightLayer> layers(static_cast<std::size_t>(n));
-  const auto done = [&](int k, int got) { results[static_cast<std::size_t>(k)] = got; };
-  std::vector<int> climbing;  // the layers still to integrate, in the order of their tops
-  VECT c = kNoVect;
-  UPA_level base = UPA_UNSET_LEVEL;
-  const bool usable = lev != nullptr && num > 1 && !starts_high(lev) && storm_present(storm);
-  if (usable) {
-    c = vect_of(storm->dir, to_ms(storm->spd));
+  if (lev != nullptr && num > 1 && !starts_high(lev) && storm_present(storm)) {
+    const VECT c = vect_of(storm->dir, to_ms(storm->spd));
     MESS_print(kTrace, "%f,%f\n", c.x, c.y);
-  }
-  for (int k = 0; k < n; ++k) {
-    HELICITY_params& r = windp[k];
-    r = HELICITY_params{};
-    if (!usable) continue;
-    if (k > 0) MESS_print(kTrace, "%f,%f\n", c.x, c.y);
-    const HeightLayer L = height_layer(lev, num, coord, bottom, tops[k], sfc);
-    layers[static_cast<std::size_t>(k)] = L;
-    base = L.b;
-    const WIND wb = wind_of(relative(level_vect(L.b), c));
-    const WIND wt = wind_of(relative(level_vect(L.t), c));
-    if (wb.dir != MISSING && wt.dir != MISSING)
-      r.dir_shr = static_cast<float>(wrap_turn(static_cast<double>(wt.dir) - wb.dir));
-    if (L.result < 0) {
-      done(k, -1);
-      continue;
-    }
-    climbing.push_back(k);
-  }
-  if (!climbing.empty()) {
-    std::stable_sort(climbing.begin(), climbing.end(), [&](int a, int b) {
-      return layers[static_cast<std::size_t>(a)].top < layers[static_cast<std::size_t>(b)].top;
-    });
-    HelicitySums sums;
-    sums.v1 = relative(step_vect(lev, num, base), c);
-    sums.w1 = wind_of(sums.v1);
-    std::size_t next = 0;  // the first layer of `climbing` not yet finished
-    const double highest = layers[static_cast<std::size_t>(climbing.back())].top;
-    climb(lev, num, base.h, highest, kHelStep, [&](double h, const UPA_level& cl) {
-      // Layers whose top lies below this step stop before it.
-      while (next < climbing.size() && h > layers[static_cast<std::size_t>(climbing[next])].top) {
-        const int k = climbing[next++];
-        done(k, sums.finish(windp[k], layers[static_cast<std::size_t>(k)].result));
-      }
-      sums.add(h, cl, relative(step_vect(lev, num, cl), c));
-    });
-    for (; next < climbing.size(); ++next) {
-      const int k = climbing[next];
-      done(k, sums.finish(windp[k], layers[static_cast<std::size_t>(k)].result));
-    }
+    HelicityLayers h = layer_bounds(lev, num, coord, bottom, tops, n, c, windp, sfc);
+    climb_layers(lev, num, c, h, windp);
+    results = std::move(h.results);
   }
   if (rc != nullptr)
     for (int k = 0; k < n; ++k) rc[k] = results[static_cast<std::size_t>(k)];

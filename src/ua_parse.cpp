@@ -101,6 +101,18 @@ void analyse(UPA_report* rep, const THERM_output& out) {
   MESS_put(MESS_PRINT, line);
 }
 
+// Analyses the stations the identifier list `ids` names, on the threads "jobs" asks for
+// (one per processor by default); the output is the same on any number. Returns the
+// number of identifiers not found.
+int analyse_list(const char* ids, const THERM_output& out) {
+  const int jobs = out.jobs > 0 ? out.jobs : static_cast<int>(std::thread::hardware_concurrency());
+  if (jobs <= 1) return UPA_each_station(ids, [&](UPA_report* rep) { analyse(rep, out); });
+  THERM_values_pool pool(out, jobs);
+  const int missing = UPA_each_station(ids, [&](UPA_report* rep) { pool.add(rep); });
+  pool.finish();
+  return missing;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -135,20 +147,11 @@ int main(int argc, char** argv) {
     if (out.form == THERM_form::csv) MESS_print(MESS_PRINT, "%s\n", THERM_csv_header().c_str());
   };
 
-  // Several stations: each analysed in turn; any not found gives status 31 at the end.
+  // Several stations: each analysed as if alone; any not found gives status 31 at the end.
   const char* ids = RES_get("identifier");
   if (UPA_is_station_list(ids)) {
     csv_header();
-    int missing = 0;
-    const int jobs = out.jobs > 0 ? out.jobs : static_cast<int>(std::thread::hardware_concurrency());
-    if (jobs > 1) {
-      THERM_values_pool pool(out, jobs);
-      missing = UPA_each_station(ids, [&](UPA_report* rep) { pool.add(rep); });
-      pool.finish();
-    } else {
-      missing = UPA_each_station(ids, [&](UPA_report* rep) { analyse(rep, out); });
-    }
-    ZUD_exit(missing > 0 ? kExitNotFound : 0);
+    ZUD_exit(analyse_list(ids, out) > 0 ? kExitNotFound : 0);
   }
 
   if (!UPA_prompt_station(&report)) {
