@@ -96,8 +96,9 @@ double walk_sum(UPA_level* lev, int num, const UPA_level& b, int lb, const UPA_l
   layer_walk(lev, num, b, lb, t, lt, skip,
              [&](WalkSeg kind, int j, int i, const UPA_level& lo, const UPA_level& hi, double w) {
                const float v1 = f(lo), v2 = f(hi);
-               MESS_print(kTrace, "%s  %5.1f,%5.1f %5.1f,%5.1f %5.1f,%5.1f\n",
-                          walk_label(kind, j, i).c_str(), lo.*shown, hi.*shown, lo.p, hi.p, v1, v2);
+               if (MESS_check(kTrace))  // the label is made only for a trace that shows
+                 MESS_print(kTrace, "%s  %5.1f,%5.1f %5.1f,%5.1f %5.1f,%5.1f\n",
+                            walk_label(kind, j, i).c_str(), lo.*shown, hi.*shown, lo.p, hi.p, v1, v2);
                if (v1 == MISSING || v2 == MISSING) return;
                sum += (static_cast<double>(v1) + v2) * w;
                *weight += w;
@@ -584,9 +585,10 @@ struct Ascent {
                  par2.t = celsius(temp_on_dryad(theta_d, hi.p));
                  update_cap(env2, par2);
                  const float e = energy_calc(&par1, &par2, &env1, &env2);
-                 MESS_print(kTrace, "%s  %5.1f,%5.1f %5.1f,%5.1f %5.1f,%5.1f = %5.1f\n",
-                            walk_label(kind, j, i).c_str(), env1.t, env2.t, env1.p, env2.p,
-                            par1.t, par2.t, e);
+                 if (MESS_check(kTrace))
+                   MESS_print(kTrace, "%s  %5.1f,%5.1f %5.1f,%5.1f %5.1f,%5.1f = %5.1f\n",
+                              walk_label(kind, j, i).c_str(), env1.t, env2.t, env1.p, env2.p,
+                              par1.t, par2.t, e);
                  // Below the condensation level the parcel is not free: warmth there is no
                  // convective energy, a cold parcel there is inhibition.
                  if (e != MISSING && e < 0.0f) bminus -= e;
@@ -1086,9 +1088,10 @@ int layer_wind_mean(UPA_level* lev, int num, int coord, float bottom, float top,
   layer_walk(lev, num, b, lb, t, lt, &UPA_level::dir,
              [&](WalkSeg kind, int j, int i, const UPA_level& lo, const UPA_level& hi, double w) {
                const VECT a = vect_of(lo.dir, lo.spd), c = vect_of(hi.dir, hi.spd);
-               MESS_print(kTrace, "%s  %5.1f,%5.1f %5.1f,%5.1f %5.1f,%5.1f %5.1f,%5.1f\n",
-                          walk_label(kind, j, i).c_str(), lo.spd, hi.spd, lo.p, hi.p, a.x, a.y,
-                          c.x, c.y);
+               if (MESS_check(kTrace))
+                 MESS_print(kTrace, "%s  %5.1f,%5.1f %5.1f,%5.1f %5.1f,%5.1f %5.1f,%5.1f\n",
+                            walk_label(kind, j, i).c_str(), lo.spd, hi.spd, lo.p, hi.p, a.x, a.y,
+                            c.x, c.y);
                if (a.x == MISSING || c.x == MISSING) return;
                su += (static_cast<double>(a.x) + c.x) * w;
                sv += (static_cast<double>(a.y) + c.y) * w;

@@ -117,7 +117,7 @@ THERM_values_pool::THERM_values_pool(const THERM_output& out, int workers) : s_(
   s_->severe = THERM_severe_shown();
   s_->date = *UPA_get_file_date();
   const int n = workers < 1 ? 1 : workers;
-  s_->limit = static_cast<std::size_t>(4 * n);
+  s_->limit = static_cast<std::size_t>(2 * n);  // enough to keep every worker busy
   MESS_capture(&s_->pending);
   for (int k = 0; k < n; ++k) s_->workers.emplace_back(work, s_.get());
 }
