@@ -500,10 +500,40 @@ float SEVERE_dcape(const std::vector<SEVERE_env>& env, float* start_p) {
 // left movers 7.5 m/s to either side of it, perpendicular to the shear from the 0-500 m
 // mean wind to the 5.5-6 km mean wind. Returns 0, or -1 (all missing) when the winds do
 // not cover the surface to 6 km.
+namespace {
+
+// SEVERE_bunkers, SEVERE_bulk_diff and SEVERE_helicity over the wind levels of the
+// sounding (wind_levels), which the severe-weather analysis makes once for all of them.
+int bunkers(const std::vector<WindLevel>& w, SEVERE_wind* mean, SEVERE_wind* right, SEVERE_wind* left);
+float bulk_diff(const std::vector<WindLevel>& w, float bottom, float top);
+float helicity_of(const std::vector<WindLevel>& w, float bottom, float top, const SEVERE_wind& storm);
+
+}  // namespace
+
 int SEVERE_bunkers(const UPA_sounding& snd, SEVERE_wind* mean, SEVERE_wind* right,
                    SEVERE_wind* left) {
+  return bunkers(wind_levels(snd), mean, right, left);
+}
+
+// Bulk wind difference (m/s): the length of the wind vector difference between the
+// heights top and bottom (m AGL); MISSING when either lies outside the winds.
+float SEVERE_bulk_diff(const UPA_sounding& snd, float bottom, float top) {
+  return bulk_diff(wind_levels(snd), bottom, top);
+}
+
+// Storm-relative helicity (m2/s2) of the layer bottom..top (m AGL) for the storm motion
+// (m/s): the signed area swept by the storm-relative hodograph, with u and v linear in
+// height between the wind levels, so the sum over its straight pieces is exact:
+// sum of (v_k - cv)(u_k+1 - cu) - (v_k+1 - cv)(u_k - cu) (Davies-Jones et al. 1990).
+// 0 for a layer without depth; MISSING when the layer is not covered by winds.
+float SEVERE_helicity(const UPA_sounding& snd, float bottom, float top, const SEVERE_wind& storm) {
+  return helicity_of(wind_levels(snd), bottom, top, storm);
+}
+
+namespace {
+
+int bunkers(const std::vector<WindLevel>& w, SEVERE_wind* mean, SEVERE_wind* right, SEVERE_wind* left) {
   *mean = *right = *left = SEVERE_wind{};
-  const std::vector<WindLevel> w = wind_levels(snd);
   WindLevel m, lo, hi;
   if (!layer_mean(w, 0.0, kBunkersDepth, &m) || !layer_mean(w, 0.0, kBunkersLow, &lo) ||
       !layer_mean(w, kBunkersHigh, kBunkersDepth, &hi))
@@ -519,24 +549,15 @@ int SEVERE_bunkers(const UPA_sounding& snd, SEVERE_wind* mean, SEVERE_wind* righ
   return 0;
 }
 
-// Bulk wind difference (m/s): the length of the wind vector difference between the
-// heights top and bottom (m AGL); MISSING when either lies outside the winds.
-float SEVERE_bulk_diff(const UPA_sounding& snd, float bottom, float top) {
-  const std::vector<WindLevel> w = wind_levels(snd);
+float bulk_diff(const std::vector<WindLevel>& w, float bottom, float top) {
   WindLevel a, b;
   if (bottom == MISSING || top == MISSING || !wind_at(w, bottom, &a) || !wind_at(w, top, &b))
     return MISSING;
   return static_cast<float>(std::hypot(b.u - a.u, b.v - a.v));
 }
 
-// Storm-relative helicity (m2/s2) of the layer bottom..top (m AGL) for the storm motion
-// (m/s): the signed area swept by the storm-relative hodograph, with u and v linear in
-// height between the wind levels, so the sum over its straight pieces is exact:
-// sum of (v_k - cv)(u_k+1 - cu) - (v_k+1 - cv)(u_k - cu) (Davies-Jones et al. 1990).
-// 0 for a layer without depth; MISSING when the layer is not covered by winds.
-float SEVERE_helicity(const UPA_sounding& snd, float bottom, float top, const SEVERE_wind& storm) {
+float helicity_of(const std::vector<WindLevel>& w, float bottom, float top, const SEVERE_wind& storm) {
   if (bottom == MISSING || top == MISSING || storm.u == MISSING || top < bottom) return MISSING;
-  const std::vector<WindLevel> w = wind_levels(snd);
   WindLevel a, b;
   if (!wind_at(w, bottom, &a) || !wind_at(w, top, &b)) return MISSING;
   std::vector<WindLevel> pts = {a};
@@ -551,6 +572,8 @@ float SEVERE_helicity(const UPA_sounding& snd, float bottom, float top, const SE
   }
   return static_cast<float>(hel);
 }
+
+}  // namespace
 
 // The effective inflow layer (Thompson et al. 2007): the lowest contiguous run of
 // sounding levels whose air, lifted with the virtual-temperature correction, has CAPE of
@@ -659,16 +682,17 @@ void thermodynamics(const UPA_sounding& snd, const std::vector<SEVERE_env>& env,
 // The storm motions, bulk wind differences and helicities into v (the effective-layer
 // ones need the layer and the MU parcel already in v).
 void kinematics(const UPA_sounding& snd, SEVERE_values* v) {
-  SEVERE_bunkers(snd, &v->mean6, &v->right, &v->left);
-  v->bwd1 = SEVERE_bulk_diff(snd, 0.0f, 1000.0f);
-  v->bwd6 = SEVERE_bulk_diff(snd, 0.0f, 6000.0f);
-  v->srh1 = SEVERE_helicity(snd, 0.0f, 1000.0f, v->right);
-  v->srh3 = SEVERE_helicity(snd, 0.0f, 3000.0f, v->right);
+  const std::vector<WindLevel> w = wind_levels(snd);
+  bunkers(w, &v->mean6, &v->right, &v->left);
+  v->bwd1 = bulk_diff(w, 0.0f, 1000.0f);
+  v->bwd6 = bulk_diff(w, 0.0f, 6000.0f);
+  v->srh1 = helicity_of(w, 0.0f, 1000.0f, v->right);
+  v->srh3 = helicity_of(w, 0.0f, 3000.0f, v->right);
   if (v->eff_base == MISSING) return;
-  v->esrh = SEVERE_helicity(snd, v->eff_base, v->eff_top, v->right);
+  v->esrh = helicity_of(w, v->eff_base, v->eff_top, v->right);
   // To half the height of the most unstable parcel's EL, as the SPC mesoanalysis defines it.
   if (v->mu.el != MISSING && v->mu.el / 2.0f > v->eff_base)
-    v->ebwd = SEVERE_bulk_diff(snd, v->eff_base, v->mu.el / 2.0f);
+    v->ebwd = bulk_diff(w, v->eff_base, v->mu.el / 2.0f);
 }
 
 }  // namespace
