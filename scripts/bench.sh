@@ -3,7 +3,7 @@
 #
 # Writes a "ZUDUPA+" file of N stations (first argument, default 20000) with tools/gen_upa
 # and measures, side by side in one run on the same warm file:
-#   - the analysis of its last station (build/ua_parse -ba -me out4 -id <last> big.upa)
+#   - the analysis of its last station (ua_parse -ba -me out4 -id <last> big.upa)
 #     against `wc -l big.upa`, best of 5 each; target at most 1.5 x wc -l;
 #   - every station in one run (-id all), tables to /dev/null (target 10 s for 20000
 #     stations) and JSON lines (-pa json, target 5 s), one run each, on one thread per
@@ -14,6 +14,7 @@
 #     file, and of -id all -pa json on the one-station and on the big file
 #     (/usr/bin/time -v); target under 16 MB and the same for 1 and N stations in the same
 #     kind of run (within 1 MB).
+# The programs measured are the default Release build (build-release/), as users build them.
 # Timings on a shared machine are noisy: compare figures of one run, not across runs.
 # UA_PARSE=path measures another build of the program. It also times one diagram
 # (-pl skewt, PNG) of a one-station file and checks that a run without a diagram never
@@ -21,7 +22,7 @@
 # is missed.
 #
 # Then the ingest program on the whole WMO TEMP feed of 06 February 2026 00Z (2270
-# bulletins, tests/data/ingest): build/ua_ingest against `wc -l` on the same file (best
+# bulletins, tests/data/ingest): ua_ingest against `wc -l` on the same file (best
 # of 5 each), targets at most 0.5 s and at most 5x wc -l, and its maximum resident
 # memory on the feed and on the feed four times over (same reports: memory flat in the
 # input size, within 1 MB). UA_INGEST=path measures another build.
@@ -48,21 +49,24 @@ if [ ${#need[@]} -gt 0 ]; then
   apt-get install -y -qq "${need[@]}"
 fi
 
+# The programs are measured as a user builds them: the default Release build, here in
+# build-release/ (as .ci/run builds it); the file generator comes from build/.
 if [ -z "${UA_INGEST:-}" ]; then
   ./scripts/setup.sh
-  cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-  cmake --build build -j 2 --target ua_ingest >/dev/null
-  UA_INGEST=$root/build/ua_ingest
+  cmake -S . -B build-release -DCMAKE_BUILD_TYPE=Release >/dev/null
+  cmake --build build-release -j 2 --target ua_ingest >/dev/null
+  UA_INGEST=$root/build-release/ua_ingest
 fi
 if [ -z "${UA_PARSE:-}" ]; then
   ./scripts/setup.sh
   cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
   cmake --build build -j 2 --target gen_upa >/dev/null
-  if ! cmake --build build -j 2 --target ua_parse >/dev/null 2>&1; then
-    echo "bench: the program build/ua_parse cannot be built in this tree" >&2
+  cmake -S . -B build-release -DCMAKE_BUILD_TYPE=Release >/dev/null
+  if ! cmake --build build-release -j 2 --target ua_parse >/dev/null 2>&1; then
+    echo "bench: the program build-release/ua_parse cannot be built in this tree" >&2
     exit 2
   fi
-  UA_PARSE=$root/build/ua_parse
+  UA_PARSE=$root/build-release/ua_parse
 else
   cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
   cmake --build build -j 2 --target gen_upa >/dev/null
