@@ -495,43 +495,10 @@ float SEVERE_dcape(const std::vector<SEVERE_env>& env, float* start_p) {
   return static_cast<float>(dcape);
 }
 
-// The Bunkers et al. (2000) storm motions by the internal-dynamics method: the 0-6 km
-// mean wind (a height average, not weighted by pressure) into *mean, and the right and
-// left movers 7.5 m/s to either side of it, perpendicular to the shear from the 0-500 m
-// mean wind to the 5.5-6 km mean wind. Returns 0, or -1 (all missing) when the winds do
-// not cover the surface to 6 km.
 namespace {
 
 // SEVERE_bunkers, SEVERE_bulk_diff and SEVERE_helicity over the wind levels of the
 // sounding (wind_levels), which the severe-weather analysis makes once for all of them.
-int bunkers(const std::vector<WindLevel>& w, SEVERE_wind* mean, SEVERE_wind* right, SEVERE_wind* left);
-float bulk_diff(const std::vector<WindLevel>& w, float bottom, float top);
-float helicity_of(const std::vector<WindLevel>& w, float bottom, float top, const SEVERE_wind& storm);
-
-}  // namespace
-
-int SEVERE_bunkers(const UPA_sounding& snd, SEVERE_wind* mean, SEVERE_wind* right,
-                   SEVERE_wind* left) {
-  return bunkers(wind_levels(snd), mean, right, left);
-}
-
-// Bulk wind difference (m/s): the length of the wind vector difference between the
-// heights top and bottom (m AGL); MISSING when either lies outside the winds.
-float SEVERE_bulk_diff(const UPA_sounding& snd, float bottom, float top) {
-  return bulk_diff(wind_levels(snd), bottom, top);
-}
-
-// Storm-relative helicity (m2/s2) of the layer bottom..top (m AGL) for the storm motion
-// (m/s): the signed area swept by the storm-relative hodograph, with u and v linear in
-// height between the wind levels, so the sum over its straight pieces is exact:
-// sum of (v_k - cv)(u_k+1 - cu) - (v_k+1 - cv)(u_k - cu) (Davies-Jones et al. 1990).
-// 0 for a layer without depth; MISSING when the layer is not covered by winds.
-float SEVERE_helicity(const UPA_sounding& snd, float bottom, float top, const SEVERE_wind& storm) {
-  return helicity_of(wind_levels(snd), bottom, top, storm);
-}
-
-namespace {
-
 int bunkers(const std::vector<WindLevel>& w, SEVERE_wind* mean, SEVERE_wind* right, SEVERE_wind* left) {
   *mean = *right = *left = SEVERE_wind{};
   WindLevel m, lo, hi;
@@ -574,6 +541,32 @@ float helicity_of(const std::vector<WindLevel>& w, float bottom, float top, cons
 }
 
 }  // namespace
+
+// The Bunkers et al. (2000) storm motions by the internal-dynamics method: the 0-6 km
+// mean wind (a height average, not weighted by pressure) into *mean, and the right and
+// left movers 7.5 m/s to either side of it, perpendicular to the shear from the 0-500 m
+// mean wind to the 5.5-6 km mean wind. Returns 0, or -1 (all missing) when the winds do
+// not cover the surface to 6 km.
+int SEVERE_bunkers(const UPA_sounding& snd, SEVERE_wind* mean, SEVERE_wind* right,
+                   SEVERE_wind* left) {
+  return bunkers(wind_levels(snd), mean, right, left);
+}
+
+// Bulk wind difference (m/s): the length of the wind vector difference between the
+// heights top and bottom (m AGL); MISSING when either lies outside the winds.
+float SEVERE_bulk_diff(const UPA_sounding& snd, float bottom, float top) {
+  return bulk_diff(wind_levels(snd), bottom, top);
+}
+
+// Storm-relative helicity (m2/s2) of the layer bottom..top (m AGL) for the storm motion
+// (m/s): the signed area swept by the storm-relative hodograph, with u and v linear in
+// height between the wind levels, so the sum over its straight pieces is exact:
+// sum of (v_k - cv)(u_k+1 - cu) - (v_k+1 - cv)(u_k - cu) (Davies-Jones et al. 1990).
+// 0 for a layer without depth; MISSING when the layer is not covered by winds.
+float SEVERE_helicity(const UPA_sounding& snd, float bottom, float top, const SEVERE_wind& storm) {
+  return helicity_of(wind_levels(snd), bottom, top, storm);
+}
+
 
 // The effective inflow layer (Thompson et al. 2007): the lowest contiguous run of
 // sounding levels whose air, lifted with the virtual-temperature correction, has CAPE of

@@ -194,14 +194,19 @@ bool fget_bounded_line(FILE* file, std::string* line, std::size_t max, bool* too
 // so a small negative value prints as "-0.0" as with printf. Anything else goes through
 // std::to_chars, which rounds as printf does too.
 void append_fixed(std::string* out, double value, int width, int prec) {
+  // The number right-aligned in its field.
+  const auto emit = [out, width](const char* text, std::size_t len) {
+    if (static_cast<int>(len) < width) out->append(static_cast<std::size_t>(width) - len, ' ');
+    out->append(text, len);
+  };
   std::array<char, 64> digits;
-  char* end = nullptr;
   constexpr long double kScale[] = {1.0L, 10.0L, 100.0L};
   if (prec >= 0 && prec <= 2 && std::isfinite(value) && std::fabs(value) < 1e15) {
     const long double scaled = std::rintl(static_cast<long double>(std::fabs(value)) * kScale[prec]);
     auto n = static_cast<unsigned long long>(scaled);
     // Digits from the right: the decimals, the point, the integer part (at least one digit).
-    char* p = digits.data() + digits.size();
+    char* const end = digits.data() + digits.size();
+    char* p = end;
     for (int k = 0; k < prec; ++k, n /= 10) *--p = static_cast<char>('0' + n % 10);
     if (prec > 0) *--p = '.';
     do {
@@ -209,21 +214,16 @@ void append_fixed(std::string* out, double value, int width, int prec) {
       n /= 10;
     } while (n > 0);
     if (std::signbit(value)) *--p = '-';
-    const auto len = static_cast<int>(digits.data() + digits.size() - p);
-    if (len < width) out->append(static_cast<std::size_t>(width - len), ' ');
-    out->append(p, static_cast<std::size_t>(len));
+    emit(p, static_cast<std::size_t>(end - p));
     return;
   }
   const auto r = std::to_chars(digits.data(), digits.data() + digits.size(), value,
                                std::chars_format::fixed, prec);
-  if (r.ec != std::errc()) {  // too long for the buffer: printf itself
-    std::array<char, 512> wide;
-    const int n = std::snprintf(wide.data(), wide.size(), "%*.*f", width, prec, value);
-    out->append(wide.data(), static_cast<std::size_t>(std::clamp(n, 0, static_cast<int>(wide.size()) - 1)));
+  if (r.ec == std::errc()) {
+    emit(digits.data(), static_cast<std::size_t>(r.ptr - digits.data()));
     return;
   }
-  end = r.ptr;
-  const auto len = static_cast<int>(end - digits.data());
-  if (len < width) out->append(static_cast<std::size_t>(width - len), ' ');
-  out->append(digits.data(), static_cast<std::size_t>(len));
+  std::array<char, 512> wide;  // too long for the buffer: printf itself
+  const int n = std::snprintf(wide.data(), wide.size(), "%*.*f", width, prec, value);
+  out->append(wide.data(), static_cast<std::size_t>(std::clamp(n, 0, static_cast<int>(wide.size()) - 1)));
 }

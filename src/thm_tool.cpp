@@ -87,6 +87,15 @@ void apply_param(float sfc_p) {
     choose_parcel(item.c_str(), sfc_p, parcel, rec.par_used);
 }
 
+// Takes what a merge gives of the sounding into s: the profiles, the tropopause and the
+// maximum wind (the surface and the winds' means are set up from them).
+void adopt(UPA_sounding&& merged, UPA_sounding* s) {
+  s->sm = std::move(merged.sm);
+  s->wm = std::move(merged.wm);
+  s->trop = merged.trop;
+  s->mwnd = merged.mwnd;
+}
+
 // Resets the analysis values of r, sets the surface of s at pressure pr (mb), the mean
 // wind and the storm motion, and lends the surface to this thread's code-1 interpolation.
 void set_up(UPA_sounding* s, THERM_record* r, float pr) {
@@ -378,11 +387,9 @@ UPA_level* THERM_get_sfc() { return &snd.sfc; }
 int UPA_merge_report(UPA_report* report) {
   UPA_sounding merged;
   if (UPA_merge_sounding(report, &merged) == 0) return 0;
-  snd.sm = std::move(merged.sm);
-  snd.wm = std::move(merged.wm);
-  snd.trop = merged.trop;
-  snd.mwnd = merged.mwnd;
-  install(merged.sfc.p);
+  const float pr = merged.sfc.p;
+  adopt(std::move(merged), &snd);
+  install(pr);
   return 1;
 }
 
@@ -414,7 +421,7 @@ std::vector<std::string> THERM_param_parcels() {
 // THERM_param_parcels); THERM_analyse then gives what THERM_calc gives. Uses no state of
 // this module, so worker threads can set up and analyse stations side by side. Returns
 // merged_rc.
-int THERM_setup_merged(const UPA_sounding& merged, int merged_rc,
+int THERM_setup_merged(UPA_sounding merged, int merged_rc,
                        const std::vector<std::string>& parcel_items, UPA_sounding* s,
                        THERM_parcel* choice, THERM_record* r) {
   *s = UPA_sounding{};
@@ -422,13 +429,10 @@ int THERM_setup_merged(const UPA_sounding& merged, int merged_rc,
   *r = THERM_record{};
   UPA_set_surface(nullptr);
   if (merged_rc == 0) return 0;
-  s->sm = merged.sm;
-  s->wm = merged.wm;
-  s->trop = merged.trop;
-  s->mwnd = merged.mwnd;
-  for (const std::string& item : parcel_items)
-    choose_parcel(item.c_str(), merged.sfc.p, *choice, r->par_used);
-  set_up(s, r, merged.sfc.p);
+  const float pr = merged.sfc.p;
+  adopt(std::move(merged), s);
+  for (const std::string& item : parcel_items) choose_parcel(item.c_str(), pr, *choice, r->par_used);
+  set_up(s, r, pr);
   return merged_rc;
 }
 

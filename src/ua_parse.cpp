@@ -96,9 +96,7 @@ void analyse(UPA_report* rep, const THERM_output& out) {
   UPA_merge_report(rep);
   THERM_calc();
   const THERM_station st{rep, UPA_get_file_date(), THERM_get_kept(), THERM_get_record()};
-  std::string line = out.form == THERM_form::json ? THERM_json_line(st, out.levels) : THERM_csv_row(st);
-  line += '\n';
-  MESS_put(MESS_PRINT, line);
+  MESS_put(MESS_PRINT, THERM_record_line(st, out));
 }
 
 // Analyses the stations the identifier list `ids` names, on the threads "jobs" asks for

@@ -84,33 +84,33 @@ constexpr Column kMix = {5, 2, "", "    -"};
 
 constexpr const char* kBlanks = "                    ";  // source of blank forms
 
+// Prints a present value as "%<width>.<prec>f" followed by `after`.
+void put_number(M_type level, float value, int width, int prec, const char* after) {
+  std::string text;
+  append_fixed(&text, value, width, prec);
+  text += after;
+  MESS_put(level, text);
+}
+
 // Prints a value in its column, or the column's blank or dash form when missing.
 void print_col(M_type level, const Column& col, float value) {
   if (!MESS_check(level)) return;
-  if (value != MISSING) {
-    std::string text;
-    append_fixed(&text, value, col.width, col.prec);
-    text += col.after;
-    MESS_put(level, text);
-  } else if (miss_dash) {
+  if (value != MISSING)
+    put_number(level, value, col.width, col.prec, col.after);
+  else if (miss_dash)
     MESS_put(level, col.dash);
-  } else {
+  else
     MESS_put(level, std::string_view(kBlanks, std::strlen(col.dash)));
-  }
 }
 
 // Prints a value as "%<width>.<prec>f" followed by `after`, or as many blanks as that
 // takes when missing (wind rows have no dashes).
 void print_or_blank(M_type level, int width, int prec, const char* after, float value) {
   if (!MESS_check(level)) return;
-  if (value != MISSING) {
-    std::string text;
-    append_fixed(&text, value, width, prec);
-    text += after;
-    MESS_put(level, text);
-  } else {
+  if (value != MISSING)
+    put_number(level, value, width, prec, after);
+  else
     MESS_put(level, std::string_view(kBlanks, static_cast<std::size_t>(width) + std::strlen(after)));
-  }
 }
 
 // The label text of a level code, or null when the code prints as a number.

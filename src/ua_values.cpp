@@ -406,6 +406,12 @@ std::string THERM_json_line(const THERM_station& st, bool levels) {
   return line;
 }
 
+std::string THERM_record_line(const THERM_station& st, const THERM_output& out) {
+  std::string line = out.form == THERM_form::json ? THERM_json_line(st, out.levels) : THERM_csv_row(st);
+  line += '\n';
+  return line;
+}
+
 std::string THERM_csv_header() {
   std::string line;
   for (const std::string& name : THERM_field_names()) {

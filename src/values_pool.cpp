@@ -72,17 +72,15 @@ namespace {
 // in its own list, and writes its record for the values forms.
 void analyse(Job& job, const THERM_values_pool::State& s, Done* d) {
   MESS_capture(&d->setup);
-  THERM_setup_merged(job.merged, job.merged_rc, s.parcels, &d->snd, &d->parcel, &d->rec);
+  THERM_setup_merged(std::move(job.merged), job.merged_rc, s.parcels, &d->snd, &d->parcel, &d->rec);
   MESS_capture(&d->during);
   const bool values = s.out.form != THERM_form::tables;
   THERM_analyse(d->snd, d->parcel, &d->rec, values || s.severe);
   if (values) {
-    const THERM_station st{&job.report, &s.date, &d->snd, &d->rec};
-    d->record = s.out.form == THERM_form::json ? THERM_json_line(st, s.out.levels) : THERM_csv_row(st);
-    d->record += '\n';
+    d->record = THERM_record_line({&job.report, &s.date, &d->snd, &d->rec}, s.out);
   }
   MESS_capture(nullptr);
-  d->report = job.report;
+  d->report = std::move(job.report);
   d->merged_rc = job.merged_rc;
 }
 

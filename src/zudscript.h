@@ -71,6 +71,8 @@ std::string THERM_json_line(const THERM_station& st, bool levels);
 // The CSV header line and one station's row (no line ends); missing values are empty.
 std::string THERM_csv_header();
 std::string THERM_csv_row(const THERM_station& st);
+// The record of the form `out` asks for (JSON line or CSV row), with its line end.
+std::string THERM_record_line(const THERM_station& st, const THERM_output& out);
 
 // ---- values_pool: many stations analysed on worker threads ----------------------------
 

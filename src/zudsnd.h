@@ -132,7 +132,7 @@ const THERM_record* THERM_get_record();
 // shows; and the printing of the tables of such an analysed report, which becomes the
 // kept one.
 std::vector<std::string> THERM_param_parcels();
-int THERM_setup_merged(const UPA_sounding& merged, int merged_rc,
+int THERM_setup_merged(UPA_sounding merged, int merged_rc,
                        const std::vector<std::string>& parcel_items, UPA_sounding* s,
                        THERM_parcel* choice, THERM_record* r);
 bool THERM_severe_shown();
