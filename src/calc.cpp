@@ -44,6 +44,34 @@ constexpr int kLclSteps = 8;             // corrections of the condensation-leve
 constexpr double kLclTol = 1e-4;         // squared gap (K^2) between the two lines that ends it
 constexpr double kLclGain = 0.02;        // log2 of the pressure correction per kelvin of gap
 
+constexpr double kLn10 = 2.302585092994045684;  // ln 10
+constexpr double kShortcutMargin = 1e-10;       // relative reach of a log/exp shortcut's error
+
+// The formulas below are written with pow and log10, and their float results are what the
+// program has always printed. Evaluated through log and exp instead, the same double
+// differs by a few units in the 15th digit (glibc's exp, log, pow and log10 are each within
+// about one ulp; the worst amplification, by the 30 or so of an exponent's argument, leaves
+// it under 1e-12 of the value). Every double within kShortcutMargin (1e-10, a thousand
+// times wider) of the shortcut's value rounding to one float means the pow/log10 formula
+// rounds to that float too, since rounding is monotonic: *out gets it and the answer is
+// true. Otherwise (about one call in a few thousand, near a float's rounding boundary, and
+// for NaN) the caller evaluates the formula itself.
+bool sure_float(double v, float* out) {
+  const double reach = kShortcutMargin * std::fabs(v);
+  const float lo = static_cast<float>(v - reach);
+  if (lo != static_cast<float>(v + reach)) return false;  // also for NaN
+  *out = lo;
+  return true;
+}
+
+// a * base^0.286 as a float, the Poisson power of the dry adiabat: static_cast<float>(a *
+// std::pow(base, kPoisson)), mostly without the pow.
+float times_poisson_power(double a, double base) {
+  float r;
+  if (sure_float(a * std::exp(kPoisson * std::log(base)), &r)) return r;
+  return static_cast<float>(a * std::pow(base, kPoisson));
+}
+
 // The label of the saturated adiabat reached by lifting (temp, dewp) at pr dry-adiabatically
 // to its condensation level; -9999.0 when no condensation level can be found.
 float lifted_satad_label(float temp, float dewp, float pr) {
@@ -90,10 +118,17 @@ float vapor_pr(float t) {
   Slot& slot = memo[(bits ^ (bits >> 13)) & (kSlots - 1)];
   if (slot.key == bits) return slot.value;
   const double tk = t;
-  const double x = 23.832241 - 5.02808 * std::log10(tk) -
-                   1.3816e-7 * std::pow(10.0, 11.344 - 0.0303998 * tk) +
-                   8.132801e-3 * std::pow(10.0, 3.49149 - 1302.8844 / tk) - 2949.076 / tk;
-  slot = {bits, static_cast<float>(std::pow(10.0, x))};
+  const double x_fast = 23.832241 - 5.02808 * (std::log(tk) / kLn10) -
+                        1.3816e-7 * std::exp((11.344 - 0.0303998 * tk) * kLn10) +
+                        8.132801e-3 * std::exp((3.49149 - 1302.8844 / tk) * kLn10) - 2949.076 / tk;
+  float e;
+  if (!sure_float(std::exp(x_fast * kLn10), &e)) {
+    const double x = 23.832241 - 5.02808 * std::log10(tk) -
+                     1.3816e-7 * std::pow(10.0, 11.344 - 0.0303998 * tk) +
+                     8.132801e-3 * std::pow(10.0, 3.49149 - 1302.8844 / tk) - 2949.076 / tk;
+    e = static_cast<float>(std::pow(10.0, x));
+  }
+  slot = {bits, e};
   return slot.value;
 }
 
@@ -123,7 +158,7 @@ float spec_hum(float temp, float pr) {
 // positive.
 float pot_temp(float temp, float pr) {
   if (temp <= 0.0f || pr <= 0.0f) return MISSING;
-  return static_cast<float>(temp * std::pow(kRefPres / pr, kPoisson));
+  return times_poisson_power(temp, kRefPres / pr);
 }
 
 // Virtual temperature (K) of air at temp (K) and pr (mb) whose moisture dewp is a dew
@@ -145,14 +180,14 @@ float virt_pot_temp(float temp, float dewp, float pr) {
   if (pr <= 0.0f) return MISSING;
   const float tv = virt_temp(temp, dewp, pr);
   if (tv == MISSING) return MISSING;
-  return static_cast<float>(tv * std::pow(kRefPres / pr, kPoisson));
+  return times_poisson_power(tv, kRefPres / pr);
 }
 
 // Temperature (K) at pr (mb) on the dry adiabat of potential temperature pot (K); 0.0
 // when either is not positive.
 float temp_on_dryad(float pot, float pr) {
   if (pot <= 0.0f || pr <= 0.0f) return 0.0f;
-  return static_cast<float>(pot * std::pow(pr / kRefPres, kPoisson));
+  return times_poisson_power(pot, pr / kRefPres);
 }
 
 // Label (K) of the saturated adiabat through a saturated parcel at temp (K) and pr (mb):
@@ -164,8 +199,12 @@ float thetae_on_satad(float temp, float pr) {
   if (ws == MISSING) return 0.0f;
   // The potential temperature stays in double: rounding it to float first moves the label
   // by up to a few hundredths of a kelvin, enough to change a printed tenth.
-  const double theta = static_cast<double>(temp) * std::pow(kRefPres / static_cast<double>(pr), kPoisson);
-  return static_cast<float>(theta / std::exp(kSatadCoef * ws / temp));
+  const double base = kRefPres / static_cast<double>(pr);
+  const double condensed = std::exp(kSatadCoef * ws / temp);
+  float r;
+  if (sure_float(temp * std::exp(kPoisson * std::log(base)) / condensed, &r)) return r;
+  const double theta = static_cast<double>(temp) * std::pow(base, kPoisson);
+  return static_cast<float>(theta / condensed);
 }
 
 // Temperature (K) at pr (mb) on the saturated adiabat labelled pot (K, as given by
@@ -240,6 +279,13 @@ float temp_on_satad(float pot, float pr) {
 float temp_on_mixrat(float w, float pr) {
   if (w <= 0.0f || pr <= 0.0f) return 0.0f;
   const double m = static_cast<double>(w) * pr / (kEpsG + w);  // vapour pressure, mb
+  const double ln_m = std::log(m);
+  const double c_fast = std::exp(0.0915 * ln_m) - 1.2035;
+  float r;
+  if (sure_float(std::exp((0.0498646455 * (ln_m / kLn10) + 2.4082965) * kLn10) - 7.08475 +
+                     38.9114 * c_fast * c_fast,
+                 &r))
+    return r;
   const double x = std::log10(m);
   const double c = std::pow(m, 0.0915) - 1.2035;
   return static_cast<float>(std::pow(10.0, 0.0498646455 * x + 2.4082965) - 7.08475 +

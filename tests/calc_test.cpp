@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <random>
 #include <utility>
 #include <vector>
 
@@ -421,4 +422,64 @@ TEST(SaturatedAdiabat, KeptValuesGiveThePlainSearchBits) {
   std::size_t k = 0;
   for (float t = 349.99f; t > 150.0f; t -= 0.0071f) vapor_pr(t);  // other keys, same slots
   for (float t = 150.0f; t < 350.0f; t += 0.013f, ++k) ASSERT_EQ(vapor_pr(t), first[k]) << t;
+}
+
+namespace {
+
+// The power formulas as written with pow and log10, rounded to float: the bits the
+// library's log/exp shortcuts must give.
+float plain_vapor_pr(float t) {
+  const double tk = t;
+  const double x = 23.832241 - 5.02808 * std::log10(tk) -
+                   1.3816e-7 * std::pow(10.0, 11.344 - 0.0303998 * tk) +
+                   8.132801e-3 * std::pow(10.0, 3.49149 - 1302.8844 / tk) - 2949.076 / tk;
+  return static_cast<float>(std::pow(10.0, x));
+}
+
+float plain_mixrat_line(float w, float pr) {
+  const double m = static_cast<double>(w) * pr / (622.0 + w);
+  const double c = std::pow(m, 0.0915) - 1.2035;
+  return static_cast<float>(std::pow(10.0, 0.0498646455 * std::log10(m) + 2.4082965) - 7.08475 +
+                            38.9114 * c * c);
+}
+
+float plain_satad_label(float t, float pr) {
+  const double theta = static_cast<double>(t) * std::pow(1000.0 / static_cast<double>(pr), 0.286);
+  return static_cast<float>(theta / std::exp(-2.6518986 * mix_ratio(t, pr) / t));
+}
+
+}  // namespace
+
+// The log/exp shortcuts of the power formulas change no bit: a million and a half
+// temperatures, pressures and mixing ratios (a grid over the sounding range and random
+// values far outside it) give the float of the pow/log10 formula. About one value in a
+// few thousand lies so near a float's rounding boundary that the formula itself is
+// evaluated, so this also passes through the fallback.
+TEST(PowerFormulas, ShortcutsGiveThePowBits) {
+  std::mt19937 gen(20261208);
+  std::uniform_real_distribution<float> temps(100.5f, 400.0f), press(0.5f, 1100.0f),
+      ratios(0.001f, 60.0f), wide(1e-3f, 1e6f);
+  for (int i = 0; i < 250000; ++i) {
+    const float t = temps(gen), p = press(gen), w = ratios(gen), x = wide(gen);
+    const double up = 1000.0 / p, down = p / 1000.0;
+    ASSERT_EQ(vapor_pr(t), plain_vapor_pr(t)) << t;
+    ASSERT_EQ(pot_temp(t, p), static_cast<float>(t * std::pow(up, 0.286))) << t << " " << p;
+    ASSERT_EQ(temp_on_dryad(t, p), static_cast<float>(t * std::pow(down, 0.286))) << t << " " << p;
+    ASSERT_EQ(temp_on_dryad(x, x), static_cast<float>(x * std::pow(x / 1000.0, 0.286))) << x;
+    ASSERT_EQ(temp_on_mixrat(w, p), plain_mixrat_line(w, p)) << w << " " << p;
+    ASSERT_EQ(temp_on_mixrat(x, x), plain_mixrat_line(x, x)) << x;
+    if (mix_ratio(t, p) != MISSING) {
+      ASSERT_EQ(thetae_on_satad(t, p), plain_satad_label(t, p)) << t << " " << p;
+    }
+  }
+  // Every tenth of a kelvin of the vapour-pressure range, and the virtual potential
+  // temperature built on it.
+  for (float t = 100.05f; t < 400.0f; t += 0.1f) {
+    ASSERT_EQ(vapor_pr(t), plain_vapor_pr(t)) << t;
+    const float tv = virt_temp(t + 5.0f, t, 850.0f);
+    if (tv != MISSING) {
+      ASSERT_EQ(virt_pot_temp(t + 5.0f, t, 850.0f),
+                static_cast<float>(tv * std::pow(1000.0 / 850.0f, 0.286))) << t;
+    }
+  }
 }
