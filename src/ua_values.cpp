@@ -69,6 +69,9 @@ class Fields {
       set(name, nullptr);
   }
   void text(std::string_view name, const std::string& v) { set(name, v); }
+  // The names given after this call begin with p, until the next call ("": none). A row
+  // of fields is named without building each name.
+  void prefix(std::string_view p) { prefix_.assign(p); }
 
  private:
   // Appends the field. The names are distinct by construction, so the ordered object's
@@ -76,12 +79,14 @@ class Fields {
   template <class T>
   void set(std::string_view name, T&& v) {
     if (out_ != nullptr) {
-      out_->get_ref<Json::object_t&>().emplace_back(std::string(name), Json(std::forward<T>(v)));
+      out_->get_ref<Json::object_t&>().emplace_back(prefix_ + std::string(name),
+                                                    Json(std::forward<T>(v)));
       return;
     }
     // The names are plain ASCII identifiers: nothing in them to escape.
     *text_ += first_ ? "\"" : ",\"";
     first_ = false;
+    *text_ += prefix_;
     *text_ += name;
     *text_ += "\":";
     append_value(std::forward<T>(v));
@@ -111,6 +116,7 @@ class Fields {
   Json* out_ = nullptr;
   std::string* text_ = nullptr;
   bool first_ = true;  // text: no field written yet
+  std::string prefix_;
 };
 
 // Date and time of the data as ISO 8601 ("1997-04-04T00:00:00Z"), empty when unknown.
@@ -254,44 +260,46 @@ void add_wind(Fields& f, const UPA_sounding& s, const THERM_record& r) {
 void add_storm(Fields& f, const THERM_record& r) {
   for (std::size_t i = 0; i < r.storm_rows.size(); ++i) {
     const THERM_storm_row& row = r.storm_rows[i];
-    const std::string p = std::string("layer_0_") + kDepthNames[i] + "_";
-    f.put(p + "mean_dir_deg", row.have_mean, row.mean.dir);
-    f.put(p + "mean_spd_kt", row.have_mean, row.mean.spd);
-    f.put(p + "inflow_dir_deg", row.have_mean, row.inflow.dir);
-    f.put(p + "inflow_spd_kt", row.have_mean, row.inflow.spd);
-    f.put(p + "shear_pos_per_s", row.have_shear, row.shear.pos_shr);
-    f.put(p + "shear_neg_per_s", row.have_shear, row.shear.neg_shr);
-    f.derived(p + "shear_tot_per_s", row.have_shear,
+    f.prefix(std::string("layer_0_") + kDepthNames[i] + "_");
+    f.put("mean_dir_deg", row.have_mean, row.mean.dir);
+    f.put("mean_spd_kt", row.have_mean, row.mean.spd);
+    f.put("inflow_dir_deg", row.have_mean, row.inflow.dir);
+    f.put("inflow_spd_kt", row.have_mean, row.inflow.spd);
+    f.put("shear_pos_per_s", row.have_shear, row.shear.pos_shr);
+    f.put("shear_neg_per_s", row.have_shear, row.shear.neg_shr);
+    f.derived("shear_tot_per_s", row.have_shear,
               total(row.shear.pos_shr, row.shear.neg_shr));
     const HELICITY_params& h = row.helicity;
-    f.put(p + "srh_pos_m2s2", row.have_helicity, h.pos_hel);
-    f.put(p + "srh_neg_m2s2", row.have_helicity, h.neg_hel);
-    f.put(p + "srh_m2s2", row.have_helicity, h.tot_hel);
-    f.put(p + "srh_ave_ms2", row.have_helicity, h.ave_hel);
-    f.put(p + "srh_rel", row.have_helicity, h.rel_hel);
-    f.put(p + "vort_horiz_per_s", row.have_helicity, h.hor_vort);
-    f.put(p + "vort_stream_per_s", row.have_helicity, h.stm_vort);
+    f.put("srh_pos_m2s2", row.have_helicity, h.pos_hel);
+    f.put("srh_neg_m2s2", row.have_helicity, h.neg_hel);
+    f.put("srh_m2s2", row.have_helicity, h.tot_hel);
+    f.put("srh_ave_ms2", row.have_helicity, h.ave_hel);
+    f.put("srh_rel", row.have_helicity, h.rel_hel);
+    f.put("vort_horiz_per_s", row.have_helicity, h.hor_vort);
+    f.put("vort_stream_per_s", row.have_helicity, h.stm_vort);
   }
+  f.prefix("");
 }
 
 // "Severe Weather Parameters": the three virtual-temperature parcels, downdraft CAPE and
-// the 0-3 and 3-6 km lapse rates (the 700-500 mb rate is lapse_700_500_ckm above), the Bunkers motions as u and v components (m/s, as computed; the table
-// prints them as direction and knots), shear, helicity, the effective inflow layer and the
-// composites.
+// the 0-3 and 3-6 km lapse rates (the 700-500 mb rate is lapse_700_500_ckm above), the
+// Bunkers motions as u and v components (m/s, as computed; the table prints them as
+// direction and knots), shear, helicity, the effective inflow layer and the composites.
 void add_severe(Fields& f, const THERM_record& r) {
   const SEVERE_values& v = r.severe;
   const std::pair<const char*, const SEVERE_parcel*> parcels[] = {
       {"sb_", &v.sb}, {"ml_", &v.ml}, {"mu_", &v.mu}};
   for (const auto& [prefix, pc] : parcels) {
-    const std::string p = prefix;
-    f.num(p + "vt_cape_jkg", pc->cape);
-    f.num(p + "vt_cin_jkg", pc->cin);
-    f.num(p + "vt_cape_0_3km_jkg", pc->cape3);
-    f.num(p + "vt_lcl_hght_agl_m", pc->lcl);
-    f.num(p + "vt_lfc_hght_agl_m", pc->lfc);
-    f.num(p + "vt_el_hght_agl_m", pc->el);
-    f.num(p + "vt_li_500_c", pc->li);
+    f.prefix(prefix);
+    f.num("vt_cape_jkg", pc->cape);
+    f.num("vt_cin_jkg", pc->cin);
+    f.num("vt_cape_0_3km_jkg", pc->cape3);
+    f.num("vt_lcl_hght_agl_m", pc->lcl);
+    f.num("vt_lfc_hght_agl_m", pc->lfc);
+    f.num("vt_el_hght_agl_m", pc->el);
+    f.num("vt_li_500_c", pc->li);
   }
+  f.prefix("");
   f.num("mu_start_pres_mb", v.mu.p);
   f.num("dcape_jkg", v.dcape);
   f.num("lapse_0_3km_ckm", v.lapse03);
@@ -299,9 +307,11 @@ void add_severe(Fields& f, const THERM_record& r) {
   const std::pair<const char*, const SEVERE_wind*> motions[] = {
       {"bunkers_mean_0_6km_", &v.mean6}, {"bunkers_right_", &v.right}, {"bunkers_left_", &v.left}};
   for (const auto& [prefix, w] : motions) {
-    f.num(std::string(prefix) + "u_ms", w->u);
-    f.num(std::string(prefix) + "v_ms", w->v);
+    f.prefix(prefix);
+    f.num("u_ms", w->u);
+    f.num("v_ms", w->v);
   }
+  f.prefix("");
   f.num("bwd_0_1km_ms", v.bwd1);
   f.num("bwd_0_6km_ms", v.bwd6);
   f.num("srh_rm_0_1km_m2s2", v.srh1);

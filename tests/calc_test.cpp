@@ -424,6 +424,22 @@ TEST(SaturatedAdiabat, KeptValuesGiveThePlainSearchBits) {
   for (float t = 150.0f; t < 350.0f; t += 0.013f, ++k) ASSERT_EQ(vapor_pr(t), first[k]) << t;
 }
 
+// The search started from each previous answer gives the plain bisection's bits: labels
+// lifted through whole ascents (5 mb steps, as the parcel paths take them), then labels
+// and pressures at random, from far below to far above the searched range (where every
+// turn goes one way) and up to 2000 mb.
+TEST(SaturatedAdiabat, AnyStartingGuessGivesThePlainSearchBits) {
+  for (float pot = 250.0f; pot <= 400.0f; pot += 3.1f)
+    for (float pr = 1050.0f; pr >= 100.0f; pr -= 5.0f)
+      ASSERT_EQ(temp_on_satad(pot, pr), plain_satad(pot, pr)) << pot << " " << pr;
+  std::mt19937 gen(8122026);
+  std::uniform_real_distribution<float> pots(1.0f, 1500.0f), press(0.5f, 2000.0f);
+  for (int i = 0; i < 200000; ++i) {
+    const float pot = pots(gen), pr = press(gen);
+    ASSERT_EQ(temp_on_satad(pot, pr), plain_satad(pot, pr)) << pot << " " << pr;
+  }
+}
+
 namespace {
 
 // The power formulas as written with pow and log10, rounded to float: the bits the
