@@ -397,9 +397,15 @@ bool lift_path(const std::vector<SEVERE_env>& env, SEVERE_parcel* r, Ascent* asc
   return true;
 }
 
-// True when the air of one level belongs to an effective inflow layer: lifted, it has
-// CAPE of at least 100 J/kg and CIN of at least -250 J/kg. The ascent ends as soon as the
-// answer is known: the CIN only grows below the LFC, and the CAPE only above it.
+// True when an ascent makes its air part of an effective inflow layer: CAPE of at least
+// 100 J/kg and CIN of at least -250 J/kg.
+bool inflow_ascent(const Ascent& a) {
+  return a.free() && a.cape() >= kEffCape && a.cin() >= kEffCin;
+}
+
+// True when the air of one level belongs to an effective inflow layer (inflow_ascent). The
+// ascent ends as soon as the answer is known: the CIN only grows below the LFC, and the
+// CAPE only above it, so the answer is the one the whole ascent gives.
 bool inflow_level(const std::vector<SEVERE_env>& env, const SEVERE_env& e) {
   SEVERE_parcel r;
   r.p = static_cast<float>(e.p);
@@ -410,7 +416,56 @@ bool inflow_level(const std::vector<SEVERE_env>& env, const SEVERE_env& e) {
     return s.cin() < kEffCin || (s.free() && s.cape() >= kEffCape);
   };
   if (!lift_path(env, &r, &a, stop)) return false;
-  return a.free() && a.cape() >= kEffCape && a.cin() >= kEffCin;
+  return inflow_ascent(a);
+}
+
+// SEVERE_lift; *inflow (may be null) says whether the parcel's air belongs to an effective
+// inflow layer, as inflow_level would for a level of these values.
+SEVERE_parcel lift_parcel(const std::vector<SEVERE_env>& env, float p, float t, float td,
+                          bool* inflow) {
+  SEVERE_parcel r;
+  r.p = p;
+  r.t = t;
+  r.td = td;
+  Ascent a;
+  const bool lifted = lift_path(env, &r, &a, [](const Ascent&) { return false; });
+  if (inflow != nullptr) *inflow = lifted && inflow_ascent(a);
+  if (!lifted) {
+    r.li = MISSING;
+    return r;
+  }
+  a.finish(&r);
+  return r;
+}
+
+// A level whose inflow answer an ascent of the same air has given already.
+struct KnownInflow {
+  const SEVERE_env* level;
+  bool inflow;
+};
+
+// SEVERE_effective_layer, with the answers of the levels in `known` taken from there.
+int effective_layer(const std::vector<SEVERE_env>& env, const std::vector<KnownInflow>& known,
+                    float* base, float* top) {
+  *base = *top = MISSING;
+  if (env.empty()) return 0;
+  const double plimit = env.front().p - kMuDepth;
+  for (const SEVERE_env& e : env) {
+    if (e.td == MISSING) {
+      if (*base != MISSING) break;  // a level without moisture ends the run
+      continue;
+    }
+    if (*base == MISSING && e.p < plimit) break;
+    const auto k = std::find_if(known.begin(), known.end(),
+                                [&e](const KnownInflow& x) { return x.level == &e; });
+    if (!(k != known.end() ? k->inflow : inflow_level(env, e))) {
+      if (*base != MISSING) break;
+      continue;
+    }
+    if (*base == MISSING) *base = static_cast<float>(e.z);
+    *top = static_cast<float>(e.z);
+  }
+  return *base == MISSING ? 0 : 1;
 }
 
 }  // namespace
@@ -426,17 +481,7 @@ bool inflow_level(const std::vector<SEVERE_env>& env, const SEVERE_env& e) {
 // Tv,env - Tv,parcel at 500 mb. Every result is missing when a start value is missing or
 // the condensation level lies outside the sounding.
 SEVERE_parcel SEVERE_lift(const std::vector<SEVERE_env>& env, float p, float t, float td) {
-  SEVERE_parcel r;
-  r.p = p;
-  r.t = t;
-  r.td = td;
-  Ascent a;
-  if (!lift_path(env, &r, &a, [](const Ascent&) { return false; })) {
-    r.li = MISSING;
-    return r;
-  }
-  a.finish(&r);
-  return r;
+  return lift_parcel(env, p, t, td, nullptr);
 }
 
 // Downdraft CAPE (J/kg), in the form the Storm Prediction Center's sounding tools print
@@ -575,23 +620,7 @@ float SEVERE_helicity(const UPA_sounding& snd, float bottom, float top, const SE
 // run. Heights (m AGL) into *base and *top. Returns 1 with a layer, 0 without (both
 // MISSING).
 int SEVERE_effective_layer(const std::vector<SEVERE_env>& env, float* base, float* top) {
-  *base = *top = MISSING;
-  if (env.empty()) return 0;
-  const double plimit = env.front().p - kMuDepth;
-  for (const SEVERE_env& e : env) {
-    if (e.td == MISSING) {
-      if (*base != MISSING) break;  // a level without moisture ends the run
-      continue;
-    }
-    if (*base == MISSING && e.p < plimit) break;
-    if (!inflow_level(env, e)) {
-      if (*base != MISSING) break;
-      continue;
-    }
-    if (*base == MISSING) *base = static_cast<float>(e.z);
-    *top = static_cast<float>(e.z);
-  }
-  return *base == MISSING ? 0 : 1;
+  return effective_layer(env, {}, base, top);
 }
 
 // Fixed-layer significant tornado parameter, as the Storm Prediction Center computes it
@@ -635,8 +664,10 @@ namespace {
 // The SB, ML and MU parcels, downdraft CAPE and the effective inflow layer into v.
 void thermodynamics(const UPA_sounding& snd, const std::vector<SEVERE_env>& env, SEVERE_values* v) {
   const SEVERE_env& s = env.front();
-  v->sb = SEVERE_lift(env, static_cast<float>(s.p), static_cast<float>(s.t),
-                      s.td == MISSING ? MISSING : static_cast<float>(s.td));
+  // The SB and MU ascents answer the inflow question for their levels as well.
+  std::vector<KnownInflow> known(1, {&s, false});
+  v->sb = lift_parcel(env, static_cast<float>(s.p), static_cast<float>(s.t),
+                      s.td == MISSING ? MISSING : static_cast<float>(s.td), &known[0].inflow);
 
   // The mixed layer: mean potential temperature and mixing ratio of the lowest 100 mb,
   // brought back to the surface pressure.
@@ -663,13 +694,15 @@ void thermodynamics(const UPA_sounding& snd, const std::vector<SEVERE_env>& env,
       mu = &e;
     }
   }
-  if (mu != nullptr && mu->p == s.p)
+  if (mu != nullptr && mu->p == s.p) {
     v->mu = v->sb;  // the surface air is the most unstable: the same ascent
-  else if (mu != nullptr)
-    v->mu = SEVERE_lift(env, static_cast<float>(mu->p), static_cast<float>(mu->t),
-                        static_cast<float>(mu->td));
+  } else if (mu != nullptr) {
+    known.push_back({mu, false});
+    v->mu = lift_parcel(env, static_cast<float>(mu->p), static_cast<float>(mu->t),
+                        static_cast<float>(mu->td), &known.back().inflow);
+  }
   v->dcape = SEVERE_dcape(env, &v->dcape_p);
-  SEVERE_effective_layer(env, &v->eff_base, &v->eff_top);
+  effective_layer(env, known, &v->eff_base, &v->eff_top);
 }
 
 // The storm motions, bulk wind differences and helicities into v (the effective-layer

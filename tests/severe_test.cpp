@@ -164,6 +164,42 @@ TEST(Severe, EffectiveInflowLayer) {
   }
 }
 
+// The full analysis takes the inflow answers of the surface and most unstable levels from
+// their SB and MU ascents instead of lifting them again: its layer is the one the layer
+// search alone finds, on the Plains fixture (surface air most unstable and in the layer),
+// with a cool dry surface (an elevated most unstable level, surface not in the layer),
+// with the moist air above a capping inversion (no layer) and with the moisture gone.
+TEST(Severe, EffectiveLayerOfTheFullAnalysis) {
+  const auto edit = [](void (*change)(UPA_level&)) {
+    std::vector<UPA_level> s = plains_sounding();
+    for (UPA_level& l : s) change(l);
+    return s;
+  };
+  const std::pair<const char*, std::vector<UPA_level>> cases[] = {
+      {"plains", plains_sounding()},
+      {"cool dry surface", edit([](UPA_level& l) {
+         if (l.p > 960.0f) l.t -= 6.0f, l.td -= 14.0f;
+       })},
+      {"capped", edit([](UPA_level& l) {
+         if (l.p <= 900.0f && l.p >= 800.0f) l.t += 12.0f;
+       })},
+      {"dry", edit([](UPA_level& l) { l.td = l.t - 35.0f; })},
+  };
+  int layers = 0, surface_out = 0;
+  for (const auto& [name, snd] : cases) {
+    const UPA_sounding s = sounding_of(snd, snd, snd[0]);
+    const SEVERE_values v = SEVERE_calc(s);
+    float base, top;
+    const int rc = SEVERE_effective_layer(SEVERE_environment(s), &base, &top);
+    EXPECT_EQ(v.eff_base, base) << name;
+    EXPECT_EQ(v.eff_top, top) << name;
+    layers += rc;
+    if (rc == 1 && base > 0.0f) ++surface_out;
+  }
+  EXPECT_GE(layers, 2);       // the cases do reach a layer
+  EXPECT_GE(surface_out, 1);  // and one whose base is above the surface
+}
+
 // A parcel that never turns buoyant has CAPE and CIN 0 and no LFC or EL; a buoyant one
 // has its LFC at or above its LCL and its EL above the LFC, CAPE above the 0-3 km CAPE.
 TEST(Severe, ParcelRules) {
