@@ -584,6 +584,22 @@ bool replace_file(const char* path, const std::string& text) {
 
 }  // namespace
 
+namespace {
+
+// The date line of a converted file's text (its second line, without the line end and
+// trailing blanks).
+std::string file_date_line(std::string_view text) {
+  const std::size_t nl = text.find('\n');
+  if (nl == std::string_view::npos) return {};
+  std::string_view line = text.substr(nl + 1);
+  line = line.substr(0, line.find('\n'));
+  while (!line.empty() && (line.back() == '\r' || line.back() == ' ' || line.back() == '\t'))
+    line.remove_suffix(1);
+  return std::string(line);
+}
+
+}  // namespace
+
 int ING_write_file(const char* path, const Date& date, std::vector<ING_report*>& reps) {
   std::vector<std::string_view> blocks;
   std::string old;
@@ -592,6 +608,15 @@ int ING_write_file(const char* path, const Date& date, std::vector<ING_report*>&
     int dropped = 0;
     if (!split_blocks(old, &blocks, &dropped)) {
       MESS_print(kError, "ING_write_file: %s is not a ZUDUPAx file; left unchanged\n", path);
+      return -1;
+    }
+    // A file holds the soundings of one time. Another time's file under this name (a
+    // file name convention without the hour, or none at all) keeps its soundings: adding
+    // to it would relabel them with this time, or replace them.
+    const std::string held = file_date_line(old), want = ING_date_line(date);
+    if (held != want) {
+      MESS_print(kError, "ING_write_file: %s holds the soundings of %s, not of %s; left unchanged\n",
+                 path, held.c_str(), want.c_str());
       return -1;
     }
     if (dropped)

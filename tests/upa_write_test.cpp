@@ -274,3 +274,33 @@ TEST(UpaWriteKeep, UnchangedFileLeftAlone) {
 }
 
 }  // namespace
+
+namespace {
+
+// A file holds one observation time: the soundings of another time under the same name
+// (a name convention without the hour, or none) are refused and the file keeps its own,
+// whichever stations they are; a date line with a trailing blank or CR is still its time.
+TEST(UpaWriteKeep, OtherTimeRefused) {
+  const std::string path = scratch("one_time.upa");
+  ING_report a = with_surface(72518, -3.9f);
+  std::vector<ING_report*> first{&a};
+  ASSERT_EQ(ING_write_file(path.c_str(), a.date, first), 1);
+  const std::string kept = slurp(path);
+  for (const int wmo : {72518, 72357}) {  // the same station, and another
+    ING_report later = with_surface(wmo, 1.5f);
+    later.date.hour = 12;
+    std::vector<ING_report*> reps{&later};
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(ING_write_file(path.c_str(), later.date, reps), -1) << wmo;
+    const std::string err = testing::internal::GetCapturedStderr();
+    EXPECT_NE(err.find("holds the soundings of 00Z 06 FEB 26, not of 12Z 06 FEB 26"), std::string::npos)
+        << err;
+    EXPECT_EQ(slurp(path), kept) << wmo;
+  }
+  std::ofstream(path) << "ZUDUPAx\n00Z 06 FEB 26 \r\n";
+  ING_report b = with_surface(72357, 20.2f);
+  std::vector<ING_report*> same_time{&b};
+  EXPECT_EQ(ING_write_file(path.c_str(), b.date, same_time), 1);
+}
+
+}  // namespace
