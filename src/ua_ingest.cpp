@@ -27,7 +27,7 @@ constexpr M_type kWarn = MESS_WARN;    // inputs and stations not ingested
 constexpr M_type kMess = MESS_MESS;    // the summary line
 constexpr int kExitNoInput = 10;
 constexpr int kExitNoData = 30;
-constexpr std::size_t kChunk = 1 << 16;          // bytes read at a time
+constexpr std::size_t kChunk = 1 << 18;          // bytes read at a time (several pieces for two threads)
 constexpr std::size_t kWriteBatch = 256;         // reports complete before a batch is written
 constexpr long kProgressMin = 1 << 20;           // inputs from this size show progress
 constexpr int kMaxPath = 160;                    // joined file names
@@ -100,12 +100,13 @@ std::string joined_path(const char* file) {
 // reader does.
 bool ingest_file(FILE* in, const std::string& name, std::vector<std::unique_ptr<ING_reader>>& readers,
                  Progress* progress, const std::function<void(std::vector<ING_report>*)>& write) {
-  std::vector<char> buf(kChunk);
-  std::size_t n = std::fread(buf.data(), 1, buf.size(), in);
+  // Not cleared first: the reads fill what is used, and clearing would touch every page.
+  const std::unique_ptr<char[]> buf(new char[kChunk]);
+  std::size_t n = std::fread(buf.get(), 1, kChunk, in);
   progress->add(n);
   ING_reader* reader = nullptr;
   for (auto& r : readers)
-    if (r->recognises(buf.data(), n)) {
+    if (r->recognises(buf.get(), n)) {
       reader = r.get();
       break;
     }
@@ -116,10 +117,10 @@ bool ingest_file(FILE* in, const std::string& name, std::vector<std::unique_ptr<
   // Reports complete while the input is still read (archives) are written in batches.
   std::vector<ING_report> ready;
   while (n > 0) {
-    reader->feed(buf.data(), n);
+    reader->feed(buf.get(), n);
     reader->take_ready(&ready);
     if (ready.size() >= kWriteBatch) write(&ready);
-    n = std::fread(buf.data(), 1, buf.size(), in);
+    n = std::fread(buf.get(), 1, kChunk, in);
     progress->add(n);
   }
   if (std::ferror(in)) MESS_print(kWarn, "%s: read error; reports after it are lost\n", name.c_str());
@@ -268,6 +269,8 @@ int main(int argc, char** argv) {
 
   long total = 0;
   const std::vector<std::string> usable = usable_inputs(&total);
+  // Inputs of more than one chunk are read and written by two threads where there are two.
+  if (total >= static_cast<long>(kChunk)) ING_start_worker();
 
   // The soundings wanted: a time window (-ho, -nh) and stations (-id). -ho is read here
   // as a window, not as the time of a file to name.

@@ -37,6 +37,8 @@ constexpr int kMaxSpeed = 250;           // fastest wind the reader accepts, kno
 constexpr int kMaxDepressionCode = 98;   // 99 reads as missing: depressions to 48 C
 constexpr const char* kHeader = "ZUDUPAx";
 constexpr std::size_t kBlockReserve = 4096;  // bytes of a full block: one allocation
+constexpr std::size_t kBlocksPerPiece = 32;  // blocks one thread formats at a time
+constexpr std::size_t kShareFrom = 2 * kBlocksPerPiece;  // new blocks from which two threads format
 
 // The standard levels of a block with their pressure codes, 1000 to 10 mb, then the
 // levels above 10 mb that a block may add.
@@ -614,20 +616,35 @@ int ING_write_file(const char* path, const Date& date, std::vector<ING_report*>&
   for (ING_report* r : reps) all.push_back({r->wmo, {}, r});
   std::stable_sort(all.begin(), all.end(), [](const Piece& a, const Piece& b) { return a.wmo < b.wmo; });
 
-  // The whole file in one buffer, new blocks formatted straight into it.
+  // The whole file in one buffer, new blocks formatted straight into it; many new blocks
+  // are formatted in pieces by two threads, then joined in order.
+  auto put_pieces = [&all](std::size_t from, std::size_t to, std::string* out) {
+    for (std::size_t i = from; i < to; ++i) {
+      if (all[i].rep) {
+        put_block(all[i].rep, out);
+      } else {
+        *out += all[i].old;
+        *out += '\n';
+      }
+    }
+  };
   std::string text;
   text.reserve(old.size() + reps.size() * kBlockReserve / 4);
   text += kHeader;
   text += '\n';
   text += ING_date_line(date);
   text += '\n';
-  for (const Piece& p : all) {
-    if (p.rep) {
-      put_block(p.rep, &text);
-    } else {
-      text += p.old;
-      text += '\n';
-    }
+  if (reps.size() < kShareFrom || ING_jobs() < 2) {
+    put_pieces(0, all.size(), &text);
+  } else {
+    const std::size_t n = (all.size() + kBlocksPerPiece - 1) / kBlocksPerPiece;
+    std::vector<std::string> pieces(n);
+    std::vector<std::vector<MESS_held>> held(n);  // formatting prints nothing
+    ING_share(held, [&](std::size_t j) {
+      pieces[j].reserve(kBlocksPerPiece * kBlockReserve / 4);
+      put_pieces(j * kBlocksPerPiece, std::min(all.size(), (j + 1) * kBlocksPerPiece), &pieces[j]);
+    });
+    for (const std::string& p : pieces) text += p;
   }
 
   // A file that would come out the same is left as it is (a second ingest of the same

@@ -17,7 +17,9 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
+#include <span>
 #include <string>
 #include <utility>
 #include <vector>
@@ -73,6 +75,23 @@ struct ING_counts {
   int duplicates = 0; // retransmissions of a report already kept
   int corrected = 0;  // reports replaced by their correction
 };
+
+// ---- threads (ing_jobs) -------------------------------------------------------------
+
+// Sets the threads the ingest may use: 1 keeps all work on the calling thread, 0 (the
+// default) one per processor, at most two.
+void ING_set_jobs(int n);
+// The threads the ingest may use, 1 or 2.
+int ING_jobs();
+// Starts the worker thread of ING_share now rather than at its first use (when more
+// than one thread may be used): a program that knows its input is large starts it early,
+// while it still has other things to do.
+void ING_start_worker();
+// Runs piece(0) ... piece(n - 1), n the size of `held`, each on whichever of this thread
+// and the worker thread is free first, and returns when all are done. The messages of
+// piece i are held in held[i], in order, for the caller to deliver; the calling thread
+// delivers its messages again afterwards.
+void ING_share(std::span<std::vector<MESS_held>> held, const std::function<void(std::size_t)>& piece);
 
 // ---- readers: one per input format ------------------------------------------------------
 

@@ -1,0 +1,148 @@
+// ing_jobs.cpp — the second thread of the ingest: how many threads it may use, and one
+// piece of work run on a worker thread beside the calling one.
+//
+// An ingest is short (tens of milliseconds for a whole feed) and its pieces of parallel
+// work shorter still (a millisecond or two each), so the worker is started once, as soon
+// as the program knows its input is large, and then waits for work by polling for a
+// while before it sleeps: a sleeping thread, and on a virtual machine the idle processor
+// under it, can take as long to wake as a piece of work takes to do. The worker's
+// messages are held and handed to the caller, who delivers them where a one-thread run
+// prints them, so that the output does not depend on the threads.
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <span>
+#include <system_error>
+#include <thread>
+
+#include "zudingest.h"
+
+namespace {
+
+constexpr int kMaxJobs = 2;  // the work is split in two at most
+// How long the worker polls for work before it sleeps: longer than the gaps between the
+// pieces of one ingest, short against a run.
+constexpr auto kPollFor = std::chrono::milliseconds(5);
+constexpr int kPollBatch = 256;  // polls between looks at the clock
+
+int jobs = 0;  // ING_set_jobs; 0: one per processor
+
+void cpu_relax() {
+#if defined(__x86_64__) || defined(__i386__)
+  __builtin_ia32_pause();
+#endif
+}
+
+// Waits until `a` holds something other than `old`: polls for kPollFor, letting other
+// threads of this processor run between polls, then sleeps. Returns the new value.
+unsigned wait_change(const std::atomic<unsigned>& a, unsigned old) {
+  const auto until = std::chrono::steady_clock::now() + kPollFor;
+  for (;;) {
+    for (int i = 0; i < kPollBatch; ++i) {
+      const unsigned v = a.load(std::memory_order_acquire);
+      if (v != old) return v;
+      cpu_relax();
+    }
+    if (std::chrono::steady_clock::now() >= until) break;
+    std::this_thread::yield();
+  }
+  a.wait(old, std::memory_order_acquire);
+  return a.load(std::memory_order_acquire);
+}
+
+// The worker thread and the one task open to it at a time. The caller works on the task
+// too (ING_share: both take pieces of it until none is left), and the worker may find
+// it already done: a worker kept from a processor (a busy machine) never holds the
+// caller up for more than the piece it has in hand.
+class Worker {
+ public:
+  // Starts the thread; false when none can be had.
+  bool start() {
+    try {
+      thread_ = std::thread([this] { run(); });
+    } catch (const std::system_error&) {
+      return false;
+    }
+    return true;
+  }
+  bool started() const { return thread_.joinable(); }
+  // Runs `task` here and opens it to the worker meanwhile; returns when this thread's
+  // run has ended and the worker's, if it joined in, has too.
+  void share(const std::function<void()>& task) {
+    task_ = &task;
+    const unsigned n = ++count_;
+    open_.store(n, std::memory_order_release);
+    open_.notify_one();
+    task();
+    unsigned expect = n;
+    if (!open_.compare_exchange_strong(expect, kNone, std::memory_order_acq_rel)) {
+      unsigned f = finished_.load(std::memory_order_acquire);
+      while (f != n) f = wait_change(finished_, f);
+    }
+    task_ = nullptr;
+  }
+  ~Worker() {
+    if (!thread_.joinable()) return;
+    open_.store(kQuit, std::memory_order_release);
+    open_.notify_one();
+    thread_.join();
+  }
+
+ private:
+  static constexpr unsigned kNone = 0;    // open_: no task open
+  static constexpr unsigned kQuit = ~0u;  // open_: the worker is to end
+
+  void run() {
+    for (;;) {
+      unsigned n = wait_change(open_, kNone);
+      if (n == kQuit) return;
+      if (!open_.compare_exchange_strong(n, kNone, std::memory_order_acq_rel)) continue;
+      (*task_)();
+      finished_.store(n, std::memory_order_release);
+      finished_.notify_one();
+    }
+  }
+
+  std::thread thread_;
+  const std::function<void()>* task_ = nullptr;  // written before the task is opened
+  unsigned count_ = 0;                           // tasks opened so far (caller only)
+  std::atomic<unsigned> open_{kNone};            // number of the task open to the worker
+  std::atomic<unsigned> finished_{0};            // the last task the worker finished
+};
+
+// The process's worker, stopped and joined at exit.
+Worker& worker() {
+  static Worker w;
+  return w;
+}
+
+}  // namespace
+
+void ING_set_jobs(int n) { jobs = std::max(0, n); }
+
+int ING_jobs() {
+  if (jobs > 0) return std::min(jobs, kMaxJobs);
+  const unsigned cpus = std::thread::hardware_concurrency();
+  return cpus >= 2 ? kMaxJobs : 1;
+}
+
+void ING_start_worker() {
+  if (ING_jobs() > 1 && !worker().started()) worker().start();
+}
+
+void ING_share(std::span<std::vector<MESS_held>> held, const std::function<void(std::size_t)>& piece) {
+  std::atomic<std::size_t> next{0};
+  const std::function<void()> task = [&next, &held, &piece] {
+    for (std::size_t i = next.fetch_add(1); i < held.size(); i = next.fetch_add(1)) {
+      MESS_capture(&held[i]);
+      piece(i);
+      MESS_capture(nullptr);
+    }
+  };
+  if (held.size() > 1) ING_start_worker();
+  if (held.size() > 1 && ING_jobs() > 1 && worker().started())
+    worker().share(task);
+  else
+    task();  // one thread, or none to be had (a resource limit): every piece here, in turn
+}
