@@ -17,7 +17,7 @@ export zudcurtime=2026020612
 gzip -dc "$root/tests/data/ingest/feed_2026-02-06_00Z.rawins.gz" >"$work/feed.rawins"
 cat "$work/feed.rawins" "$work/feed.rawins" "$work/feed.rawins" "$work/feed.rawins" >"$work/feed4.rawins"
 
-# run_case NAME LIST_DIR STEPS...: each step is "options|file file ..." run in order in
+# run_case NAME LIST_DIR STEPS...: LIST_DIR holds the station list ("none": no list); each step is "options|file file ..." run in order in
 # one directory, by each build; the directories must come out the same.
 run_case() {
   local name=$1 list=$2
@@ -29,7 +29,8 @@ run_case() {
     dir=$work/run  # one path for both builds: messages name it
     rm -rf "$dir" "$work/$which"
     mkdir -p "$dir"
-    cp "$root/data/name_conv" "$list/igra2-station-list.txt" "$dir/"
+    cp "$root/data/name_conv" "$dir/"
+    [ "$list" = none ] || cp "$list/igra2-station-list.txt" "$dir/"
     local k=0 step
     for step in "$@"; do
       local opts=${step%%|*} files=${step#*|}
@@ -55,6 +56,7 @@ run_case "feed, -me debug" "$ing" "-me debug|feed.rawins"
 run_case "feed four times" "$ing" "-me mess|feed4.rawins"
 run_case "feed twice into one directory" "$ing" "-me mess|feed.rawins" "-me mess|feed.rawins"
 run_case "feed from standard input" "$ing" "-me mess|- <feed.rawins"
+run_case "feed without a station list" none "-me mess|feed.rawins"
 all_ing=()
 for f in "$ing"/*; do
   case $f in *igra2-station-list.txt) continue ;; esac

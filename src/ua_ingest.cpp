@@ -29,6 +29,7 @@ constexpr int kExitNoInput = 10;
 constexpr int kExitNoData = 30;
 constexpr std::size_t kChunk = 1 << 18;          // bytes read at a time (several pieces for two threads)
 constexpr std::size_t kWriteBatch = 256;         // reports complete before a batch is written
+constexpr std::size_t kShareReadsFrom = 64;      // reports from which the station files are read side by side
 constexpr long kProgressMin = 1 << 20;           // inputs from this size show progress
 constexpr int kMaxPath = 160;                    // joined file names
 constexpr const char* kStationList = "igra2-station-list.txt";
@@ -139,6 +140,35 @@ struct Output {
   int refused = 0;                       // reports the selection could not place
 };
 
+// Reads the station list and the station database into *st; for many reports the two
+// files are read side by side, their messages delivered in the order of one thread.
+void read_stations(std::size_t reports, ING_stations* st) {
+  const char* list = RES_get("station_list");
+  const std::string list_path = joined_path(list && *list ? list : kStationList);
+  const std::string cty_path = joined_path(kStationDb);
+  int listed = 0;
+  auto read_list = [&] { listed = ING_read_station_list(list_path.c_str(), &st->list); };
+  auto tell = [&] {
+    if (listed < 0) MESS_print(kWarn, "Station list not found: %s\n", list_path.c_str());
+  };
+  if (reports < kShareReadsFrom) {
+    read_list();
+    tell();
+    ING_read_cty(cty_path.c_str(), st);
+    return;
+  }
+  std::vector<std::vector<MESS_held>> held(2);
+  ING_share(held, [&](std::size_t i) {
+    if (i == 0)
+      read_list();
+    else
+      ING_read_cty(cty_path.c_str(), st);
+  });
+  MESS_release(held[0]);
+  tell();
+  MESS_release(held[1]);
+}
+
 // Locates the selected reports and writes them, one file per observation time, into
 // files that may already hold other stations (or earlier batches); empties `reports`.
 void write_reports(std::vector<ING_report>* reports, const ING_select& sel, Output* out) {
@@ -146,11 +176,7 @@ void write_reports(std::vector<ING_report>* reports, const ING_select& sel, Outp
   ING_stations& stations = out->stations;
   if (!out->located && !reports->empty()) {
     out->located = true;
-    const char* list = RES_get("station_list");
-    std::string list_path = joined_path(list && *list ? list : kStationList);
-    if (ING_read_station_list(list_path.c_str(), &stations.list) < 0)
-      MESS_print(kWarn, "Station list not found: %s\n", list_path.c_str());
-    ING_read_cty(joined_path(kStationDb).c_str(), &stations);
+    read_stations(reports->size(), &stations);
   }
   out->refused += ING_keep_selected(sel, stations, reports);
   for (ING_report& r : *reports)
