@@ -26,7 +26,7 @@ constexpr int kMaxJobs = 2;  // the work is split in two at most
 constexpr auto kPollFor = std::chrono::milliseconds(5);
 constexpr int kPollBatch = 256;  // polls between looks at the clock
 
-int jobs = 0;  // ING_set_jobs; 0: one per processor
+int jobs = 0;  // ING_set_jobs; 0: one per processor, below 0: halves on one thread
 
 void cpu_relax() {
 #if defined(__x86_64__) || defined(__i386__)
@@ -51,10 +51,11 @@ unsigned wait_change(const std::atomic<unsigned>& a, unsigned old) {
   return a.load(std::memory_order_acquire);
 }
 
-// The worker thread and the one task open to it at a time. The caller works on the task
-// too (ING_share: both take pieces of it until none is left), and the worker may find
-// it already done: a worker kept from a processor (a busy machine) never holds the
-// caller up for more than the piece it has in hand.
+// The worker thread and the one task open to it at a time. The caller works on its own
+// task meanwhile (ING_share_ends: both take pieces of one piece of work, from its two
+// ends, until they meet), and the worker may find nothing left: a worker kept from a
+// processor (a busy machine) never holds the caller up for more than the piece it has
+// in hand.
 class Worker {
  public:
   // Starts the thread; false when none can be had.
@@ -67,14 +68,14 @@ class Worker {
     return true;
   }
   bool started() const { return thread_.joinable(); }
-  // Runs `task` here and opens it to the worker meanwhile; returns when this thread's
-  // run has ended and the worker's, if it joined in, has too.
-  void share(const std::function<void()>& task) {
+  // Opens `task` to the worker and runs `mine` here; returns when `mine` has ended and
+  // the worker's run of `task`, if it took it, has too.
+  void share(const std::function<void()>& mine, const std::function<void()>& task) {
     task_ = &task;
     const unsigned n = ++count_;
     open_.store(n, std::memory_order_release);
     open_.notify_one();
-    task();
+    mine();
     unsigned expect = n;
     if (!open_.compare_exchange_strong(expect, kNone, std::memory_order_acq_rel)) {
       unsigned f = finished_.load(std::memory_order_acquire);
@@ -119,30 +120,46 @@ Worker& worker() {
 
 }  // namespace
 
-void ING_set_jobs(int n) { jobs = std::max(0, n); }
+void ING_set_jobs(int n) { jobs = n; }
 
 int ING_jobs() {
+  if (jobs < 0) return kMaxJobs;  // the work is cut as for two threads
   if (jobs > 0) return std::min(jobs, kMaxJobs);
   const unsigned cpus = std::thread::hardware_concurrency();
   return cpus >= 2 ? kMaxJobs : 1;
 }
 
 void ING_start_worker() {
-  if (ING_jobs() > 1 && !worker().started()) worker().start();
+  if (jobs >= 0 && ING_jobs() > 1 && !worker().started()) worker().start();
 }
 
-void ING_share(std::span<std::vector<MESS_held>> held, const std::function<void(std::size_t)>& piece) {
-  std::atomic<std::size_t> next{0};
-  const std::function<void()> task = [&next, &held, &piece] {
-    for (std::size_t i = next.fetch_add(1); i < held.size(); i = next.fetch_add(1)) {
+std::size_t ING_share_ends(std::span<std::vector<MESS_held>> held,
+                           const std::function<void(std::size_t)>& mine,
+                           const std::function<void(std::size_t)>& other) {
+  const std::size_t n = held.size();
+  std::vector<std::atomic<bool>> taken(n);  // a piece is run by whoever sets its flag
+  std::size_t m = 0;
+  const std::function<void()> from_front = [&] {
+    for (; m < n && !taken[m].exchange(true, std::memory_order_acq_rel); ++m) mine(m);
+  };
+  const std::function<void()> from_back = [&] {
+    for (std::size_t i = n; i-- > 0 && !taken[i].exchange(true, std::memory_order_acq_rel);) {
       MESS_capture(&held[i]);
-      piece(i);
+      other(i);
       MESS_capture(nullptr);
     }
   };
-  if (held.size() > 1) ING_start_worker();
-  if (held.size() > 1 && ING_jobs() > 1 && worker().started())
-    worker().share(task);
+  if (jobs < 0) {  // the back half as the worker runs it, after the front half
+    for (std::size_t i = n / 2; i < n; ++i) taken[i] = true;
+    from_front();
+    for (std::size_t i = n; i-- > n / 2;) taken[i] = false;
+    from_back();
+    return m;
+  }
+  if (n > 1) ING_start_worker();
+  if (n > 1 && ING_jobs() > 1 && worker().started())
+    worker().share(from_front, from_back);
   else
-    task();  // one thread, or none to be had (a resource limit): every piece here, in turn
+    from_front();  // one thread, or none to be had (a resource limit): every piece here
+  return m;
 }

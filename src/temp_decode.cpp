@@ -55,6 +55,7 @@ constexpr char kSOH = 0x01;                // start of a bulletin
 constexpr char kETX = 0x03;                // end of a bulletin
 constexpr std::size_t kSplitMin = 128 * 1024;   // chunks from this size are scanned by two threads
 constexpr std::size_t kPieceBytes = 64 * 1024;  // bytes of bulletins a lane scans
+constexpr std::size_t kBytesPerEvent = 256;     // fewest bytes of a report, for a lane's list
 constexpr std::size_t kStationsPerPiece = 32;   // stations a piece of the decoding takes
 constexpr std::size_t kDecodeSplitMin = 2 * kStationsPerPiece;  // from this many, two threads decode
 
@@ -414,23 +415,27 @@ void TempReader::feed(const char* data, std::size_t len) {
     scan(data, len);
 }
 
-// Scans the bulletin the last chunk left open here, the whole bulletins after it in lanes
-// shared between this thread and the worker, files what the lanes found in their order,
-// then scans the rest here. A bound leaves the scanner as a new reader starts, so each
-// lane starts where this reader would stand, and this reader stands after the last bound
-// where it would had it scanned the lanes' bytes itself.
+// Scans the bulletin the last chunk left open here, then the pieces of whole bulletins
+// after it: this thread from the first on, the worker from the last back, in lanes;
+// files what the lanes found in their order, then scans the rest here. A bound leaves
+// the scanner as a new reader starts, so a lane starts where this reader would stand,
+// and this reader stands after the last bound where it would had it scanned the lanes'
+// bytes itself.
 void TempReader::scan_shared(const char* data, std::size_t len, const std::vector<std::size_t>& ends) {
   scan(data, ends[0] + 1);
   const std::size_t k = ends.size() - 1;
   std::vector<TempReader> readers(k);
   std::vector<Lane> lanes(k);
   std::vector<std::vector<MESS_held>> held(k);
-  for (std::size_t j = 0; j < k; ++j) {
+  auto piece = [&ends, data](std::size_t j) { return std::string_view(data + ends[j] + 1, ends[j + 1] - ends[j]); };
+  auto here = [&](std::size_t j) { scan(piece(j).data(), piece(j).size()); };
+  auto lane = [&](std::size_t j) {
     lanes[j].held = &held[j];
+    lanes[j].events.reserve(piece(j).size() / kBytesPerEvent);  // no growing copies
     readers[j].lane_ = &lanes[j];
-  }
-  ING_share(held, [&](std::size_t j) { readers[j].scan(data + ends[j] + 1, ends[j + 1] - ends[j]); });
-  for (std::size_t j = 0; j < k; ++j) replay(lanes[j], readers[j]);
+    readers[j].scan(piece(j).data(), piece(j).size());
+  };
+  for (std::size_t j = ING_share_ends(held, here, lane); j < k; ++j) replay(lanes[j], readers[j]);
   scan(data + ends[k] + 1, len - ends[k] - 1);
 }
 
@@ -1059,6 +1064,13 @@ bool decode_height_part(GroupCursor& c, const Received& r, ING_report* rep) {
 
 bool TempReader::decode(int part, const Received& r, ING_report* rep, Fault* f) const {
   const bool upper = part == kTTCC || part == kTTDD || part == kPPDD;
+  // Levels take two groups or more: room for them at once, not by doubling.
+  const std::size_t most = r.groups.size() / 2 + 1;
+  if (part == kTTAA || part == kTTCC)
+    rep->man.reserve(rep->man.size() + most);
+  else if (part == kTTBB || part == kTTDD)
+    rep->sig.reserve(rep->sig.size() + most);
+  if (part != kTTAA && part != kTTCC) rep->wind.reserve(rep->wind.size() + most);
   GroupCursor c{r.groups, f};
   if (part == kTTAA || part == kTTCC) return decode_standard_part(c, upper, r, rep);
   if (part == kTTBB || part == kTTDD) return decode_significant_part(c, upper, r, rep);
@@ -1153,18 +1165,20 @@ void TempReader::finish(std::int64_t now, std::vector<ING_report>* out) {
     }
     return;
   }
-  // Pieces of kStationsPerPiece stations shared between this thread and the worker; the
-  // soundings and messages of each follow those of the piece before, as one thread
+  // Pieces of kStationsPerPiece stations, this thread's from the first on, the worker's
+  // from the last back; the soundings and messages of the worker's follow, as one thread
   // makes them.
   const std::size_t pieces = (n + kStationsPerPiece - 1) / kStationsPerPiece;
   std::vector<std::vector<ING_report>> reps(pieces);
   std::vector<ING_counts> tallies(pieces);
   std::vector<std::vector<MESS_held>> held(pieces);
-  ING_share(held, [&](std::size_t j) {
-    decode_groups(now, starts, j * kStationsPerPiece, std::min(n, (j + 1) * kStationsPerPiece),
-                  parts_.end(), &tallies[j], &reps[j]);
-  });
-  for (std::size_t j = 0; j < pieces; ++j) {
+  auto first = [](std::size_t j) { return j * kStationsPerPiece; };
+  auto last = [n](std::size_t j) { return std::min(n, (j + 1) * kStationsPerPiece); };
+  auto here = [&](std::size_t j) { decode_groups(now, starts, first(j), last(j), parts_.end(), &counts, out); };
+  auto there = [&](std::size_t j) {
+    decode_groups(now, starts, first(j), last(j), parts_.end(), &tallies[j], &reps[j]);
+  };
+  for (std::size_t j = ING_share_ends(held, here, there); j < pieces; ++j) {
     MESS_release(held[j]);
     for (ING_report& r : reps[j]) out->push_back(std::move(r));
     counts.reports += tallies[j].reports;

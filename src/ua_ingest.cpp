@@ -6,6 +6,7 @@
 // input format is adding a reader to make_readers(). Exit statuses: 0 when a file was
 // written, 10 when no input file exists, 30 when nothing could be ingested.
 
+#include <malloc.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -32,6 +33,7 @@ constexpr std::size_t kWriteBatch = 256;         // reports complete before a ba
 constexpr std::size_t kShareReadsFrom = 64;      // reports from which the station files are read side by side
 constexpr long kProgressMin = 1 << 20;           // inputs from this size show progress
 constexpr int kMaxPath = 160;                    // joined file names
+constexpr int kKeepHeap = 16 << 20;               // bytes of freed heap kept for reuse
 constexpr const char* kStationList = "igra2-station-list.txt";
 constexpr const char* kStationDb = "upa.cty";
 
@@ -158,12 +160,18 @@ void read_stations(std::size_t reports, ING_stations* st) {
     return;
   }
   std::vector<std::vector<MESS_held>> held(2);
-  ING_share(held, [&](std::size_t i) {
+  auto read = [&](std::size_t i) {
     if (i == 0)
       read_list();
     else
       ING_read_cty(cty_path.c_str(), st);
-  });
+  };
+  auto here = [&](std::size_t i) {  // held too: the list's warning comes between
+    MESS_capture(&held[i]);
+    read(i);
+    MESS_capture(nullptr);
+  };
+  ING_share_ends(held, here, read);
   MESS_release(held[0]);
   tell();
   MESS_release(held[1]);
@@ -288,6 +296,13 @@ ING_counts finish_readers(std::vector<std::unique_ptr<ING_reader>>& readers,
 }  // namespace
 
 int main(int argc, char** argv) {
+#ifdef __GLIBC__
+  // A run allocates and frees a few megabytes in large pieces (file texts, a feed's
+  // reports): kept in the heap for reuse rather than handed back to the system and
+  // faulted in again page by page.
+  mallopt(M_MMAP_THRESHOLD, kKeepHeap);
+  mallopt(M_TRIM_THRESHOLD, kKeepHeap);
+#endif
   RES_init(argc, argv, res_key, res_pos);
   if (FLAG_help()) print_help();
   FILE_set_name("upa_cvt");

@@ -683,14 +683,18 @@ void put_all(const std::vector<FilePiece>& all, std::size_t fresh, std::string* 
     put_pieces(all, 0, all.size(), out);
     return;
   }
+  // This thread's pieces straight into the file's text, the worker's (from the last
+  // back) each into its own, joined after them.
   const std::size_t n = (all.size() + kBlocksPerPiece - 1) / kBlocksPerPiece;
+  auto last = [&all](std::size_t j) { return std::min(all.size(), (j + 1) * kBlocksPerPiece); };
   std::vector<std::string> pieces(n);
   std::vector<std::vector<MESS_held>> held(n);  // formatting prints nothing
-  ING_share(held, [&](std::size_t j) {
+  auto here = [&](std::size_t j) { put_pieces(all, j * kBlocksPerPiece, last(j), out); };
+  auto there = [&](std::size_t j) {
     pieces[j].reserve(kBlocksPerPiece * kBlockReserve / 4);
-    put_pieces(all, j * kBlocksPerPiece, std::min(all.size(), (j + 1) * kBlocksPerPiece), &pieces[j]);
-  });
-  for (const std::string& p : pieces) *out += p;
+    put_pieces(all, j * kBlocksPerPiece, last(j), &pieces[j]);
+  };
+  for (std::size_t j = ING_share_ends(held, here, there); j < n; ++j) *out += pieces[j];
 }
 
 }  // namespace

@@ -4,6 +4,8 @@
 // tallies, messages and bytes as on one thread. The expected results are those of the
 // one-thread run, which the other tests check against hand-worked values; these tests
 // check that the threads change nothing, whatever the order in which they take pieces.
+// Each is also run with the work cut in halves on one thread (jobs -1), the back half as
+// the worker runs it, so that the joining is checked whatever the timing of the threads.
 
 #include <gtest/gtest.h>
 
@@ -82,27 +84,44 @@ std::string feed_text() {
 
 }  // namespace
 
-// Every piece runs exactly once, on either thread, with its messages in its own list in
-// the order printed; afterwards the calling thread prints directly again.
-TEST(IngShare, EveryPieceOnceWithItsMessages) {
-  for (int jobs : {1, 2}) {
+// Every piece runs exactly once: this thread's from the front, the worker's from the back,
+// the worker's messages in their own lists in the order printed, this thread's printed
+// as they come; afterwards the calling thread prints directly again.
+TEST(IngShare, EveryPieceOnceFromBothEnds) {
+  for (int jobs : {1, -1, 2}) {
     Jobs j(jobs);
     constexpr std::size_t kPieces = 300;
     std::vector<std::vector<MESS_held>> held(kPieces);
     std::vector<std::atomic<int>> runs(kPieces);
-    ING_share(held, [&runs](std::size_t i) {
+    auto piece = [&runs](std::size_t i) {
       ++runs[i];
       MESS_print(MESS_WARN, "piece %zu\n", i);
       volatile double x = 0;  // some work, so that both threads take pieces
       for (int k = 0; k < 2000; ++k) x = x + k * 0.5;
       MESS_print(MESS_WARN, "piece %zu done\n", i);
-    });
-    for (std::size_t i = 0; i < kPieces; ++i) {
-      EXPECT_EQ(runs[i].load(), 1) << "piece " << i << ", " << jobs << " threads";
-      ASSERT_EQ(held[i].size(), 2u) << "piece " << i;
-      EXPECT_EQ(held[i][0].text, "piece " + std::to_string(i) + "\n");
-      EXPECT_EQ(held[i][1].text, "piece " + std::to_string(i) + " done\n");
+    };
+    testing::internal::CaptureStderr();
+    const std::size_t m = ING_share_ends(held, piece, piece);
+    const std::string direct = testing::internal::GetCapturedStderr();
+    ASSERT_LE(m, kPieces);
+    if (jobs == 1) {
+      EXPECT_EQ(m, kPieces);
+    } else if (jobs == -1) {
+      EXPECT_EQ(m, kPieces / 2);
     }
+    std::string expected;  // this thread's pieces, 0 to m - 1, printed in order
+    for (std::size_t i = 0; i < kPieces; ++i) {
+      const std::string text = "piece " + std::to_string(i) + "\npiece " + std::to_string(i) + " done\n";
+      EXPECT_EQ(runs[i].load(), 1) << "piece " << i << ", " << jobs << " threads";
+      if (i < m) {
+        expected += text;
+        EXPECT_TRUE(held[i].empty()) << "piece " << i;
+        continue;
+      }
+      ASSERT_EQ(held[i].size(), 2u) << "piece " << i;
+      EXPECT_EQ(held[i][0].text + held[i][1].text, text);
+    }
+    EXPECT_EQ(direct, expected);
     testing::internal::CaptureStderr();
     MESS_print(MESS_WARN, "after\n");
     EXPECT_EQ(testing::internal::GetCapturedStderr(), "after\n");
@@ -122,9 +141,11 @@ TEST(IngShare, ScanKeepsTheOrderOfSendings) {
   EXPECT_EQ(one.find("nil 0 "), std::string::npos);
   EXPECT_NE(one.find("Rejected UUAA"), std::string::npos);
   EXPECT_NE(one.find("identification unreadable"), std::string::npos);
-  EXPECT_EQ(read_temp(text, 2, kProgramChunk), one);
-  EXPECT_EQ(read_temp(text, 2, kProgramChunk / 2 + 1), one);  // bounds fall elsewhere
-  EXPECT_EQ(read_temp(text, 2, kSmallChunk), one);
+  for (int jobs : {-1, 2}) {
+    EXPECT_EQ(read_temp(text, jobs, kProgramChunk), one) << jobs;
+    EXPECT_EQ(read_temp(text, jobs, kProgramChunk / 2 + 1), one) << jobs;  // bounds elsewhere
+    EXPECT_EQ(read_temp(text, jobs, kSmallChunk), one) << jobs;
+  }
 }
 
 // The whole feed of 06 February 2026 00Z, read as the program reads it.
@@ -132,6 +153,7 @@ TEST(IngShare, FeedAsOnOneThread) {
   const std::string text = feed_text();
   ASSERT_GT(text.size(), 2 * kProgramChunk);
   const std::string one = read_temp(text, 1, kProgramChunk);
+  EXPECT_EQ(read_temp(text, -1, kProgramChunk), one);
   EXPECT_EQ(read_temp(text, 2, kProgramChunk), one);
   EXPECT_EQ(read_temp(text + text, 2, kProgramChunk), read_temp(text + text, 1, kProgramChunk));
 }
@@ -164,20 +186,21 @@ TEST(IngShare, WriterAsOnOneThread) {
     return ss.str();
   };
   const std::string dir = zud_test_tmpdir();
-  std::string notes1, notes2;
-  {
-    Jobs j(1);
-    write(dir + "share1.upa", reps, 1, &notes1);  // every other station
-    write(dir + "share1.upa", reps, 0, &notes1);  // then all, over the file
+  std::string one, notes1;
+  for (int jobs : {1, -1, 2}) {
+    Jobs j(jobs);
+    const std::string path = dir + "share" + std::to_string(jobs) + ".upa";
+    std::string notes;
+    write(path, reps, 1, &notes);  // every other station
+    write(path, reps, 0, &notes);  // then all, over the file
+    if (jobs == 1) {
+      one = file(path);
+      notes1 = notes;
+      EXPECT_GT(one.size(), 100000u);
+      EXPECT_FALSE(notes1.empty());
+      continue;
+    }
+    EXPECT_EQ(file(path), one) << jobs;
+    EXPECT_EQ(notes, notes1) << jobs;
   }
-  {
-    Jobs j(2);
-    write(dir + "share2.upa", reps, 1, &notes2);
-    write(dir + "share2.upa", reps, 0, &notes2);
-  }
-  const std::string one = file(dir + "share1.upa");
-  EXPECT_GT(one.size(), 100000u);
-  EXPECT_EQ(file(dir + "share2.upa"), one);
-  EXPECT_FALSE(notes1.empty());
-  EXPECT_EQ(notes2, notes1);
 }
