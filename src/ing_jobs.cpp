@@ -9,6 +9,9 @@
 // messages are held and handed to the caller, who delivers them where a one-thread run
 // prints them, so that the output does not depend on the threads.
 
+#include <pthread.h>
+#include <sched.h>
+
 #include <algorithm>
 #include <atomic>
 #include <chrono>
@@ -51,6 +54,18 @@ unsigned wait_change(const std::atomic<unsigned>& a, unsigned old) {
   return a.load(std::memory_order_acquire);
 }
 
+// Keeps the calling thread off processor `cpu` (the caller's when the worker started),
+// when it may run on others: a worker the scheduler placed beside the caller, with
+// another program on the other processor, would poll and work in the caller's time.
+void keep_off(int cpu) {
+  cpu_set_t set;
+  CPU_ZERO(&set);
+  if (cpu < 0 || ::sched_getaffinity(0, sizeof set, &set) != 0) return;
+  if (!CPU_ISSET(cpu, &set) || CPU_COUNT(&set) < 2) return;
+  CPU_CLR(cpu, &set);
+  ::pthread_setaffinity_np(::pthread_self(), sizeof set, &set);
+}
+
 // The worker thread and the one task open to it at a time. The caller works on its own
 // task meanwhile (ING_share_ends: both take pieces of one piece of work, from its two
 // ends, until they meet), and the worker may find nothing left: a worker kept from a
@@ -60,8 +75,12 @@ class Worker {
  public:
   // Starts the thread; false when none can be had.
   bool start() {
+    const int caller_cpu = ::sched_getcpu();
     try {
-      thread_ = std::thread([this] { run(); });
+      thread_ = std::thread([this, caller_cpu] {
+        keep_off(caller_cpu);
+        run();
+      });
     } catch (const std::system_error&) {
       return false;
     }
