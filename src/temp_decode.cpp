@@ -15,13 +15,13 @@
 // corrects, a repeated report is kept once (the fuller of two different sendings). Only
 // then are the parts decoded and joined into one sounding per station and time.
 //
-// Two threads share a large chunk: SOH and ETX leave the scanner as it starts, so the
-// bulletins after one near the middle of the chunk are scanned by a second reader (a
-// lane) on a worker thread while this one scans those before it. The lane only notes
-// what it found (reports, NIL and ship reports, with the messages printed between them);
-// this reader then files them in the order of the input, so that corrections,
-// retransmissions and messages come out as one thread makes them. Decoding is shared the
-// same way, the station groups of the first half here, the rest on the worker.
+// Two threads share a large chunk: SOH and ETX leave the scanner as it starts, so a chunk
+// is cut at bulletin bounds into pieces. This reader scans them from the first on, and
+// the worker thread from the last back, each into a reader of its own (a lane), until
+// they meet. A lane only notes what it found (reports, NIL and ship reports, with the
+// messages printed between them); this reader then files it in the order of the input,
+// so that corrections, retransmissions and messages come out as one thread makes them.
+// Decoding is shared the same way, by pieces of station groups.
 //
 // Code forms: WMO-No. 306, Manual on Codes, FM 35 and FM 32; the dew-point depression
 // table is WMO code table 0777, the temperature sign by parity WMO code table 3931.
@@ -340,6 +340,7 @@ class TempReader final : public ING_reader {
   void note_nil(const std::string& key);
   void note_other(const std::string& part, const std::string& who, const std::string& key);
   void file_or_log(const Key& key, Received r);
+  void log(LaneEvent e);
   void decode_groups(std::int64_t now, std::span<const PartsIt> starts, std::size_t from,
                      std::size_t to, PartsIt end, ING_counts* c, std::vector<ING_report>* out) const;
   void decode_station(std::int64_t now, PartsIt first, PartsIt last, ING_counts* c,
@@ -427,7 +428,9 @@ void TempReader::scan_shared(const char* data, std::size_t len, const std::vecto
   std::vector<TempReader> readers(k);
   std::vector<Lane> lanes(k);
   std::vector<std::vector<MESS_held>> held(k);
-  auto piece = [&ends, data](std::size_t j) { return std::string_view(data + ends[j] + 1, ends[j + 1] - ends[j]); };
+  auto piece = [&ends, data](std::size_t j) {
+    return std::string_view(data + ends[j] + 1, ends[j + 1] - ends[j]);
+  };
   auto here = [&](std::size_t j) { scan(piece(j).data(), piece(j).size()); };
   auto lane = [&](std::size_t j) {
     lanes[j].held = &held[j];
@@ -667,9 +670,7 @@ bool TempReader::keep_nil(const std::string& part, std::span<const Group> toks) 
       if (lane_ == nullptr) {
         note_nil(key);
       } else {
-        LaneEvent e{LaneEvent::kNil, std::move(*lane_->held), key, {}, {}, {}, {}};
-        lane_->held->clear();
-        lane_->events.push_back(std::move(e));
+        log(LaneEvent{LaneEvent::kNil, {}, key, {}, {}, {}, {}});
       }
       return true;
     }
@@ -688,9 +689,7 @@ void TempReader::skip_part(const std::string& part, std::span<const Group> toks)
     if (lane_ == nullptr) {
       note_other(part, who, key);
     } else {
-      LaneEvent e{LaneEvent::kOther, std::move(*lane_->held), key, part, who, {}, {}};
-      lane_->held->clear();
-      lane_->events.push_back(std::move(e));
+      log(LaneEvent{LaneEvent::kOther, {}, key, part, who, {}, {}});
     }
     return;
   }
@@ -718,7 +717,12 @@ void TempReader::file_or_log(const Key& key, Received r) {
     file_report(key, std::move(r));
     return;
   }
-  LaneEvent e{LaneEvent::kFile, std::move(*lane_->held), {}, {}, {}, key, std::move(r)};
+  log(LaneEvent{LaneEvent::kFile, {}, {}, {}, {}, key, std::move(r)});
+}
+
+// Notes a lane's finding, after the messages the lane has printed since the last.
+void TempReader::log(LaneEvent e) {
+  e.before = std::move(*lane_->held);
   lane_->held->clear();
   lane_->events.push_back(std::move(e));
 }
@@ -1150,12 +1154,12 @@ void TempReader::decode_groups(std::int64_t now, std::span<const PartsIt> starts
 
 void TempReader::finish(std::int64_t now, std::vector<ING_report>* out) {
   std::vector<PartsIt> starts;  // the first part of each station and time
-  for (PartsIt it = parts_.begin(); it != parts_.end(); ++it) {
-    const Key& k = it->first;
-    if (starts.empty() || std::get<0>(starts.back()->first) != std::get<0>(k) ||
-        std::get<1>(starts.back()->first) != std::get<1>(k) || std::get<2>(starts.back()->first) != std::get<2>(k))
+  auto station_time = [](const Key& k) {
+    return std::make_tuple(std::get<0>(k), std::get<1>(k), std::get<2>(k));
+  };
+  for (PartsIt it = parts_.begin(); it != parts_.end(); ++it)
+    if (starts.empty() || station_time(starts.back()->first) != station_time(it->first))
       starts.push_back(it);
-  }
   const std::size_t n = starts.size();
   if (n < kDecodeSplitMin || ING_jobs() < 2) {
     for (std::size_t i = 0; i < n; ++i) {
@@ -1174,7 +1178,9 @@ void TempReader::finish(std::int64_t now, std::vector<ING_report>* out) {
   std::vector<std::vector<MESS_held>> held(pieces);
   auto first = [](std::size_t j) { return j * kStationsPerPiece; };
   auto last = [n](std::size_t j) { return std::min(n, (j + 1) * kStationsPerPiece); };
-  auto here = [&](std::size_t j) { decode_groups(now, starts, first(j), last(j), parts_.end(), &counts, out); };
+  auto here = [&](std::size_t j) {
+    decode_groups(now, starts, first(j), last(j), parts_.end(), &counts, out);
+  };
   auto there = [&](std::size_t j) {
     decode_groups(now, starts, first(j), last(j), parts_.end(), &tallies[j], &reps[j]);
   };

@@ -30,7 +30,8 @@ constexpr int kExitNoInput = 10;
 constexpr int kExitNoData = 30;
 constexpr std::size_t kChunk = 1 << 18;          // bytes read at a time (several pieces for two threads)
 constexpr std::size_t kWriteBatch = 256;         // reports complete before a batch is written
-constexpr std::size_t kShareReadsFrom = 64;      // reports from which the station files are read side by side
+constexpr std::size_t kShareReadsFrom = 64;      // reports from which the station files
+                                                 // are read side by side
 constexpr long kProgressMin = 1 << 20;           // inputs from this size show progress
 constexpr int kMaxPath = 160;                    // joined file names
 constexpr int kKeepHeap = 16 << 20;               // bytes of freed heap kept for reuse

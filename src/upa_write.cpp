@@ -665,7 +665,8 @@ std::vector<FilePiece> file_pieces(const std::vector<std::string_view>& blocks,
 }
 
 // Appends the blocks all[from, to).
-void put_pieces(const std::vector<FilePiece>& all, std::size_t from, std::size_t to, std::string* out) {
+void put_pieces(const std::vector<FilePiece>& all, std::size_t from, std::size_t to,
+                std::string* out) {
   for (std::size_t i = from; i < to; ++i) {
     if (all[i].rep) {
       put_block(all[i].rep, out);

@@ -111,7 +111,8 @@ TEST(IngShare, EveryPieceOnceFromBothEnds) {
     }
     std::string expected;  // this thread's pieces, 0 to m - 1, printed in order
     for (std::size_t i = 0; i < kPieces; ++i) {
-      const std::string text = "piece " + std::to_string(i) + "\npiece " + std::to_string(i) + " done\n";
+      const std::string num = std::to_string(i);
+      const std::string text = "piece " + num + "\npiece " + num + " done\n";
       EXPECT_EQ(runs[i].load(), 1) << "piece " << i << ", " << jobs << " threads";
       if (i < m) {
         expected += text;
