@@ -134,6 +134,22 @@ bool ingest_file(FILE* in, const std::string& name, std::vector<std::unique_ptr<
   return true;
 }
 
+// The one warning of a report whose block could not hold everything: "wmo dd hhZ: " and
+// its notes joined by "; ", as "%05d %02d %02dZ: %s" prints them; the notes, a few
+// hundred bytes for each of hundreds of reports of a feed, appended rather than
+// formatted.
+std::string notes_line(const ING_report& r) {
+  char head[48];
+  std::snprintf(head, sizeof head, "%05d %02d %02dZ: ", r.wmo, r.date.day, r.date.hour);
+  std::string line = head;
+  for (std::size_t i = 0; i < r.notes.size(); ++i) {
+    if (i > 0) line += "; ";
+    line += r.notes[i].c_str();
+  }
+  line += '\n';
+  return line;
+}
+
 // What a run has written so far.
 struct Output {
   bool located = false;                  // station list and upa.cty read
@@ -220,10 +236,7 @@ void write_reports(std::vector<ING_report>* reports, const ING_select& sel, Outp
     out->files.insert(path);
     for (ING_report* r : reps) {
       out->stations_written.insert(r->wmo);
-      if (r->notes.empty()) continue;
-      std::string all;
-      for (const std::string& n : r->notes) all += (all.empty() ? "" : "; ") + n;
-      MESS_print(kWarn, "%05d %02d %02dZ: %s\n", r->wmo, r->date.day, r->date.hour, all.c_str());
+      if (!r->notes.empty() && MESS_check(kWarn)) MESS_put(kWarn, notes_line(*r));
     }
   }
   reports->clear();
