@@ -74,6 +74,22 @@ run_case "every IGRA fixture together" "$igra" "-me debug|${all_igra[*]}"
 run_case "two steps: station sets, then the feed" "$ing" "-me mess|${all_ing[*]:0:6}" "-me mess|feed.rawins"
 run_case "two steps: feed, then a correction set" "$ing" "-me debug|feed.rawins" "-me debug|${all_ing[3]}"
 
+# Standard output and standard error into one file: the order of the two streams.
+for level in mess debug; do
+  for which in ref new; do
+    bin=$([ "$which" = ref ] && echo "$ref" || echo "$new")
+    rm -rf "$work/run" && mkdir -p "$work/run"
+    cp "$root/data/name_conv" "$ing/igra2-station-list.txt" "$work/run/"
+    (cd "$work" && "$bin" -fp "$work/run" -cp "$work/run/cvt" -me "$level" feed.rawins \
+      >"$work/both.$which" 2>&1) || true
+  done
+  if ! cmp -s "$work/both.ref" "$work/both.new"; then
+    echo "DIFFERENT: feed, -me $level, both streams into one file"
+    exit 1
+  fi
+  echo "same: feed, -me $level, both streams into one file"
+done
+
 # Slices of the feed with bytes overwritten at random places.
 size=$(stat -c %s "$work/feed.rawins")
 RANDOM=16

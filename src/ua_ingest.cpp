@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <functional>
 #include <map>
 #include <set>
@@ -307,9 +308,19 @@ ING_counts finish_readers(std::vector<std::unique_ptr<ING_reader>>& readers,
   return counts;
 }
 
+// Standard error's buffer where no one watches it: a feed gives hundreds of warnings,
+// each otherwise a write of its own. The message layer empties it before anything it
+// prints on standard output, and the exit empties it before standard output, so the
+// order of the two streams is as printed.
+char err_buf[1 << 16];
+
+void flush_errors() { std::fflush(stderr); }
+
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (::isatty(2) != 1 && std::setvbuf(stderr, err_buf, _IOFBF, sizeof err_buf) == 0)
+    std::atexit(flush_errors);
 #ifdef __GLIBC__
   // A run allocates and frees a few megabytes in large pieces (file texts, a feed's
   // reports): kept in the heap for reuse rather than handed back to the system and
