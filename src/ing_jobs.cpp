@@ -15,6 +15,7 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <cstdlib>
 #include <span>
 #include <system_error>
 #include <thread>
@@ -28,6 +29,13 @@ constexpr int kMaxJobs = 2;  // the work is split in two at most
 // pieces of one ingest, short against a run.
 constexpr auto kPollFor = std::chrono::milliseconds(5);
 constexpr int kPollBatch = 256;  // polls between looks at the clock
+// Heap the worker faults in when it starts, while the caller has other things to do: a
+// page is given by the system at its first write, and the first writes would otherwise
+// fall in the pieces of work, the caller's on the critical path. Of the caller's heap
+// about what a feed's reports take; of its own, about its share of them.
+constexpr std::size_t kWarmCaller = 3 << 20;
+constexpr std::size_t kWarmOwn = 3 << 19;
+constexpr std::size_t kPage = 4096;
 
 int jobs = 0;  // ING_set_jobs; 0: one per processor, below 0: halves on one thread
 
@@ -66,6 +74,12 @@ void keep_off(int cpu) {
   ::pthread_setaffinity_np(::pthread_self(), sizeof set, &set);
 }
 
+// Writes a byte in every page of [p, p + n).
+void touch_pages(char* p, std::size_t n) {
+  volatile char* v = p;  // the writes are the point: none may be left out
+  for (std::size_t i = 0; i < n; i += kPage) v[i] = 0;
+}
+
 // The worker thread and the one task open to it at a time. The caller works on its own
 // task meanwhile (ING_share_ends: both take pieces of one piece of work, from its two
 // ends, until they meet), and the worker may find nothing left: a worker kept from a
@@ -76,12 +90,16 @@ class Worker {
   // Starts the thread; false when none can be had.
   bool start() {
     const int caller_cpu = ::sched_getcpu();
+    warm_ = static_cast<char*>(std::malloc(kWarmCaller));  // from the caller's heap
     try {
       thread_ = std::thread([this, caller_cpu] {
         keep_off(caller_cpu);
+        warm();
         run();
       });
     } catch (const std::system_error&) {
+      std::free(warm_);
+      warm_ = nullptr;
       return false;
     }
     return true;
@@ -90,6 +108,10 @@ class Worker {
   // Opens `task` to the worker and runs `mine` here; returns when `mine` has ended and
   // the worker's run of `task`, if it took it, has too.
   void share(const std::function<void()>& mine, const std::function<void()>& task) {
+    if (warm_ != nullptr && warmed_.load(std::memory_order_acquire)) {
+      std::free(warm_);  // its pages, written, serve the caller's next allocations
+      warm_ = nullptr;
+    }
     task_ = &task;
     const unsigned n = ++count_;
     open_.store(n, std::memory_order_release);
@@ -107,11 +129,22 @@ class Worker {
     open_.store(kQuit, std::memory_order_release);
     open_.notify_one();
     thread_.join();
+    std::free(warm_);
   }
 
  private:
   static constexpr unsigned kNone = 0;    // open_: no task open
   static constexpr unsigned kQuit = ~0u;  // open_: the worker is to end
+
+  // Faults in the caller's block, then a block of its own heap.
+  void warm() {
+    if (warm_ != nullptr) touch_pages(warm_, kWarmCaller);
+    warmed_.store(true, std::memory_order_release);
+    if (char* own = static_cast<char*>(std::malloc(kWarmOwn))) {
+      touch_pages(own, kWarmOwn);
+      std::free(own);
+    }
+  }
 
   void run() {
     for (;;) {
@@ -129,6 +162,8 @@ class Worker {
   unsigned count_ = 0;                           // tasks opened so far (caller only)
   std::atomic<unsigned> open_{kNone};            // number of the task open to the worker
   std::atomic<unsigned> finished_{0};            // the last task the worker finished
+  char* warm_ = nullptr;                         // caller's heap for the worker to fault in
+  std::atomic<bool> warmed_{false};              // ... and it has
 };
 
 // The process's worker, stopped and joined at exit.
