@@ -193,6 +193,9 @@ int deliver_now(M_type level, std::string_view text, int newlines) {
 
   if (mess_out == 0) return 0;
 
+  // A program may buffer standard error (ua_ingest, for its hundreds of warnings): what
+  // it holds goes out before anything later on standard output, in the order printed.
+  if (!(level & kDiagnostic)) std::fflush(stderr);
   put_text((level & kDiagnostic) ? stderr : stdout, text);
 
   if (page == 2) {
@@ -327,6 +330,7 @@ int MESS_set_str(const char* text) {
 int MESS_hold(M_type level, const char* text) {
   if (!MESS_check(level) || mess_out == 0 || FLAG_batch() || page == 0) return 0;
   FILE* out = ((level & kErrorBits) && (level & kWarnBits)) ? stderr : stdout;
+  std::fflush(stderr);  // held warnings before the prompt
   if (text) std::fputs(text, out);
   std::fflush(out);
   std::getchar();

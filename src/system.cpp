@@ -49,6 +49,7 @@ const char* ZUD_version() { return kVersion; }
 
 // Ends the process with `status` after flushing every output stream.
 void ZUD_exit(int status) {
+  std::fflush(stderr);  // first: a program may buffer it (see MESS deliveries to stdout)
   std::fflush(nullptr);
   std::exit(status);
 }

@@ -12,8 +12,16 @@
 // the next part letters or the end of the bulletin. A report without part letters in a
 // collective takes those of the report before it. Reports are kept per station, time and
 // part until every file has been read: a correction (BBB CCx, COR) replaces the report it
-// corrects, a repeated report is kept once (the fuller of two different sendings). Only then are the parts decoded and joined
-// into one sounding per station and time.
+// corrects, a repeated report is kept once (the fuller of two different sendings). Only
+// then are the parts decoded and joined into one sounding per station and time.
+//
+// Two threads share a large chunk: SOH and ETX leave the scanner as it starts, so a chunk
+// is cut at bulletin bounds into pieces. This reader scans them from the first on, and
+// the worker thread from the last back, each into a reader of its own (a lane), until
+// they meet. A lane only notes what it found (reports, NIL and ship reports, with the
+// messages printed between them); this reader then files it in the order of the input,
+// so that corrections, retransmissions and messages come out as one thread makes them.
+// Decoding is shared the same way, by pieces of station groups.
 //
 // Code forms: WMO-No. 306, Manual on Codes, FM 35 and FM 32; the dew-point depression
 // table is WMO code table 0777, the temperature sign by parity WMO code table 3931.
@@ -45,6 +53,11 @@ constexpr int kKnotsDay = 50;              // YY + 50: wind speeds in knots
 constexpr int kMaxSpeedKt = 500;           // a faster coded wind is garbled
 constexpr char kSOH = 0x01;                // start of a bulletin
 constexpr char kETX = 0x03;                // end of a bulletin
+constexpr std::size_t kSplitMin = 128 * 1024;   // chunks from this size are scanned by two threads
+constexpr std::size_t kPieceBytes = 64 * 1024;  // bytes of bulletins a lane scans
+constexpr std::size_t kBytesPerEvent = 256;     // fewest bytes of a report, for a lane's list
+constexpr std::size_t kStationsPerPiece = 32;   // stations a piece of the decoding takes
+constexpr std::size_t kDecodeSplitMin = 2 * kStationsPerPiece;  // from this many, two threads decode
 
 // Parts of a report, in the order they are joined.
 enum Part { kTTAA, kTTBB, kTTCC, kTTDD, kPPBB, kPPDD, kNumParts };
@@ -185,23 +198,32 @@ struct Group {
   // The group of the `len` bytes of a token at p, reading kGroupCap bytes from p: the
   // caller makes sure that they lie inside its buffer.
   static Group of_padded(const char* p, std::size_t len) {
-    if constexpr (std::endian::native != std::endian::little) return Group(std::string_view(p, len));
     Group g;
-    const std::size_t n = std::min(len, kGroupCap - 1);
+    g.set_padded(p, len);
+    return g;
+  }
+  // Makes this the group of_padded(p, len) returns, written in place: a group built
+  // elsewhere and copied here would be read back from the stores that built it, across
+  // their seams, which stalls the processor on every token.
+  void set_padded(const char* p, std::size_t len) {
+    if constexpr (std::endian::native != std::endian::little) {
+      *this = Group(std::string_view(p, len));
+      return;
+    }
+    const std::size_t k = std::min(len, kGroupCap - 1);
     std::uint64_t lo;
     std::uint32_t hi;
     std::memcpy(&lo, p, 8);
     std::memcpy(&hi, p + 8, 4);
-    if (n < 8) {  // keep the first n bytes, NUL the rest
-      lo &= (std::uint64_t{1} << (8 * n)) - 1;
+    if (k < 8) {  // keep the first k bytes, NUL the rest
+      lo &= (std::uint64_t{1} << (8 * k)) - 1;
       hi = 0;
     } else {
-      hi &= (std::uint32_t{1} << (8 * (n - 8))) - 1;
+      hi &= (std::uint32_t{1} << (8 * (k - 8))) - 1;
     }
-    std::memcpy(g.c.data(), &lo, 8);
-    std::memcpy(g.c.data() + 8, &hi, 4);
-    g.n = static_cast<unsigned char>(n);
-    return g;
+    std::memcpy(c.data(), &lo, 8);
+    std::memcpy(c.data() + 8, &hi, 4);
+    n = static_cast<unsigned char>(k);
   }
   // Adds bytes of a token read in pieces; what passes the cap is dropped.
   void append(const char* p, std::size_t len) {
@@ -284,6 +306,24 @@ struct Fault {
   int levels = 0;          // level entries decoded, whether or not new to the sounding
 };
 
+// What a lane found that this reader must file itself, in input order: the state it
+// changes (the reports kept, the NIL and ship reports met) is this reader's.
+struct LaneEvent {
+  enum Kind { kNil, kOther, kFile } kind;
+  std::vector<MESS_held> before;  // the lane's messages printed before it
+  std::string key;                // kNil, kOther: the report's key in nils_ or others_
+  std::string part, who;          // kOther: part letters and call sign
+  Key file_key{};                 // kFile: station, time and part
+  Received r;                     // kFile: the report
+};
+
+// A lane's findings: its events, and where its messages are held as they are printed
+// (those after the last event stay there).
+struct Lane {
+  std::vector<LaneEvent> events;
+  std::vector<MESS_held>* held = nullptr;
+};
+
 class TempReader final : public ING_reader {
  public:
   const char* format() const override { return "WMO TEMP"; }
@@ -293,6 +333,18 @@ class TempReader final : public ING_reader {
   void finish(std::int64_t now, std::vector<ING_report>* out) override;
 
  private:
+  using PartsIt = std::map<Key, Received>::iterator;
+  void scan(const char* data, std::size_t len);
+  void scan_shared(const char* data, std::size_t len, const std::vector<std::size_t>& ends);
+  void replay(Lane& lane, const TempReader& from);
+  void note_nil(const std::string& key);
+  void note_other(const std::string& part, const std::string& who, const std::string& key);
+  void file_or_log(const Key& key, Received r);
+  void log(LaneEvent e);
+  void decode_groups(std::int64_t now, std::span<const PartsIt> starts, std::size_t from,
+                     std::size_t to, PartsIt end, ING_counts* c, std::vector<ING_report>* out) const;
+  void decode_station(std::int64_t now, PartsIt first, PartsIt last, ING_counts* c,
+                      std::vector<ING_report>* out) const;
   void token_end(const Group& g);
   void equals();
   void line_end();
@@ -326,6 +378,7 @@ class TempReader final : public ING_reader {
   std::map<Key, Received> parts_;    // every report kept, by station, time and part
   std::set<std::string> nils_;       // NIL reports met (part, station, YYGG)
   std::set<std::string> others_;     // ship and drop reports met
+  Lane* lane_ = nullptr;             // a lane's findings go here instead of into the above
 };
 
 bool TempReader::recognises(const char* head, std::size_t len) const {
@@ -335,7 +388,80 @@ bool TempReader::recognises(const char* head, std::size_t len) const {
   return false;
 }
 
+// The bulletin bounds that cut a chunk into pieces of about kPieceBytes for the lanes:
+// the first bound, then the first bound past each piece's size, and the last bound.
+// Piece j is (ends[j], ends[j + 1]]. False when that makes fewer than two pieces.
+bool piece_bounds(const char* data, std::size_t len, std::vector<std::size_t>* ends) {
+  std::size_t first = 0;
+  while (first < len && class_of(data[first]) != kBoundByte) ++first;
+  std::size_t last = len;
+  while (last > first && class_of(data[last - 1]) != kBoundByte) --last;
+  if (last <= first + 1) return false;
+  --last;  // the index of the last bound
+  ends->push_back(first);
+  for (std::size_t at = first; at < last;) {
+    std::size_t m = std::min(at + kPieceBytes, last);
+    while (class_of(data[m]) != kBoundByte) ++m;  // stops at `last` at the latest
+    ends->push_back(m);
+    at = m;
+  }
+  return ends->size() >= 3;
+}
+
 void TempReader::feed(const char* data, std::size_t len) {
+  std::vector<std::size_t> ends;
+  if (lane_ == nullptr && len >= kSplitMin && ING_jobs() > 1 && piece_bounds(data, len, &ends))
+    scan_shared(data, len, ends);
+  else
+    scan(data, len);
+}
+
+// Scans the bulletin the last chunk left open here, then the pieces of whole bulletins
+// after it: this thread from the first on, the worker from the last back, in lanes;
+// files what the lanes found in their order, then scans the rest here. A bound leaves
+// the scanner as a new reader starts, so a lane starts where this reader would stand,
+// and this reader stands after the last bound where it would had it scanned the lanes'
+// bytes itself.
+void TempReader::scan_shared(const char* data, std::size_t len, const std::vector<std::size_t>& ends) {
+  scan(data, ends[0] + 1);
+  const std::size_t k = ends.size() - 1;
+  std::vector<TempReader> readers(k);
+  std::vector<Lane> lanes(k);
+  std::vector<std::vector<MESS_held>> held(k);
+  auto piece = [&ends, data](std::size_t j) {
+    return std::string_view(data + ends[j] + 1, ends[j + 1] - ends[j]);
+  };
+  auto here = [&](std::size_t j) { scan(piece(j).data(), piece(j).size()); };
+  auto lane = [&](std::size_t j) {
+    lanes[j].held = &held[j];
+    lanes[j].events.reserve(piece(j).size() / kBytesPerEvent);  // no growing copies
+    readers[j].lane_ = &lanes[j];
+    readers[j].scan(piece(j).data(), piece(j).size());
+  };
+  for (std::size_t j = ING_share_ends(held, here, lane); j < k; ++j) replay(lanes[j], readers[j]);
+  scan(data + ends[k] + 1, len - ends[k] - 1);
+}
+
+// Files a lane's findings in their order, delivering its messages between them, and adds
+// its tallies.
+void TempReader::replay(Lane& lane, const TempReader& from) {
+  for (LaneEvent& e : lane.events) {
+    MESS_release(e.before);
+    if (e.kind == LaneEvent::kNil)
+      note_nil(e.key);
+    else if (e.kind == LaneEvent::kOther)
+      note_other(e.part, e.who, e.key);
+    else
+      file_report(e.file_key, std::move(e.r));
+  }
+  MESS_release(*lane.held);
+  counts.bulletins += from.counts.bulletins;
+  counts.rejected += from.counts.rejected;
+  file_headed_ = file_headed_ || from.file_headed_;
+  file_reports_ = file_reports_ || from.file_reports_;
+}
+
+void TempReader::scan(const char* data, std::size_t len) {
   const char* p = data;
   const char* const end = data + len;
   if (in_tok_) {  // the token cut by the end of the last chunk
@@ -358,8 +484,17 @@ void TempReader::feed(const char* data, std::size_t len) {
         in_tok_ = true;
         return;
       }
-      token_end(static_cast<std::size_t>(end - p) >= kGroupCap ? Group::of_padded(p, n)
-                                                               : Group(std::string_view(p, n)));
+      const bool padded = static_cast<std::size_t>(end - p) >= kGroupCap;
+      if (padded && line_start_ == kText && n != 4) {
+        // Most tokens: a group inside a report's text, neither part letters nor NNNN.
+        last_open_ = true;
+        if (seg_.size() < kMaxGroups)
+          seg_.emplace_back().set_padded(p, n);
+        else
+          seg_overflow_ = true;
+      } else {
+        token_end(padded ? Group::of_padded(p, n) : Group(std::string_view(p, n)));
+      }
       p = q;
       continue;
     }
@@ -532,9 +667,10 @@ bool TempReader::keep_nil(const std::string& part, std::span<const Group> toks) 
     if (toks[i].view() == "NIL" || toks[i].view() == "NILL") {
       const std::string key = part + " " + (i > 1 ? token_text(toks, i - 1) : "") + " " +
                               (i > 2 ? token_text(toks, 1) : "");
-      if (nils_.insert(key).second) {
-        ++counts.nil;
-        MESS_print(kDebug, "NIL %s\n", key.c_str());
+      if (lane_ == nullptr) {
+        note_nil(key);
+      } else {
+        log(LaneEvent{LaneEvent::kNil, {}, key, {}, {}, {}, {}});
       }
       return true;
     }
@@ -548,14 +684,47 @@ void TempReader::skip_part(const std::string& part, std::span<const Group> toks)
   if (part[0] == 'U' || part[0] == 'X') {
     bool nil = false;
     for (std::size_t i = 1; i < toks.size() && i <= 3; ++i) nil = nil || toks[i].view() == "NIL";
-    if (!nil && others_.insert(part + " " + who + " " + token_text(toks, 2)).second) {
-      ++counts.rejected;
-      MESS_print(kWarn, "Rejected %s %s: ship and dropsonde reports are not ingested (no station number)\n",
-                 part.c_str(), who.c_str());
+    if (nil) return;
+    const std::string key = part + " " + who + " " + token_text(toks, 2);
+    if (lane_ == nullptr) {
+      note_other(part, who, key);
+    } else {
+      log(LaneEvent{LaneEvent::kOther, {}, key, part, who, {}, {}});
     }
     return;
   }
   MESS_print(kDebug, "Skipped %s %s: part not ingested\n", part.c_str(), who.c_str());
+}
+
+// A NIL report met: counted and told once, whatever headings it comes under.
+void TempReader::note_nil(const std::string& key) {
+  if (!nils_.insert(key).second) return;
+  ++counts.nil;
+  MESS_print(kDebug, "NIL %s\n", key.c_str());
+}
+
+// A ship or dropsonde report met: rejected and told once per report.
+void TempReader::note_other(const std::string& part, const std::string& who, const std::string& key) {
+  if (!others_.insert(key).second) return;
+  ++counts.rejected;
+  MESS_print(kWarn, "Rejected %s %s: ship and dropsonde reports are not ingested (no station number)\n",
+             part.c_str(), who.c_str());
+}
+
+// Files a report, or in a lane notes it for the reader that files the lane's findings.
+void TempReader::file_or_log(const Key& key, Received r) {
+  if (lane_ == nullptr) {
+    file_report(key, std::move(r));
+    return;
+  }
+  log(LaneEvent{LaneEvent::kFile, {}, {}, {}, {}, key, std::move(r)});
+}
+
+// Notes a lane's finding, after the messages the lane has printed since the last.
+void TempReader::log(LaneEvent e) {
+  e.before = std::move(*lane_->held);
+  lane_->held->clear();
+  lane_->events.push_back(std::move(e));
 }
 
 // Files a readable report under its key, settling a second sending of the same part.
@@ -612,7 +781,7 @@ void TempReader::keep(const std::vector<Group>& all, std::size_t from) {
   r.id = ident[4];
   r.correction = correction_;
   r.groups.assign(toks.begin() + 3, toks.end());
-  file_report(Key{num(station, 0, 5), day, gg, p}, std::move(r));
+  file_or_log(Key{num(station, 0, 5), day, gg, p}, std::move(r));
 }
 
 // Level of the Id indicator: the last standard level (mb) whose wind is reported; 0 when
@@ -899,6 +1068,13 @@ bool decode_height_part(GroupCursor& c, const Received& r, ING_report* rep) {
 
 bool TempReader::decode(int part, const Received& r, ING_report* rep, Fault* f) const {
   const bool upper = part == kTTCC || part == kTTDD || part == kPPDD;
+  // Levels take two groups or more: room for them at once, not by doubling.
+  const std::size_t most = r.groups.size() / 2 + 1;
+  if (part == kTTAA || part == kTTCC)
+    rep->man.reserve(rep->man.size() + most);
+  else if (part == kTTBB || part == kTTDD)
+    rep->sig.reserve(rep->sig.size() + most);
+  if (part != kTTAA && part != kTTCC) rep->wind.reserve(rep->wind.size() + most);
   GroupCursor c{r.groups, f};
   if (part == kTTAA || part == kTTCC) return decode_standard_part(c, upper, r, rep);
   if (part == kTTBB || part == kTTDD) return decode_significant_part(c, upper, r, rep);
@@ -924,56 +1100,98 @@ struct ReportMark {
   }
 };
 
-void TempReader::finish(std::int64_t now, std::vector<ING_report>* out) {
-  auto it = parts_.begin();
-  while (it != parts_.end()) {
-    const auto [wmo, day, hour, first_part] = it->first;
-    (void)first_part;
-    ING_report rep;
-    rep.wmo = wmo;
-    if (TEMP_date(day, hour, now, &rep.date) != 0) {
-      rep.date = Date{IMISSING, IMISSING, day, IMISSING, IMISSING, hour, 0, 0};
-    }
-    bool pilot[kNumParts] = {};
-    std::vector<std::pair<int, const Received*>> got;
-    const auto first = it;
-    for (; it != parts_.end() && std::get<0>(it->first) == wmo && std::get<1>(it->first) == day &&
-           std::get<2>(it->first) == hour;
-         ++it) {
-      got.emplace_back(std::get<3>(it->first), &it->second);
-      pilot[std::get<3>(it->first)] = true;
-    }
-    bool levels = false;
-    for (const auto& [part, r] : got) {
-      const ReportMark mark(rep);
-      Fault f;
-      if (!decode(part, *r, &rep, &f) && f.truncated) {
-        rep.notes.push_back(std::string(kPartName[part]) + " ends inside a level (group " +
-                            std::to_string(f.index) + "): that level is incomplete");
-      } else if (f.index >= 0) {
-        ++counts.rejected;
-        MESS_print(kWarn, "Rejected %s of %05d day %02d %02dZ: group %d \"%s\" %s\n",
-                   kPartName[part], wmo, day, hour, f.index, f.group.c_str(), f.why.c_str());
-        mark.restore(&rep);
-        continue;
-      }
-      // Winds of section 21212 only where no PILOT part gives them at fixed heights.
-      if ((part == kTTBB && pilot[kPPBB]) || (part == kTTDD && pilot[kPPDD]))
-        rep.wind.resize(mark.wind);
-      if (f.levels == 0) {
-        ++counts.nil;  // e.g. only regional groups: no sounding
-        MESS_print(kDebug, "No level in %s %05d %02d%02d\n", kPartName[part], wmo, day, hour);
-        mark.restore(&rep);
-        continue;
-      }
-      ++counts.reports;
-      MESS_print(kDebug, "Kept %s %05d %02d%02d\n", kPartName[part], wmo, day, hour);
-      levels = true;
-    }
-    if (levels) out->push_back(std::move(rep));
-    // The parts of this station and time are done with: their memory serves the next.
-    parts_.erase(first, it);
+// Decodes the parts of one station and time, [first, last) of parts_, into one sounding,
+// appended to `out` when a part gave a level; tallies in *c.
+void TempReader::decode_station(std::int64_t now, PartsIt first, PartsIt last, ING_counts* c,
+                                std::vector<ING_report>* out) const {
+  const auto [wmo, day, hour, first_part] = first->first;
+  (void)first_part;
+  ING_report rep;
+  rep.wmo = wmo;
+  if (TEMP_date(day, hour, now, &rep.date) != 0) {
+    rep.date = Date{IMISSING, IMISSING, day, IMISSING, IMISSING, hour, 0, 0};
   }
+  bool pilot[kNumParts] = {};
+  for (PartsIt it = first; it != last; ++it) pilot[std::get<3>(it->first)] = true;
+  bool levels = false;
+  for (PartsIt it = first; it != last; ++it) {
+    const int part = std::get<3>(it->first);
+    const ReportMark mark(rep);
+    Fault f;
+    if (!decode(part, it->second, &rep, &f) && f.truncated) {
+      rep.notes.push_back(std::string(kPartName[part]) + " ends inside a level (group " +
+                          std::to_string(f.index) + "): that level is incomplete");
+    } else if (f.index >= 0) {
+      ++c->rejected;
+      MESS_print(kWarn, "Rejected %s of %05d day %02d %02dZ: group %d \"%s\" %s\n",
+                 kPartName[part], wmo, day, hour, f.index, f.group.c_str(), f.why.c_str());
+      mark.restore(&rep);
+      continue;
+    }
+    // Winds of section 21212 only where no PILOT part gives them at fixed heights.
+    if ((part == kTTBB && pilot[kPPBB]) || (part == kTTDD && pilot[kPPDD]))
+      rep.wind.resize(mark.wind);
+    if (f.levels == 0) {
+      ++c->nil;  // e.g. only regional groups: no sounding
+      MESS_print(kDebug, "No level in %s %05d %02d%02d\n", kPartName[part], wmo, day, hour);
+      mark.restore(&rep);
+      continue;
+    }
+    ++c->reports;
+    MESS_print(kDebug, "Kept %s %05d %02d%02d\n", kPartName[part], wmo, day, hour);
+    levels = true;
+  }
+  if (levels) out->push_back(std::move(rep));
+}
+
+// Decodes the station groups that begin at starts[from, to) (the last one ends at `end`).
+void TempReader::decode_groups(std::int64_t now, std::span<const PartsIt> starts, std::size_t from,
+                               std::size_t to, PartsIt end, ING_counts* c,
+                               std::vector<ING_report>* out) const {
+  for (std::size_t i = from; i < to; ++i)
+    decode_station(now, starts[i], i + 1 < starts.size() ? starts[i + 1] : end, c, out);
+}
+
+void TempReader::finish(std::int64_t now, std::vector<ING_report>* out) {
+  std::vector<PartsIt> starts;  // the first part of each station and time
+  auto station_time = [](const Key& k) {
+    return std::make_tuple(std::get<0>(k), std::get<1>(k), std::get<2>(k));
+  };
+  for (PartsIt it = parts_.begin(); it != parts_.end(); ++it)
+    if (starts.empty() || station_time(starts.back()->first) != station_time(it->first))
+      starts.push_back(it);
+  const std::size_t n = starts.size();
+  if (n < kDecodeSplitMin || ING_jobs() < 2) {
+    for (std::size_t i = 0; i < n; ++i) {
+      decode_groups(now, starts, i, i + 1, parts_.end(), &counts, out);
+      // The parts of this station and time are done with: their memory serves the next.
+      parts_.erase(starts[i], i + 1 < n ? starts[i + 1] : parts_.end());
+    }
+    return;
+  }
+  // Pieces of kStationsPerPiece stations, this thread's from the first on, the worker's
+  // from the last back; the soundings and messages of the worker's follow, as one thread
+  // makes them.
+  const std::size_t pieces = (n + kStationsPerPiece - 1) / kStationsPerPiece;
+  std::vector<std::vector<ING_report>> reps(pieces);
+  std::vector<ING_counts> tallies(pieces);
+  std::vector<std::vector<MESS_held>> held(pieces);
+  auto first = [](std::size_t j) { return j * kStationsPerPiece; };
+  auto last = [n](std::size_t j) { return std::min(n, (j + 1) * kStationsPerPiece); };
+  auto here = [&](std::size_t j) {
+    decode_groups(now, starts, first(j), last(j), parts_.end(), &counts, out);
+  };
+  auto there = [&](std::size_t j) {
+    decode_groups(now, starts, first(j), last(j), parts_.end(), &tallies[j], &reps[j]);
+  };
+  for (std::size_t j = ING_share_ends(held, here, there); j < pieces; ++j) {
+    MESS_release(held[j]);
+    for (ING_report& r : reps[j]) out->push_back(std::move(r));
+    counts.reports += tallies[j].reports;
+    counts.nil += tallies[j].nil;
+    counts.rejected += tallies[j].rejected;
+  }
+  parts_.clear();
 }
 
 }  // namespace

@@ -6,10 +6,12 @@
 // input format is adding a reader to make_readers(). Exit statuses: 0 when a file was
 // written, 10 when no input file exists, 30 when nothing could be ingested.
 
+#include <malloc.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <functional>
 #include <map>
 #include <set>
@@ -27,10 +29,13 @@ constexpr M_type kWarn = MESS_WARN;    // inputs and stations not ingested
 constexpr M_type kMess = MESS_MESS;    // the summary line
 constexpr int kExitNoInput = 10;
 constexpr int kExitNoData = 30;
-constexpr std::size_t kChunk = 1 << 16;          // bytes read at a time
+constexpr std::size_t kChunk = 1 << 18;          // bytes read at a time (several pieces for two threads)
 constexpr std::size_t kWriteBatch = 256;         // reports complete before a batch is written
+constexpr std::size_t kShareReadsFrom = 64;      // reports from which the station files
+                                                 // are read side by side
 constexpr long kProgressMin = 1 << 20;           // inputs from this size show progress
 constexpr int kMaxPath = 160;                    // joined file names
+constexpr int kKeepHeap = 16 << 20;               // bytes of freed heap kept for reuse
 constexpr const char* kStationList = "igra2-station-list.txt";
 constexpr const char* kStationDb = "upa.cty";
 
@@ -100,12 +105,13 @@ std::string joined_path(const char* file) {
 // reader does.
 bool ingest_file(FILE* in, const std::string& name, std::vector<std::unique_ptr<ING_reader>>& readers,
                  Progress* progress, const std::function<void(std::vector<ING_report>*)>& write) {
-  std::vector<char> buf(kChunk);
-  std::size_t n = std::fread(buf.data(), 1, buf.size(), in);
+  // Not cleared first: the reads fill what is used, and clearing would touch every page.
+  const std::unique_ptr<char[]> buf(new char[kChunk]);
+  std::size_t n = std::fread(buf.get(), 1, kChunk, in);
   progress->add(n);
   ING_reader* reader = nullptr;
   for (auto& r : readers)
-    if (r->recognises(buf.data(), n)) {
+    if (r->recognises(buf.get(), n)) {
       reader = r.get();
       break;
     }
@@ -116,10 +122,10 @@ bool ingest_file(FILE* in, const std::string& name, std::vector<std::unique_ptr<
   // Reports complete while the input is still read (archives) are written in batches.
   std::vector<ING_report> ready;
   while (n > 0) {
-    reader->feed(buf.data(), n);
+    reader->feed(buf.get(), n);
     reader->take_ready(&ready);
     if (ready.size() >= kWriteBatch) write(&ready);
-    n = std::fread(buf.data(), 1, buf.size(), in);
+    n = std::fread(buf.get(), 1, kChunk, in);
     progress->add(n);
   }
   if (std::ferror(in)) MESS_print(kWarn, "%s: read error; reports after it are lost\n", name.c_str());
@@ -127,6 +133,22 @@ bool ingest_file(FILE* in, const std::string& name, std::vector<std::unique_ptr<
   reader->take_ready(&ready);
   if (!ready.empty()) write(&ready);
   return true;
+}
+
+// The one warning of a report whose block could not hold everything: "wmo dd hhZ: " and
+// its notes joined by "; ", as "%05d %02d %02dZ: %s" prints them; the notes, a few
+// hundred bytes for each of hundreds of reports of a feed, appended rather than
+// formatted.
+std::string notes_line(const ING_report& r) {
+  char head[48];
+  std::snprintf(head, sizeof head, "%05d %02d %02dZ: ", r.wmo, r.date.day, r.date.hour);
+  std::string line = head;
+  for (std::size_t i = 0; i < r.notes.size(); ++i) {
+    if (i > 0) line += "; ";
+    line += r.notes[i].c_str();
+  }
+  line += '\n';
+  return line;
 }
 
 // What a run has written so far.
@@ -138,6 +160,41 @@ struct Output {
   int refused = 0;                       // reports the selection could not place
 };
 
+// Reads the station list and the station database into *st; for many reports the two
+// files are read side by side, their messages delivered in the order of one thread.
+void read_stations(std::size_t reports, ING_stations* st) {
+  const char* list = RES_get("station_list");
+  const std::string list_path = joined_path(list && *list ? list : kStationList);
+  const std::string cty_path = joined_path(kStationDb);
+  int listed = 0;
+  auto read_list = [&] { listed = ING_read_station_list(list_path.c_str(), &st->list); };
+  auto tell = [&] {
+    if (listed < 0) MESS_print(kWarn, "Station list not found: %s\n", list_path.c_str());
+  };
+  if (reports < kShareReadsFrom) {
+    read_list();
+    tell();
+    ING_read_cty(cty_path.c_str(), st);
+    return;
+  }
+  std::vector<std::vector<MESS_held>> held(2);
+  auto read = [&](std::size_t i) {
+    if (i == 0)
+      read_list();
+    else
+      ING_read_cty(cty_path.c_str(), st);
+  };
+  auto here = [&](std::size_t i) {  // held too: the list's warning comes between
+    MESS_capture(&held[i]);
+    read(i);
+    MESS_capture(nullptr);
+  };
+  ING_share_ends(held, here, read);
+  MESS_release(held[0]);
+  tell();
+  MESS_release(held[1]);
+}
+
 // Locates the selected reports and writes them, one file per observation time, into
 // files that may already hold other stations (or earlier batches); empties `reports`.
 void write_reports(std::vector<ING_report>* reports, const ING_select& sel, Output* out) {
@@ -145,11 +202,7 @@ void write_reports(std::vector<ING_report>* reports, const ING_select& sel, Outp
   ING_stations& stations = out->stations;
   if (!out->located && !reports->empty()) {
     out->located = true;
-    const char* list = RES_get("station_list");
-    std::string list_path = joined_path(list && *list ? list : kStationList);
-    if (ING_read_station_list(list_path.c_str(), &stations.list) < 0)
-      MESS_print(kWarn, "Station list not found: %s\n", list_path.c_str());
-    ING_read_cty(joined_path(kStationDb).c_str(), &stations);
+    read_stations(reports->size(), &stations);
   }
   out->refused += ING_keep_selected(sel, stations, reports);
   for (ING_report& r : *reports)
@@ -184,10 +237,7 @@ void write_reports(std::vector<ING_report>* reports, const ING_select& sel, Outp
     out->files.insert(path);
     for (ING_report* r : reps) {
       out->stations_written.insert(r->wmo);
-      if (r->notes.empty()) continue;
-      std::string all;
-      for (const std::string& n : r->notes) all += (all.empty() ? "" : "; ") + n;
-      MESS_print(kWarn, "%05d %02d %02dZ: %s\n", r->wmo, r->date.day, r->date.hour, all.c_str());
+      if (!r->notes.empty() && MESS_check(kWarn)) MESS_put(kWarn, notes_line(*r));
     }
   }
   reports->clear();
@@ -258,9 +308,26 @@ ING_counts finish_readers(std::vector<std::unique_ptr<ING_reader>>& readers,
   return counts;
 }
 
+// Standard error's buffer where no one watches it: a feed gives hundreds of warnings,
+// each otherwise a write of its own. The message layer empties it before anything it
+// prints on standard output, and the exit empties it before standard output, so the
+// order of the two streams is as printed.
+char err_buf[1 << 16];
+
+void flush_errors() { std::fflush(stderr); }
+
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (::isatty(2) != 1 && std::setvbuf(stderr, err_buf, _IOFBF, sizeof err_buf) == 0)
+    std::atexit(flush_errors);
+#ifdef __GLIBC__
+  // A run allocates and frees a few megabytes in large pieces (file texts, a feed's
+  // reports): kept in the heap for reuse rather than handed back to the system and
+  // faulted in again page by page.
+  mallopt(M_MMAP_THRESHOLD, kKeepHeap);
+  mallopt(M_TRIM_THRESHOLD, kKeepHeap);
+#endif
   RES_init(argc, argv, res_key, res_pos);
   if (FLAG_help()) print_help();
   FILE_set_name("upa_cvt");
@@ -268,6 +335,8 @@ int main(int argc, char** argv) {
 
   long total = 0;
   const std::vector<std::string> usable = usable_inputs(&total);
+  // Inputs of more than one chunk are read and written by two threads where there are two.
+  if (total >= static_cast<long>(kChunk)) ING_start_worker();
 
   // The soundings wanted: a time window (-ho, -nh) and stations (-id). -ho is read here
   // as a window, not as the time of a file to name.

@@ -36,7 +36,10 @@ constexpr int kPerLine = 7;              // pairs per line of the level lists
 constexpr int kMaxSpeed = 250;           // fastest wind the reader accepts, knots
 constexpr int kMaxDepressionCode = 98;   // 99 reads as missing: depressions to 48 C
 constexpr const char* kHeader = "ZUDUPAx";
+constexpr std::size_t kMaxToken = 79;       // bytes of a station token
 constexpr std::size_t kBlockReserve = 4096;  // bytes of a full block: one allocation
+constexpr std::size_t kBlocksPerPiece = 32;  // blocks one thread formats at a time
+constexpr std::size_t kShareFrom = 2 * kBlocksPerPiece;  // new blocks from which two threads format
 
 // The standard levels of a block with their pressure codes, 1000 to 10 mb, then the
 // levels above 10 mb that a block may add.
@@ -56,6 +59,39 @@ std::string fmt(const char* format, double a) {
   char buf[256];
   std::snprintf(buf, sizeof buf, format, a);
   return buf;
+}
+
+// `v` as printf's "%.<prec>f" prints it (prec 0 to 2), without the printf machinery: most
+// reports carry a note with a few numbers.
+std::string fixed(double v, int prec) {
+  std::string s;
+  append_fixed(&s, v, 0, prec);
+  return s;
+}
+
+// std::lround (halves away from zero), inline: every group rounds a value or two, and
+// the library call costs as much as the rest of the group.
+long round_off(double x) {
+  if (!(std::fabs(x) < 1e15)) return std::lround(x);
+  long t = static_cast<long>(x);                   // toward zero
+  const double rest = x - static_cast<double>(t);  // exact: x and t share their binade
+  if (rest >= 0.5)
+    ++t;
+  else if (rest <= -0.5)
+    --t;
+  return t;
+}
+
+// Sorts `v` by `less`, keeping equal elements in their order, as std::stable_sort does,
+// without its buffer: the level lists are short and mostly in order already.
+template <typename T, typename Less>
+void sort_in_order(std::vector<T>* v, Less less) {
+  for (std::size_t i = 1; i < v->size(); ++i) {
+    T x = (*v)[i];
+    std::size_t j = i;
+    for (; j > 0 && less(x, (*v)[j - 1]); --j) (*v)[j] = (*v)[j - 1];
+    (*v)[j] = x;
+  }
 }
 
 // Writes `v` (0 <= v < 10^width) as `width` digits with leading zeros at p, a negative
@@ -92,10 +128,10 @@ void put_number(long v, std::string* out) {
 void put_height_code(float p, float h, std::string* out) {
   long v = 0;
   if (p >= 700) {
-    long m = std::lround(h);
+    long m = round_off(h);
     v = (p == 1000 && m < 0) ? 500 - m : m % 1000;
   } else {
-    v = std::lround(h / 10.0) % 1000;
+    v = round_off(h / 10.0) % 1000;
   }
   if (v < 0 || v > 999) {
     *out += "///";
@@ -111,7 +147,7 @@ void put_temp_group(float t, float td, float p, ING_report* rep, std::string* ou
     *out += 'X';
     return;
   }
-  long tenths = std::lround(std::fabs(t) * 10.0);
+  long tenths = round_off(std::fabs(t) * 10.0);
   bool below = t < 0 && tenths > 0;
   if (below && tenths % 2 == 0) ++tenths;    // -5.2 is coded -5.3: the parity is the sign
   if (!below && tenths % 2 == 1) --tenths;   // +5.3 is coded +5.2
@@ -123,9 +159,9 @@ void put_temp_group(float t, float td, float p, ING_report* rep, std::string* ou
   if (!missing(td)) {
     double dep = std::max(0.0, static_cast<double>(t) - td);
     if (dep <= 5.0) {
-      dd = static_cast<int>(std::lround(dep * 10.0));
+      dd = static_cast<int>(round_off(dep * 10.0));
     } else {
-      long whole = std::lround(dep);
+      long whole = round_off(dep);
       dd = whole <= 5 ? 50 : static_cast<int>(whole + 50);
     }
     if (dd > kMaxDepressionCode) {
@@ -147,13 +183,13 @@ void put_wind_group(float dir, float spd, const char* at_format, double at, ING_
     *out += 'X';
     return;
   }
-  long s = std::lround(spd);
+  long s = round_off(spd);
   if (s > kMaxSpeed) {
     rep->notes.push_back(fmt("wind of %.0f kt", spd) + fmt(at_format, at) + " left out");
     *out += 'X';
     return;
   }
-  long d = std::lround(dir / 5.0) * 5;
+  long d = round_off(dir / 5.0) * 5;
   if (s == 0) d = 0;
   else if (d == 0) d = 360;
   char g[5];
@@ -175,7 +211,7 @@ void put_temp_wind(const UPA_level& l, ING_report* rep, std::string* out) {
 // Appends PPP of a significant level: whole mb (1000 and above with the thousands dropped
 // behind a leading 0), tenths below 100 mb where the report has them.
 void put_sig_pressure(float p, std::string* out) {
-  const long whole = std::lround(p);
+  const long whole = round_off(p);
   if (whole >= 1000) {
     put_digits(whole - 1000, 3, out);
     return;
@@ -184,7 +220,7 @@ void put_sig_pressure(float p, std::string* out) {
     put_number(whole, out);
     return;
   }
-  const long tenths = std::lround(p * 10.0);
+  const long tenths = round_off(p * 10.0);
   put_number(tenths / 10, out);
   *out += '.';
   *out += static_cast<char>('0' + tenths % 10);
@@ -357,15 +393,32 @@ int ING_file_name(const Date& date, std::string* path) {
 
 namespace {
 
-// Appends the station token: WMO number, identifier, latitude and longitude.
+// Appends the station token: WMO number, identifier, latitude and longitude (%.2f), at
+// most kMaxToken bytes as the block has always held.
 void put_station_token(const ING_report& rep, std::string* out) {
-  char tok[80];
-  std::string id = rep.id.empty() ? fmt("%05.0f", rep.wmo) : rep.id;
-  if (!missing(rep.lat) && !missing(rep.lon))
-    std::snprintf(tok, sizeof tok, "%05d:%s:%.2f:%.2f", rep.wmo, id.c_str(), rep.lat, rep.lon);
+  const std::size_t start = out->size();
+  auto put_wmo = [&rep, out] {
+    if (rep.wmo >= 0 && rep.wmo <= 99999) {
+      put_digits(rep.wmo, 5, out);
+    } else {
+      char num[16];
+      std::snprintf(num, sizeof num, "%05d", rep.wmo);
+      *out += num;
+    }
+  };
+  put_wmo();
+  *out += ':';
+  if (rep.id.empty())
+    put_wmo();
   else
-    std::snprintf(tok, sizeof tok, "%05d:%s", rep.wmo, id.c_str());
-  *out += tok;
+    *out += rep.id.c_str();
+  if (!missing(rep.lat) && !missing(rep.lon)) {
+    *out += ':';
+    append_fixed(out, rep.lat, 0, 2);
+    *out += ':';
+    append_fixed(out, rep.lon, 0, 2);
+  }
+  if (out->size() - start > kMaxToken) out->resize(start + kMaxToken);
 }
 
 // Standard levels, four triples on the first line and on each of the next three,
@@ -394,10 +447,10 @@ void append_trop_and_max_wind(ING_report* rep, std::string* out) {
     if (!missing(l.p) && (!trop || l.p > trop->p)) trop = &l;
   for (const UPA_level& l : rep->trop)
     if (&l != trop && !missing(l.p))
-      rep->notes.push_back(fmt("tropopause at %.1f mb left out (one per block)", l.p));
+      rep->notes.push_back("tropopause at " + fixed(l.p, 1) + " mb left out (one per block)");
   if (trop) {
     *out += "88";
-    put_digits(std::lround(trop->p), 3, out);
+    put_digits(round_off(trop->p), 3, out);
     *out += ' ';
     put_temp_wind(*trop, rep, out);
   } else {
@@ -408,7 +461,7 @@ void append_trop_and_max_wind(ING_report* rep, std::string* out) {
     if (!missing(l.p) && !missing(l.spd) && (!mw || l.spd > mw->spd)) mw = &l;
   if (mw) {
     *out += " 77";
-    put_digits(std::lround(mw->p), 3, out);
+    put_digits(round_off(mw->p), 3, out);
     *out += ' ';
     put_wind_group(mw->dir, mw->spd, " at %.0f mb", mw->p, rep, out);
     *out += '\n';
@@ -423,8 +476,7 @@ void append_significant_levels(ING_report* rep, std::string* out) {
   sig.reserve(rep->sig.size() + 1);
   for (const UPA_sig_level& s : rep->sig)
     if (!missing(s.p) && s.p >= 1.0f) sig.push_back(s);
-  std::stable_sort(sig.begin(), sig.end(),
-                   [](const UPA_sig_level& a, const UPA_sig_level& b) { return a.p > b.p; });
+  sort_in_order(&sig, [](const UPA_sig_level& a, const UPA_sig_level& b) { return a.p > b.p; });
   bool sfc_listed = !sig.empty() && !missing(rep->sfc.p) && sig[0].p == rep->sfc.p;
   if (!sfc_listed && !missing(rep->sfc.p) && !missing(rep->sfc.t))
     sig.insert(sig.begin(), UPA_sig_level{rep->sfc.p, rep->sfc.t, rep->sfc.td});
@@ -465,7 +517,7 @@ std::vector<WindAtThousand> winds_by_thousand(ING_report* rep) {
       continue;
     }
     double ft = h / kFeetToM;
-    long hh = std::lround(ft / 1000.0);
+    long hh = round_off(ft / 1000.0);
     double off = std::fabs(ft - hh * 1000.0);
     if (hh < 1 || hh > kMaxHH) {
       ++unplaced;
@@ -477,7 +529,7 @@ std::vector<WindAtThousand> winds_by_thousand(ING_report* rep) {
     }
     wl.push_back({static_cast<int>(hh), off, w.dir, w.spd});
   }
-  std::stable_sort(wl.begin(), wl.end(), [](const WindAtThousand& a, const WindAtThousand& b) {
+  sort_in_order(&wl, [](const WindAtThousand& a, const WindAtThousand& b) {
     return a.hh != b.hh ? a.hh < b.hh : a.off < b.off;
   });
   std::size_t before = wl.size();
@@ -485,13 +537,12 @@ std::vector<WindAtThousand> winds_by_thousand(ING_report* rep) {
                        [](const WindAtThousand& a, const WindAtThousand& b) { return a.hh == b.hh; }),
            wl.end());
   if (rounded > 0)
-    rep->notes.push_back(fmt("%.0f wind levels rounded to the nearest thousand feet", rounded) +
-                         fmt(" (up to %.0f ft)", worst) +
-                         fmt(", %.0f of them dropped for a nearer level on the same thousand",
-                             static_cast<double>(before - wl.size())));
+    rep->notes.push_back(fixed(rounded, 0) + " wind levels rounded to the nearest thousand feet (up to " +
+                         fixed(worst, 0) + " ft), " + fixed(static_cast<double>(before - wl.size()), 0) +
+                         " of them dropped for a nearer level on the same thousand");
   if (unplaced > 0)
-    rep->notes.push_back(fmt("%.0f wind levels without a height between 1000 and 99000 ft left out",
-                             unplaced));
+    rep->notes.push_back(fixed(unplaced, 0) +
+                         " wind levels without a height between 1000 and 99000 ft left out");
   return wl;
 }
 
@@ -598,6 +649,67 @@ std::string file_date_line(std::string_view text) {
   return std::string(line);
 }
 
+// A block of the file being written: an old block kept, or a report formatted anew.
+struct FilePiece {
+  int wmo;
+  std::string_view old;  // the text of an old block, without its line end
+  ING_report* rep;       // or the report of a new one
+};
+
+// The blocks of the new file: existing blocks of the stations written now give way; old
+// blocks before new ones of the same number, all in WMO-number order.
+std::vector<FilePiece> file_pieces(const std::vector<std::string_view>& blocks,
+                                   const std::vector<ING_report*>& reps) {
+  std::vector<int> ours;
+  ours.reserve(reps.size());
+  for (const ING_report* r : reps) ours.push_back(r->wmo);
+  std::sort(ours.begin(), ours.end());
+  std::vector<FilePiece> all;
+  all.reserve(blocks.size() + reps.size());
+  for (std::string_view b : blocks) {
+    const int w = block_wmo(b);
+    if (!std::binary_search(ours.begin(), ours.end(), w)) all.push_back({w, b, nullptr});
+  }
+  for (ING_report* r : reps) all.push_back({r->wmo, {}, r});
+  std::stable_sort(all.begin(), all.end(),
+                   [](const FilePiece& a, const FilePiece& b) { return a.wmo < b.wmo; });
+  return all;
+}
+
+// Appends the blocks all[from, to).
+void put_pieces(const std::vector<FilePiece>& all, std::size_t from, std::size_t to,
+                std::string* out) {
+  for (std::size_t i = from; i < to; ++i) {
+    if (all[i].rep) {
+      put_block(all[i].rep, out);
+    } else {
+      *out += all[i].old;
+      *out += '\n';
+    }
+  }
+}
+
+// Appends every block; `fresh` of them new. Many new blocks are formatted in pieces by
+// two threads, then joined in order.
+void put_all(const std::vector<FilePiece>& all, std::size_t fresh, std::string* out) {
+  if (fresh < kShareFrom || ING_jobs() < 2) {
+    put_pieces(all, 0, all.size(), out);
+    return;
+  }
+  // This thread's pieces straight into the file's text, the worker's (from the last
+  // back) each into its own, joined after them.
+  const std::size_t n = (all.size() + kBlocksPerPiece - 1) / kBlocksPerPiece;
+  auto last = [&all](std::size_t j) { return std::min(all.size(), (j + 1) * kBlocksPerPiece); };
+  std::vector<std::string> pieces(n);
+  std::vector<std::vector<MESS_held>> held(n);  // formatting prints nothing
+  auto here = [&](std::size_t j) { put_pieces(all, j * kBlocksPerPiece, last(j), out); };
+  auto there = [&](std::size_t j) {
+    pieces[j].reserve(kBlocksPerPiece * kBlockReserve / 4);
+    put_pieces(all, j * kBlocksPerPiece, last(j), &pieces[j]);
+  };
+  for (std::size_t j = ING_share_ends(held, here, there); j < n; ++j) *out += pieces[j];
+}
+
 }  // namespace
 
 int ING_write_file(const char* path, const Date& date, std::vector<ING_report*>& reps) {
@@ -622,22 +734,7 @@ int ING_write_file(const char* path, const Date& date, std::vector<ING_report*>&
     if (dropped)
       MESS_print(kWarn, "ING_write_file: %s ends in an unfinished block; it is dropped\n", path);
   }
-  // Existing blocks of the stations written now give way; old blocks before new ones of
-  // the same number, all in WMO-number order. An old block is kept without its line end.
-  struct Piece {
-    int wmo;
-    std::string_view old;  // the text of an old block
-    ING_report* rep;       // or the report of a new one
-  };
-  std::vector<Piece> all;
-  all.reserve(blocks.size() + reps.size());
-  for (std::string_view b : blocks) {
-    int w = block_wmo(b);
-    bool ours = std::any_of(reps.begin(), reps.end(), [w](const ING_report* r) { return r->wmo == w; });
-    if (!ours) all.push_back({w, b, nullptr});
-  }
-  for (ING_report* r : reps) all.push_back({r->wmo, {}, r});
-  std::stable_sort(all.begin(), all.end(), [](const Piece& a, const Piece& b) { return a.wmo < b.wmo; });
+  const std::vector<FilePiece> all = file_pieces(blocks, reps);
 
   // The whole file in one buffer, new blocks formatted straight into it.
   std::string text;
@@ -646,14 +743,7 @@ int ING_write_file(const char* path, const Date& date, std::vector<ING_report*>&
   text += '\n';
   text += ING_date_line(date);
   text += '\n';
-  for (const Piece& p : all) {
-    if (p.rep) {
-      put_block(p.rep, &text);
-    } else {
-      text += p.old;
-      text += '\n';
-    }
-  }
+  put_all(all, reps.size(), &text);
 
   // A file that would come out the same is left as it is (a second ingest of the same
   // bulletins): no rewrite, no rename.

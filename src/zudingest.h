@@ -17,7 +17,9 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
+#include <span>
 #include <string>
 #include <utility>
 #include <vector>
@@ -73,6 +75,30 @@ struct ING_counts {
   int duplicates = 0; // retransmissions of a report already kept
   int corrected = 0;  // reports replaced by their correction
 };
+
+// ---- threads (ing_jobs) -------------------------------------------------------------
+
+// Sets the threads the ingest may use: 1 keeps all work on the calling thread, 0 (the
+// default) one per processor, at most two. Below 0 (for tests): one thread, but the work
+// is cut as for two and the back half of each piece of work run as the worker runs it,
+// so that the joining of the halves is tested whatever the timing of threads.
+void ING_set_jobs(int n);
+// The threads the ingest may use, 1 or 2 (2 for the halves of a negative setting).
+int ING_jobs();
+// Starts the worker thread of ING_share_ends now rather than at its first use (when more
+// than one thread may be used): a program that knows its input is large starts it early,
+// while it still has other things to do.
+void ING_start_worker();
+// Runs the pieces 0 ... n - 1 of one piece of work, n the size of `held`, on this thread
+// and the worker thread at once: this thread takes them in order from the front with
+// mine(i), the worker from the back with other(i), each piece once, until they meet.
+// The messages other(i) prints are held in held[i], in order, for the caller to deliver;
+// mine(i) prints as the caller does. Returns, once both are done, the number m of pieces
+// this thread ran: [0, m) by mine, [m, n) by other. With one thread m is n, and a piece
+// of work the worker never reaches costs nothing but a flag per piece.
+std::size_t ING_share_ends(std::span<std::vector<MESS_held>> held,
+                           const std::function<void(std::size_t)>& mine,
+                           const std::function<void(std::size_t)>& other);
 
 // ---- readers: one per input format ------------------------------------------------------
 

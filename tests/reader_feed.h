@@ -40,6 +40,17 @@ inline Fed feed_reader(ING_reader* reader, const std::vector<std::string>& input
   return r;
 }
 
+// What a reading gives, as one text: the tallies, the messages and every block written.
+inline std::string fed_outcome(Fed& f) {
+  std::string s = "reports " + std::to_string(f.counts.reports) + " bulletins " +
+                  std::to_string(f.counts.bulletins) + " nil " + std::to_string(f.counts.nil) +
+                  " rejected " + std::to_string(f.counts.rejected) + " corrected " +
+                  std::to_string(f.counts.corrected) + " duplicates " +
+                  std::to_string(f.counts.duplicates) + "\n" + f.err;
+  for (ING_report& r : f.reps) s += ING_format_block(&r);
+  return s;
+}
+
 // The mandatory level of a report at pressure p (mb), or null when it has none.
 inline const UPA_level* man_at(const ING_report& r, float p) {
   for (const UPA_level& l : r.man)

@@ -22,17 +22,6 @@ const std::string kAlbany = "TTAA 56001 72518 99001 03958 29004";
 // Part A of Norman: surface 978 mb, 20.2 C (even tenths), code 59 = 9 C, wind 310/9 kt.
 const std::string kNorman = "TTAA 56001 72357 99978 20259 31009";
 
-// What a reading gives, as one text: the tallies, the messages and every block written.
-std::string outcome(Fed& f) {
-  std::string s = "reports " + std::to_string(f.counts.reports) + " bulletins " +
-                  std::to_string(f.counts.bulletins) + " nil " + std::to_string(f.counts.nil) +
-                  " rejected " + std::to_string(f.counts.rejected) + " corrected " +
-                  std::to_string(f.counts.corrected) + " duplicates " +
-                  std::to_string(f.counts.duplicates) + "\n" + f.err;
-  for (ING_report& r : f.reps) s += ING_format_block(&r);
-  return s;
-}
-
 Fed read_text(const std::string& text, std::size_t chunk) {
   auto reader = TEMP_reader();
   return feed_reader(reader.get(), {text}, chunk);
@@ -120,15 +109,15 @@ TEST(TempScan, ReadWhole) {
 TEST(TempScan, AnyChunks) {
   for (const Case& c : cases()) {
     Fed whole = read_text(c.text, c.text.size() + 1);
-    const std::string expected = outcome(whole);
+    const std::string expected = fed_outcome(whole);
     for (std::size_t chunk = 1; chunk <= 64; ++chunk) {
       Fed f = read_text(c.text, chunk);
-      ASSERT_EQ(outcome(f), expected) << c.name << ", chunks of " << chunk;
+      ASSERT_EQ(fed_outcome(f), expected) << c.name << ", chunks of " << chunk;
     }
     if (c.text.size() > 200) continue;  // the long line: the chunk sizes above suffice
     for (std::size_t at = 0; at <= c.text.size(); ++at) {
       Fed f = read_cut(c.text, at);
-      ASSERT_EQ(outcome(f), expected) << c.name << ", cut at " << at;
+      ASSERT_EQ(fed_outcome(f), expected) << c.name << ", cut at " << at;
     }
   }
 }

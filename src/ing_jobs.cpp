@@ -1,0 +1,219 @@
+// ing_jobs.cpp — the second thread of the ingest: how many threads it may use, and one
+// piece of work run on a worker thread beside the calling one.
+//
+// An ingest is short (tens of milliseconds for a whole feed) and its pieces of parallel
+// work shorter still (a millisecond or two each), so the worker is started once, as soon
+// as the program knows its input is large, and then waits for work by polling for a
+// while before it sleeps: a sleeping thread, and on a virtual machine the idle processor
+// under it, can take as long to wake as a piece of work takes to do. The worker's
+// messages are held and handed to the caller, who delivers them where a one-thread run
+// prints them, so that the output does not depend on the threads.
+
+#include <pthread.h>
+#include <sched.h>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cstdlib>
+#include <span>
+#include <system_error>
+#include <thread>
+
+#include "zudingest.h"
+
+namespace {
+
+constexpr int kMaxJobs = 2;  // the work is split in two at most
+// How long the worker polls for work before it sleeps: longer than the gaps between the
+// pieces of one ingest, short against a run.
+constexpr auto kPollFor = std::chrono::milliseconds(5);
+constexpr int kPollBatch = 256;  // polls between looks at the clock
+// Heap the worker faults in when it starts, while the caller has other things to do: a
+// page is given by the system at its first write, and the first writes would otherwise
+// fall in the pieces of work, the caller's on the critical path. Of the caller's heap
+// about what a feed's reports take; of its own, about its share of them.
+constexpr std::size_t kWarmCaller = 3 << 20;
+constexpr std::size_t kWarmOwn = 3 << 19;
+constexpr std::size_t kPage = 4096;
+
+int jobs = 0;  // ING_set_jobs; 0: one per processor, below 0: halves on one thread
+
+void cpu_relax() {
+#if defined(__x86_64__) || defined(__i386__)
+  __builtin_ia32_pause();
+#endif
+}
+
+// Waits until `a` holds something other than `old`: polls for kPollFor, letting other
+// threads of this processor run between polls, then sleeps. Returns the new value.
+unsigned wait_change(const std::atomic<unsigned>& a, unsigned old) {
+  const auto until = std::chrono::steady_clock::now() + kPollFor;
+  for (;;) {
+    for (int i = 0; i < kPollBatch; ++i) {
+      const unsigned v = a.load(std::memory_order_acquire);
+      if (v != old) return v;
+      cpu_relax();
+    }
+    if (std::chrono::steady_clock::now() >= until) break;
+    std::this_thread::yield();
+  }
+  a.wait(old, std::memory_order_acquire);
+  return a.load(std::memory_order_acquire);
+}
+
+// Keeps the calling thread off processor `cpu` (the caller's when the worker started),
+// when it may run on others: a worker the scheduler placed beside the caller, with
+// another program on the other processor, would poll and work in the caller's time.
+void keep_off(int cpu) {
+  cpu_set_t set;
+  CPU_ZERO(&set);
+  if (cpu < 0 || ::sched_getaffinity(0, sizeof set, &set) != 0) return;
+  if (!CPU_ISSET(cpu, &set) || CPU_COUNT(&set) < 2) return;
+  CPU_CLR(cpu, &set);
+  ::pthread_setaffinity_np(::pthread_self(), sizeof set, &set);
+}
+
+// Writes a byte in every page of [p, p + n).
+void touch_pages(char* p, std::size_t n) {
+  volatile char* v = p;  // the writes are the point: none may be left out
+  for (std::size_t i = 0; i < n; i += kPage) v[i] = 0;
+}
+
+// The worker thread and the one task open to it at a time. The caller works on its own
+// task meanwhile (ING_share_ends: both take pieces of one piece of work, from its two
+// ends, until they meet), and the worker may find nothing left: a worker kept from a
+// processor (a busy machine) never holds the caller up for more than the piece it has
+// in hand.
+class Worker {
+ public:
+  // Starts the thread; false when none can be had.
+  bool start() {
+    const int caller_cpu = ::sched_getcpu();
+    warm_ = static_cast<char*>(std::malloc(kWarmCaller));  // from the caller's heap
+    try {
+      thread_ = std::thread([this, caller_cpu] {
+        keep_off(caller_cpu);
+        warm();
+        run();
+      });
+    } catch (const std::system_error&) {
+      std::free(warm_);
+      warm_ = nullptr;
+      return false;
+    }
+    return true;
+  }
+  bool started() const { return thread_.joinable(); }
+  // Opens `task` to the worker and runs `mine` here; returns when `mine` has ended and
+  // the worker's run of `task`, if it took it, has too.
+  void share(const std::function<void()>& mine, const std::function<void()>& task) {
+    if (warm_ != nullptr && warmed_.load(std::memory_order_acquire)) {
+      std::free(warm_);  // its pages, written, serve the caller's next allocations
+      warm_ = nullptr;
+    }
+    task_ = &task;
+    const unsigned n = ++count_;
+    open_.store(n, std::memory_order_release);
+    open_.notify_one();
+    mine();
+    unsigned expect = n;
+    if (!open_.compare_exchange_strong(expect, kNone, std::memory_order_acq_rel)) {
+      unsigned f = finished_.load(std::memory_order_acquire);
+      while (f != n) f = wait_change(finished_, f);
+    }
+    task_ = nullptr;
+  }
+  ~Worker() {
+    if (!thread_.joinable()) return;
+    open_.store(kQuit, std::memory_order_release);
+    open_.notify_one();
+    thread_.join();
+    std::free(warm_);
+  }
+
+ private:
+  static constexpr unsigned kNone = 0;    // open_: no task open
+  static constexpr unsigned kQuit = ~0u;  // open_: the worker is to end
+
+  // Faults in the caller's block, then a block of its own heap.
+  void warm() {
+    if (warm_ != nullptr) touch_pages(warm_, kWarmCaller);
+    warmed_.store(true, std::memory_order_release);
+    if (char* own = static_cast<char*>(std::malloc(kWarmOwn))) {
+      touch_pages(own, kWarmOwn);
+      std::free(own);
+    }
+  }
+
+  void run() {
+    for (;;) {
+      unsigned n = wait_change(open_, kNone);
+      if (n == kQuit) return;
+      if (!open_.compare_exchange_strong(n, kNone, std::memory_order_acq_rel)) continue;
+      (*task_)();
+      finished_.store(n, std::memory_order_release);
+      finished_.notify_one();
+    }
+  }
+
+  std::thread thread_;
+  const std::function<void()>* task_ = nullptr;  // written before the task is opened
+  unsigned count_ = 0;                           // tasks opened so far (caller only)
+  std::atomic<unsigned> open_{kNone};            // number of the task open to the worker
+  std::atomic<unsigned> finished_{0};            // the last task the worker finished
+  char* warm_ = nullptr;                         // caller's heap for the worker to fault in
+  std::atomic<bool> warmed_{false};              // ... and it has
+};
+
+// The process's worker, stopped and joined at exit.
+Worker& worker() {
+  static Worker w;
+  return w;
+}
+
+}  // namespace
+
+void ING_set_jobs(int n) { jobs = n; }
+
+int ING_jobs() {
+  if (jobs < 0) return kMaxJobs;  // the work is cut as for two threads
+  if (jobs > 0) return std::min(jobs, kMaxJobs);
+  const unsigned cpus = std::thread::hardware_concurrency();
+  return cpus >= 2 ? kMaxJobs : 1;
+}
+
+void ING_start_worker() {
+  if (jobs >= 0 && ING_jobs() > 1 && !worker().started()) worker().start();
+}
+
+std::size_t ING_share_ends(std::span<std::vector<MESS_held>> held,
+                           const std::function<void(std::size_t)>& mine,
+                           const std::function<void(std::size_t)>& other) {
+  const std::size_t n = held.size();
+  std::vector<std::atomic<bool>> taken(n);  // a piece is run by whoever sets its flag
+  std::size_t m = 0;
+  const std::function<void()> from_front = [&] {
+    for (; m < n && !taken[m].exchange(true, std::memory_order_acq_rel); ++m) mine(m);
+  };
+  const std::function<void()> from_back = [&] {
+    for (std::size_t i = n; i-- > 0 && !taken[i].exchange(true, std::memory_order_acq_rel);) {
+      MESS_capture(&held[i]);
+      other(i);
+      MESS_capture(nullptr);
+    }
+  };
+  if (jobs < 0) {  // the back half as the worker runs it, after the front half
+    for (std::size_t i = n / 2; i < n; ++i) taken[i] = true;
+    from_front();
+    for (std::size_t i = n; i-- > n / 2;) taken[i] = false;
+    from_back();
+    return m;
+  }
+  if (n > 1) ING_start_worker();
+  if (n > 1 && ING_jobs() > 1 && worker().started())
+    worker().share(from_front, from_back);
+  else
+    from_front();  // one thread, or none to be had (a resource limit): every piece here
+  return m;
+}
