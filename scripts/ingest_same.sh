@@ -57,20 +57,21 @@ run_case "feed four times" "$ing" "-me mess|feed4.rawins"
 run_case "feed twice into one directory" "$ing" "-me mess|feed.rawins" "-me mess|feed.rawins"
 run_case "feed from standard input" "$ing" "-me mess|- <feed.rawins"
 run_case "feed without a station list" none "-me mess|feed.rawins"
-all_ing=()
-for f in "$ing"/*; do
-  case $f in *igra2-station-list.txt) continue ;; esac
-  all_ing+=("$f")
-  run_case "$(basename "$f")" "$ing" "-me debug|$f"
-done
-run_case "every ingest fixture together" "$ing" "-me debug|${all_ing[*]}"
-all_igra=()
-for f in "$igra"/*; do
-  case $f in *igra2-station-list.txt) continue ;; esac
-  all_igra+=("$f")
-  run_case "$(basename "$f")" "$igra" "-me debug|$f"
-done
-run_case "every IGRA fixture together" "$igra" "-me debug|${all_igra[*]}"
+# each_fixture DIR NAME: every fixture of DIR alone, then all together; their names
+# into the array NAME.
+each_fixture() {
+  local dir=$1 f
+  local -n names=$2
+  names=()
+  for f in "$dir"/*; do
+    case $f in *igra2-station-list.txt) continue ;; esac
+    names+=("$f")
+    run_case "$(basename "$f")" "$dir" "-me debug|$f"
+  done
+  run_case "every fixture of $(basename "$dir") together" "$dir" "-me debug|${names[*]}"
+}
+each_fixture "$ing" all_ing
+each_fixture "$igra" all_igra
 run_case "two steps: station sets, then the feed" "$ing" "-me mess|${all_ing[*]:0:6}" "-me mess|feed.rawins"
 run_case "two steps: feed, then a correction set" "$ing" "-me debug|feed.rawins" "-me debug|${all_ing[3]}"
 
