@@ -78,7 +78,10 @@ bool int_field(const char* line, int from, int to, int* v) {
 bool flag_ok(char c) { return c == ' ' || (c >= 'A' && c <= 'Z'); }
 
 std::string quoted(const char* line, int from, int to) {
-  return "\"" + std::string(line + from - 1, line + to) + "\"";
+  std::string q(1, '"');
+  q.append(line + from - 1, line + to);
+  q += '"';
+  return q;
 }
 
 // A value of tenths, or MISSING for the missing and removed codes.

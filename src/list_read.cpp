@@ -416,7 +416,12 @@ class ListReader : public ING_streaming_reader {
   // ---- both ----
 
   void bad_row(const std::string& row, const std::string& why) {
-    if (cur_.bad_rows++ == 0) cur_.first_bad = "\"" + row.substr(0, 80) + "\" " + why;
+    if (cur_.bad_rows++ != 0) return;
+    std::string& f = cur_.first_bad;
+    f.assign(1, '"');
+    f.append(row, 0, 80);
+    f += "\" ";
+    f += why;
   }
 
   void add_row(Row r, const std::string& text) {

@@ -126,7 +126,8 @@ std::string block4(const std::string& id, int sig, int wnd) {
   }
   b += "X\n";
   for (int i = 0; i < wnd; ++i) {
-    b += (i < 10 ? "0" : "") + std::to_string(i % 100) + " 27020" + ((i % 7 == 6) ? "\n" : " ");
+    if (i < 10) b += '0';
+    b += std::to_string(i % 100) + " 27020" + ((i % 7 == 6) ? "\n" : " ");
   }
   b += "$\n";
   return b;
