@@ -3,8 +3,10 @@
 // adiabats, the mixing-ratio line and the lifting condensation level.
 //
 // Temperatures are in kelvin, pressures and vapour pressures in mb, moisture amounts in
-// g/kg. Each function is pure: no state, no allocation, no messages. Arithmetic is in
-// double and the result is rounded to float, as the sounding records store floats.
+// g/kg. Each function's answer depends on its arguments alone: what some keep per thread
+// (vapour pressures, the saturated-adiabat search's nodes and last answer) only saves
+// work. No allocation, no messages. Arithmetic is in double and the result is rounded to
+// float, as the sounding records store floats.
 //
 // Two invalid results exist and callers rely on which one they get: -9999.0 (missing)
 // and 0.0 (nothing to report; a zero dew point means dry air).

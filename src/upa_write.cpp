@@ -318,14 +318,19 @@ int block_wmo(std::string_view block) {
 
 // Splits the station blocks of an existing file's text (after its two header lines) at
 // each "$" that ends a line: each block runs from its first character to the "$" and the
-// blanks after it, without the line end. Returns false when the text is not a "ZUDUPAx"
-// file; a tail without "$" is dropped and counted in *dropped.
-bool split_blocks(std::string_view text, std::vector<std::string_view>* blocks, int* dropped) {
+// blanks after it, without the line end. The date line goes into *date, without its line
+// end and trailing blanks. Returns false when the text is not a "ZUDUPAx" file; a tail
+// without "$" is dropped and counted in *dropped.
+bool split_blocks(std::string_view text, std::string_view* date,
+                  std::vector<std::string_view>* blocks, int* dropped) {
   std::size_t nl = text.find('\n');
   std::string_view head = text.substr(0, nl);
   if (!head.empty() && head.back() == '\r') head.remove_suffix(1);
   if (head != kHeader || nl == std::string_view::npos) return false;
   std::size_t pos = text.find('\n', nl + 1);  // past the date line
+  *date = text.substr(nl + 1, pos == std::string_view::npos ? pos : pos - nl - 1);
+  while (!date->empty() && (date->back() == '\r' || date->back() == ' ' || date->back() == '\t'))
+    date->remove_suffix(1);
   if (pos == std::string_view::npos) return true;
   ++pos;
   *dropped = 0;
@@ -633,22 +638,6 @@ bool replace_file(const char* path, const std::string& text) {
   return true;
 }
 
-}  // namespace
-
-namespace {
-
-// The date line of a converted file's text (its second line, without the line end and
-// trailing blanks).
-std::string file_date_line(std::string_view text) {
-  const std::size_t nl = text.find('\n');
-  if (nl == std::string_view::npos) return {};
-  std::string_view line = text.substr(nl + 1);
-  line = line.substr(0, line.find('\n'));
-  while (!line.empty() && (line.back() == '\r' || line.back() == ' ' || line.back() == '\t'))
-    line.remove_suffix(1);
-  return std::string(line);
-}
-
 // A block of the file being written: an old block kept, or a report formatted anew.
 struct FilePiece {
   int wmo;
@@ -718,17 +707,18 @@ int ING_write_file(const char* path, const Date& date, std::vector<ING_report*>&
   const bool existed = FILE_exist(path) && read_whole(path, &old);
   if (existed) {
     int dropped = 0;
-    if (!split_blocks(old, &blocks, &dropped)) {
+    std::string_view held;
+    if (!split_blocks(old, &held, &blocks, &dropped)) {
       MESS_print(kError, "ING_write_file: %s is not a ZUDUPAx file; left unchanged\n", path);
       return -1;
     }
     // A file holds the soundings of one time. Another time's file under this name (a
     // file name convention without the hour, or none at all) keeps its soundings: adding
     // to it would relabel them with this time, or replace them.
-    const std::string held = file_date_line(old), want = ING_date_line(date);
+    const std::string want = ING_date_line(date);
     if (held != want) {
-      MESS_print(kError, "ING_write_file: %s holds the soundings of %s, not of %s; left unchanged\n",
-                 path, held.c_str(), want.c_str());
+      MESS_print(kError, "ING_write_file: %s holds the soundings of %.*s, not of %s; left unchanged\n",
+                 path, static_cast<int>(held.size()), held.data(), want.c_str());
       return -1;
     }
     if (dropped)

@@ -3,16 +3,36 @@
 
 #include <gtest/gtest.h>
 
+#include <cstddef>
 #include <cstring>
 
 #include "zudupa.h"
 
 namespace {
 
+// One group and the two values and return code its decoder must give.
+struct GroupCase {
+  const char* group;
+  float first, second;
+  int rc;
+};
+
+// Runs a two-value group decoder over the cases; both outputs start at 1 so that a
+// value left unwritten shows.
+template <std::size_t N>
+void check_decoder(int (*decode)(const char*, float*, float*), const GroupCase (&cases)[N]) {
+  for (const GroupCase& c : cases) {
+    float first = 1.0f;
+    float second = 1.0f;
+    EXPECT_EQ(decode(c.group, &first, &second), c.rc) << c.group;
+    EXPECT_FLOAT_EQ(first, c.first) << c.group;
+    EXPECT_FLOAT_EQ(second, c.second) << c.group;
+  }
+}
+
 // PPhhh groups: pressure from PP and height from hhh by each level's own height rule.
 TEST(DecodeGroups, PressureHeight) {
-  struct Case { const char* group; float p, h; int rc; };
-  const Case cases[] = {
+  const GroupCase cases[] = {
       {"85512", 850, 1512, 0},        // 850 mb: 1000 + 512
       {"70985", 700, 2985, 0},        // 700 mb, hhh 985 > 500: 2000 + 985
       {"70012", 700, 3012, 0},        // 700 mb, hhh 12: 3000 + 12
@@ -53,19 +73,12 @@ TEST(DecodeGroups, PressureHeight) {
       {"ABCDE", MISSING, MISSING, -1},  // no pressure code at all
       {"", MISSING, MISSING, -1},       // empty token
   };
-  for (const auto& c : cases) {
-    float p = 1.0f;
-    float h = 1.0f;
-    EXPECT_EQ(decd_ph(c.group, &p, &h), c.rc) << c.group;
-    EXPECT_FLOAT_EQ(p, c.p) << c.group;
-    EXPECT_FLOAT_EQ(h, c.h) << c.group;
-  }
+  check_decoder(decd_ph, cases);
 }
 
 // TTTdd groups: tenths of a degree with the odd-tenths sign rule, then the depression.
 TEST(DecodeGroups, TemperatureDewPoint) {
-  struct Case { const char* group; float t, td; int rc; };
-  const Case cases[] = {
+  const GroupCase cases[] = {
       {"23156", -23.1f, -29.1f, 0},  // odd tenths: -23.1; dd 56 is 56 - 50 = 6 degrees
       {"23012", 23.0f, 21.8f, 0},    // dd 12 is 1.2 degrees
       {"23056", 23.0f, 17.0f, 0},    // dd 56: 6 degrees
@@ -81,19 +94,12 @@ TEST(DecodeGroups, TemperatureDewPoint) {
       {"2x0y1", MISSING, MISSING, -1},  // damaged digits give nothing, not 0.2 degrees
       {"A2301", MISSING, MISSING, -1},  // not a number
   };
-  for (const auto& c : cases) {
-    float t = 1.0f;
-    float td = 1.0f;
-    EXPECT_EQ(decd_td(c.group, &t, &td), c.rc) << c.group;
-    EXPECT_FLOAT_EQ(t, c.t) << c.group;
-    EXPECT_FLOAT_EQ(td, c.td) << c.group;
-  }
+  check_decoder(decd_td, cases);
 }
 
 // dddff groups: the direction's units digit carries the hundreds of the speed.
 TEST(DecodeGroups, Wind) {
-  struct Case { const char* group; float dir, spd; int rc; };
-  const Case cases[] = {
+  const GroupCase cases[] = {
       {"27515", 275, 15, 0},            // plain: 275 deg 15 kt
       {"27615", 275, 115, 0},           // 276 = 275 + 1 hundred: 115 kt
       {"36290", MISSING, MISSING, 0},   // 362 -> 360 deg, 290 kt is over 250: rejected
@@ -106,13 +112,7 @@ TEST(DecodeGroups, Wind) {
       {"27", MISSING, MISSING, -1},     // speed digits absent
       {"??????", MISSING, MISSING, -1}, // not a number
   };
-  for (const auto& c : cases) {
-    float dir = 1.0f;
-    float spd = 1.0f;
-    EXPECT_EQ(decd_wd(c.group, &dir, &spd), c.rc) << c.group;
-    EXPECT_FLOAT_EQ(dir, c.dir) << c.group;
-    EXPECT_FLOAT_EQ(spd, c.spd) << c.group;
-  }
+  check_decoder(decd_wd, cases);
 }
 
 // Initialising a report empties everything but the report kind code.
