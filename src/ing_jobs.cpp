@@ -179,7 +179,8 @@ void ING_set_jobs(int n) { jobs = n; }
 int ING_jobs() {
   if (jobs < 0) return kMaxJobs;  // the work is cut as for two threads
   if (jobs > 0) return std::min(jobs, kMaxJobs);
-  const unsigned cpus = std::thread::hardware_concurrency();
+  // The processor count is read from the system once: each reading opens a file.
+  static const unsigned cpus = std::thread::hardware_concurrency();
   return cpus >= 2 ? kMaxJobs : 1;
 }
 

@@ -40,6 +40,10 @@
 #include <tuple>
 #include <vector>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include "zudingest.h"
 
 namespace {
@@ -287,6 +291,45 @@ constexpr std::array<ByteClass, 256> kByteClass = make_classes();
 
 ByteClass class_of(char c) { return kByteClass[static_cast<unsigned char>(c)]; }
 
+// The first byte from p on that is not a token byte, or `end`.
+const char* token_rest(const char* p, const char* end) {
+  while (p < end && class_of(*p) == kTokenByte) ++p;
+  return p;
+}
+
+// Which of 64 bytes are token bytes, and which end a report, a line or a bulletin ("=",
+// LF, SOH, ETX): bit i for byte i. Token bytes are 0x21 to 0x7E but "=": as signed bytes,
+// those above 0x20 but 0x7F.
+constexpr std::size_t kBlockBytes = 64;
+struct ByteMasks {
+  std::uint64_t token = 0;
+  std::uint64_t special = 0;
+};
+ByteMasks byte_masks(const char* p) {
+  ByteMasks m;
+#if defined(__SSE2__)
+  for (int k = 0; k < 4; ++k) {
+    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16 * k));
+    const __m128i equals = _mm_cmpeq_epi8(v, _mm_set1_epi8('='));
+    const __m128i token = _mm_andnot_si128(_mm_or_si128(equals, _mm_cmpeq_epi8(v, _mm_set1_epi8(0x7f))),
+                                           _mm_cmpgt_epi8(v, _mm_set1_epi8(0x20)));
+    const __m128i special =
+        _mm_or_si128(_mm_or_si128(equals, _mm_cmpeq_epi8(v, _mm_set1_epi8('\n'))),
+                     _mm_or_si128(_mm_cmpeq_epi8(v, _mm_set1_epi8(kSOH)), _mm_cmpeq_epi8(v, _mm_set1_epi8(kETX))));
+    m.token |= static_cast<std::uint64_t>(static_cast<unsigned>(_mm_movemask_epi8(token)) & 0xffffu) << (16 * k);
+    m.special |= static_cast<std::uint64_t>(static_cast<unsigned>(_mm_movemask_epi8(special)) & 0xffffu)
+                 << (16 * k);
+  }
+#else
+  for (std::size_t i = 0; i < kBlockBytes; ++i) {
+    const ByteClass k = class_of(p[i]);
+    if (k == kTokenByte) m.token |= std::uint64_t{1} << i;
+    else if (k != kBlankByte) m.special |= std::uint64_t{1} << i;
+  }
+#endif
+  return m;
+}
+
 // Whether token `i` (0 to 2) of a line has the form of that field of an abbreviated
 // heading: T1T2A1A2ii, CCCC, YYGGgg.
 bool heading_field(int i, std::string_view t) {
@@ -345,6 +388,8 @@ class TempReader final : public ING_reader {
                      std::size_t to, PartsIt end, ING_counts* c, std::vector<ING_report>* out) const;
   void decode_station(std::int64_t now, PartsIt first, PartsIt last, ING_counts* c,
                       std::vector<ING_report>* out) const;
+  [[gnu::always_inline]] void token(const char* p, std::size_t n, bool padded);
+  void special(char c);
   void token_end(const Group& g);
   void equals();
   void line_end();
@@ -473,47 +518,85 @@ void TempReader::scan(const char* data, std::size_t len) {
     in_tok_ = false;
     token_end(tok_);
   }
+  // Blocks of 64 bytes, while a token starting in one can be read with its padding; p is
+  // never inside a token at the start of a block.
+  while (end - p >= static_cast<std::ptrdiff_t>(kBlockBytes + kGroupCap)) {
+    const ByteMasks m = byte_masks(p);
+    std::uint64_t events = (m.token & ~(m.token << 1)) | m.special;  // token starts, specials
+    std::size_t next = kBlockBytes;
+    while (events != 0) {
+      const int i = std::countr_zero(events);
+      events &= events - 1;
+      if ((m.special >> i) & 1) {
+        special(p[i]);
+        continue;
+      }
+      const std::uint64_t stops = ~m.token >> i;
+      const char* q = stops != 0 ? p + i + std::countr_zero(stops) : token_rest(p + kBlockBytes, end);
+      if (q == end) {  // the token may go on in the next chunk
+        tok_ = Group(std::string_view(p + i, static_cast<std::size_t>(q - p - i)));
+        in_tok_ = true;
+        return;
+      }
+      token(p + i, static_cast<std::size_t>(q - p - i), true);
+      if (stops == 0) {  // the token ran past the block: the next block starts after it
+        next = static_cast<std::size_t>(q - p);
+        break;
+      }
+    }
+    p += next;
+  }
   while (p < end) {
     const ByteClass k = class_of(*p);
     if (k == kTokenByte) {
-      const char* q = p + 1;
-      while (q < end && class_of(*q) == kTokenByte) ++q;
+      const char* q = token_rest(p + 1, end);
       const std::size_t n = static_cast<std::size_t>(q - p);
       if (q == end) {  // the token may go on in the next chunk
         tok_ = Group(std::string_view(p, n));
         in_tok_ = true;
         return;
       }
-      const bool padded = static_cast<std::size_t>(end - p) >= kGroupCap;
-      if (padded && line_start_ == kText && n != 4) {
-        // Most tokens: a group inside a report's text, neither part letters nor NNNN.
-        last_open_ = true;
-        if (seg_.size() < kMaxGroups)
-          seg_.emplace_back().set_padded(p, n);
-        else
-          seg_overflow_ = true;
-      } else {
-        token_end(padded ? Group::of_padded(p, n) : Group(std::string_view(p, n)));
-      }
+      token(p, n, static_cast<std::size_t>(end - p) >= kGroupCap);
       p = q;
       continue;
     }
     ++p;
-    switch (k) {
-      case kTokenByte:
-      case kBlankByte:
-        break;
-      case kEqualsByte:
-        equals();
-        break;
-      case kLineByte:
-        line_end();
-        break;
-      case kBoundByte:
-        line_end();
-        bulletin_end();
-        break;
-    }
+    if (k != kBlankByte) special(p[-1]);
+  }
+}
+
+// A whole token of `n` bytes at p; `padded`: kGroupCap bytes may be read from p.
+inline void TempReader::token(const char* p, std::size_t n, bool padded) {
+  // A line's first token of other than six bytes is no heading: the line is text.
+  if (line_start_ == kMayBeHeading && num_lead_ == 0 && n != 6 && n != 4) line_start_ = kText;
+  if (padded && line_start_ == kText && n != 4) {
+    // Most tokens: a group inside a report's text, neither part letters nor NNNN.
+    last_open_ = true;
+    if (seg_.size() < kMaxGroups)
+      seg_.emplace_back().set_padded(p, n);
+    else
+      seg_overflow_ = true;
+    return;
+  }
+  token_end(padded ? Group::of_padded(p, n) : Group(std::string_view(p, n)));
+}
+
+// A byte that ends a report, a line or a bulletin.
+void TempReader::special(char c) {
+  switch (class_of(c)) {
+    case kTokenByte:
+    case kBlankByte:
+      break;
+    case kEqualsByte:
+      equals();
+      break;
+    case kLineByte:
+      line_end();
+      break;
+    case kBoundByte:
+      line_end();
+      bulletin_end();
+      break;
   }
 }
 

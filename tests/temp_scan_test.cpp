@@ -122,6 +122,41 @@ TEST(TempScan, AnyChunks) {
   }
 }
 
+// Long stretches are scanned 64 bytes at a time, short ones and a chunk's last bytes a
+// byte at a time: both must find the same. Fed in chunks of a byte, the scanner takes
+// every byte singly; read whole or in chunks longer than a block, it takes blocks, with
+// tokens, "=", line ends and bounds falling at every place of a block as the text is
+// shifted by one byte after another, and tokens running across blocks and chunks.
+TEST(TempScan, BlocksFindWhatBytesFind) {
+  std::string all;
+  for (const Case& c : cases())
+    if (c.text.size() < 1000) all += c.text + "\n";
+  // Bytes of every class at random: digits, part letters, "=", line ends, bounds, blanks,
+  // DEL and bytes above ASCII, among reports of Albany and Norman.
+  std::string soup;
+  unsigned seed = 12345;
+  const std::string pick = "0123456789/ TTAABBNIL=\n\r\x01\x03\x7f\x80\xff\t";
+  for (int i = 0; i < 3000; ++i) {
+    seed = seed * 1103515245u + 12345u;
+    soup += pick[(seed >> 16) % pick.size()];
+    if (i % 97 == 0) soup += " " + kAlbany + "= " + kNorman + " ";
+    // A report without part letters belongs to the collective only inside its bulletin.
+    if (i % 89 == 0) soup += "=\x03 56001 72357 99977 20259 31009=\n";
+  }
+  for (std::size_t shift = 0; shift < 64; ++shift) {
+    for (const std::string* body : {&all, &soup}) {
+      const std::string text = std::string(shift, ' ') + *body;
+      Fed bytes = read_text(text, 1);
+      const std::string expected = fed_outcome(bytes);
+      ASSERT_GT(bytes.counts.reports, 0) << "shift " << shift;
+      for (std::size_t chunk : {text.size(), std::size_t{77}, std::size_t{128}, std::size_t{1000}}) {
+        Fed f = read_text(text, chunk);
+        ASSERT_EQ(fed_outcome(f), expected) << "shift " << shift << ", chunks of " << chunk;
+      }
+    }
+  }
+}
+
 // The first three tokens of a line are held back until they are known to be a heading or
 // not; a heading split over chunks still starts a bulletin, and a line that only looks
 // like the start of one is report text.
