@@ -96,8 +96,11 @@ bool is_group(std::string_view g) {
       if (!((c >= '0' && c <= '9') || c == '/')) return false;
     return true;
   }
-  std::uint64_t x = 0;
-  std::memcpy(&x, g.data(), 5);
+  // Read as four bytes and one, in registers: five bytes copied into a zeroed word on the
+  // stack and read back whole stall the processor (the read spans two writes).
+  std::uint32_t first4 = 0;
+  std::memcpy(&first4, g.data(), 4);
+  const std::uint64_t x = first4 | std::uint64_t{static_cast<unsigned char>(g[4])} << 32;
   constexpr std::uint64_t kHigh = 0x8080808080;
   if (x & kHigh) return false;  // a byte from 0x80 up
   const std::uint64_t from_solidus = x + 0x5151515151;
@@ -1093,20 +1096,22 @@ bool decode_significant_part(GroupCursor& c, bool upper, const Received& r, ING_
     float p = level_pressure(num(a, 2, 3), upper);
     if (p <= 0) continue;  // "000" in part D: no such level
     const bool surface = a[0] == '0' && !upper;
-    if (winds) {
+    // Levels are decoded where they are kept: one filled value by value on the stack
+    // and copied into its list whole is read back before its writes have settled, which
+    // stalls the processor on every level.
+    if (winds && surface) {
       ING_wind w;
       w.p = p;
       decode_wind(b, r.knots, &w.dir, &w.spd);
-      if (surface) {
-        add_surface_wind(w, rep, c.f);
-      } else {
-        rep->wind.push_back(w);
-        ++c.f->levels;
-      }
+      add_surface_wind(w, rep, c.f);
+    } else if (winds) {
+      ING_wind& w = rep->wind.emplace_back();
+      w.p = p;
+      decode_wind(b, r.knots, &w.dir, &w.spd);
+      ++c.f->levels;
     } else {
-      UPA_sig_level s{p, MISSING, MISSING};
+      UPA_sig_level& s = rep->sig.emplace_back(UPA_sig_level{p, MISSING, MISSING});
       decode_td(b, &s.t, &s.td);
-      rep->sig.push_back(s);
       ++c.f->levels;
       if (surface && rep->sfc.p == MISSING) rep->sfc.p = p;
     }
@@ -1131,18 +1136,19 @@ bool decode_height_part(GroupCursor& c, const Received& r, ING_report* rep) {
       bool surface = a[k] == '/' && k == 2 && tens == 0 && a[0] == '9';
       if (a[k] == '/' && !surface) continue;
       if (!c.need(&b)) return false;
-      ING_wind w;
-      decode_wind(b, r.knots, &w.dir, &w.spd);
       const int level = surface ? 0 : tens + (a[k] - '0');
       if (level == 0) {
+        ING_wind w;
+        decode_wind(b, r.knots, &w.dir, &w.spd);
         add_surface_wind(w, rep, c.f);
         continue;
       }
+      ING_wind& w = rep->wind.emplace_back();  // decoded in place, as above
+      decode_wind(b, r.knots, &w.dir, &w.spd);
       if (a[0] == '8')
         w.h = static_cast<float>(level * 500.0);
       else
         w.h = static_cast<float>(level * (feet ? 1000.0 * kFeetToM : 300.0));
-      rep->wind.push_back(w);
       ++c.f->levels;
     }
   }
