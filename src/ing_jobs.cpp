@@ -11,10 +11,12 @@
 
 #include <pthread.h>
 #include <sched.h>
+#include <sys/mman.h>
 
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <cstdint>
 #include <cstdlib>
 #include <span>
 #include <system_error>
@@ -32,7 +34,10 @@ constexpr int kPollBatch = 256;  // polls between looks at the clock
 // Heap the worker faults in when it starts, while the caller has other things to do: a
 // page is given by the system at its first write, and the first writes would otherwise
 // fall in the pieces of work, the caller's on the critical path. Of the caller's heap
-// about what a feed's reports take; of its own, about its share of them.
+// about what a feed's reports take; of its own, about its share of them. Where the system
+// can fault in a range without writing it (Linux 5.14 on), the blocks are handed back to
+// the heap at once and faulted in while they are used; elsewhere the worker writes a byte
+// in each page of a block it holds, and the caller frees it once that is done.
 constexpr std::size_t kWarmCaller = 3 << 20;
 constexpr std::size_t kWarmOwn = 3 << 19;
 constexpr std::size_t kPage = 4096;
@@ -74,6 +79,25 @@ void keep_off(int cpu) {
   ::pthread_setaffinity_np(::pthread_self(), sizeof set, &set);
 }
 
+// Has the system fault in the whole pages of [p, p + n) as for a write, without changing
+// what they hold, so that memory in use by another thread may be among them; false
+// where it cannot.
+bool populate(std::uintptr_t at, std::size_t n) {
+#if defined(__linux__)
+  constexpr int kPopulateWrite = 23;  // MADV_POPULATE_WRITE, Linux 5.14
+  const std::uintptr_t from = (at + kPage - 1) & ~(kPage - 1);
+  const std::uintptr_t to = (at + n) & ~(kPage - 1);
+  return to <= from || ::madvise(reinterpret_cast<void*>(from), to - from, kPopulateWrite) == 0;
+#else
+  (void)at;
+  (void)n;
+  return false;
+#endif
+}
+
+// A block's address as a number, still wanted after the block is freed.
+std::uintptr_t address(const void* p) { return reinterpret_cast<std::uintptr_t>(p); }
+
 // Writes a byte in every page of [p, p + n).
 void touch_pages(char* p, std::size_t n) {
   volatile char* v = p;  // the writes are the point: none may be left out
@@ -91,6 +115,11 @@ class Worker {
   bool start() {
     const int caller_cpu = ::sched_getcpu();
     warm_ = static_cast<char*>(std::malloc(kWarmCaller));  // from the caller's heap
+    if (warm_ != nullptr && populate(address(warm_), kPage)) {
+      in_use_ = address(warm_);
+      std::free(warm_);  // in use from now on, faulted in by the worker meanwhile
+      warm_ = nullptr;
+    }
     try {
       thread_ = std::thread([this, caller_cpu] {
         keep_off(caller_cpu);
@@ -138,6 +167,15 @@ class Worker {
 
   // Faults in the caller's block, then a block of its own heap.
   void warm() {
+    if (in_use_ != 0) {
+      populate(in_use_, kWarmCaller);
+      if (void* own = std::malloc(kWarmOwn)) {
+        const std::uintptr_t at = address(own);
+        std::free(own);
+        populate(at, kWarmOwn);
+      }
+      return;
+    }
     if (warm_ != nullptr) touch_pages(warm_, kWarmCaller);
     warmed_.store(true, std::memory_order_release);
     if (char* own = static_cast<char*>(std::malloc(kWarmOwn))) {
@@ -164,6 +202,7 @@ class Worker {
   std::atomic<unsigned> finished_{0};            // the last task the worker finished
   char* warm_ = nullptr;                         // caller's heap for the worker to fault in
   std::atomic<bool> warmed_{false};              // ... and it has
+  std::uintptr_t in_use_ = 0;                    // or the same, already handed back
 };
 
 // The process's worker, stopped and joined at exit.

@@ -38,6 +38,7 @@
 #include <string>
 #include <string_view>
 #include <tuple>
+#include <unordered_set>
 #include <vector>
 
 #if defined(__SSE2__)
@@ -424,7 +425,7 @@ class TempReader final : public ING_reader {
   bool file_headed_ = false;         // a heading was seen in this file
   bool file_reports_ = false;        // a report was seen in this file
   std::map<Key, Received> parts_;    // every report kept, by station, time and part
-  std::set<std::string> nils_;       // NIL reports met (part, station, YYGG)
+  std::unordered_set<std::string> nils_;  // NIL reports met (part, station, YYGG)
   std::set<std::string> others_;     // ship and drop reports met
   Lane* lane_ = nullptr;             // a lane's findings go here instead of into the above
 };
@@ -751,8 +752,13 @@ std::string token_text(std::span<const Group> toks, std::size_t i) {
 bool TempReader::keep_nil(const std::string& part, std::span<const Group> toks) {
   for (std::size_t i = 1; i < toks.size() && i <= 3 && part_of(part) >= 0; ++i)
     if (toks[i].view() == "NIL" || toks[i].view() == "NILL") {
-      const std::string key = part + " " + (i > 1 ? token_text(toks, i - 1) : "") + " " +
-                              (i > 2 ? token_text(toks, 1) : "");
+      std::string key;  // "part station YYGGI", appended in place: every NIL has one
+      key.reserve(part.size() + 2 * kGroupCap);
+      key += part;
+      key += ' ';
+      if (i > 1) key += toks[i - 1].view();
+      key += ' ';
+      if (i > 2) key += toks[1].view();
       if (lane_ == nullptr) {
         note_nil(key);
       } else {
