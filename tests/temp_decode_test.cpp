@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -41,6 +42,30 @@ TEST(TempGroups, Temperature) {
     EXPECT_EQ(TEMP_decode_td(c.g, &t, &td), c.rc) << c.g;
     EXPECT_NEAR(t, c.t, 1e-4) << c.g;
     EXPECT_NEAR(td, c.td, 1e-4) << c.g;
+  }
+}
+
+// Every temperature group, bit for bit: the temperature is TTT / 10 with the sign of its
+// parity, the dew point that less DD / 10 (to 50) or DD - 50 (from 56), each worked in
+// double and kept as a float, as the converted files written so far hold them.
+TEST(TempGroups, EveryTemperatureGroupAsTheDivisionGivesIt) {
+  char g[6] = {};
+  for (int ttt = 0; ttt <= 999; ++ttt) {
+    double v = ttt / 10.0;
+    if (ttt % 2 == 1) v = -v;
+    for (int dd = 0; dd <= 99; ++dd) {
+      std::snprintf(g, sizeof g, "%03d%02d", ttt, dd);
+      float t = 0, td = 0;
+      ASSERT_EQ(TEMP_decode_td(g, &t, &td), 0) << g;
+      ASSERT_EQ(t, static_cast<float>(v)) << g;
+      if (dd <= 50) {
+        ASSERT_EQ(td, static_cast<float>(v - dd / 10.0)) << g;
+      } else if (dd >= 56) {
+        ASSERT_EQ(td, static_cast<float>(v - (dd - 50))) << g;
+      } else {
+        ASSERT_EQ(td, kM) << g;
+      }
+    }
   }
 }
 
