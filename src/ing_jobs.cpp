@@ -115,7 +115,9 @@ class Worker {
   bool start() {
     const int caller_cpu = ::sched_getcpu();
     warm_ = static_cast<char*>(std::malloc(kWarmCaller));  // from the caller's heap
-    if (warm_ != nullptr && populate(address(warm_), kPage)) {
+    // Whether the system can fault in without writing, tried on the block's first whole
+    // page (two pages' length from its unaligned start holds one).
+    if (warm_ != nullptr && populate(address(warm_), 2 * kPage)) {
       in_use_ = address(warm_);
       std::free(warm_);  // in use from now on, faulted in by the worker meanwhile
       warm_ = nullptr;
