@@ -596,12 +596,84 @@ std::string ING_format_block(ING_report* rep) {
 
 namespace {
 
-// Writes text as the whole of path: into a temporary name beside it, then renamed over it,
-// so a reader never sees half a file. False (told to the user) when that fails.
-bool replace_file(const char* path, const std::string& text) {
+// Writes all of `text` to `fd`. False on a write error (errno tells which).
+bool write_all(int fd, const std::string& text) {
+  const char* p = text.data();
+  std::size_t left = text.size();
+  while (left > 0) {
+    const ssize_t n = ::write(fd, p, left);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) {
+      if (n == 0) errno = EIO;
+      return false;
+    }
+    p += n;
+    left -= static_cast<std::size_t>(n);
+  }
+  return true;
+}
+
+// How writing a file without a name first went.
+enum class Unnamed { kWritten, kCannot, kFailed };
+
+// Writes `text` as a new file at `path`, where none is yet: into an unnamed file of the
+// directory (O_TMPFILE), which gets its name only when it is whole, so that a reader never
+// sees half of it. Against a temporary name and a rename, that is one directory entry
+// made instead of three changes, for each of the hundreds of files an archive gives.
+// kCannot where the system or the file system has no unnamed files or no /proc/self/fd to
+// name one by, and where `path` has appeared meanwhile (another run): the caller then
+// writes through a temporary name. kFailed on a write error, with errno set.
+Unnamed write_unnamed(const char* path, const std::string& text) {
+#if defined(O_TMPFILE)
+  const char* slash = std::strrchr(path, '/');
+  const std::string dir = !slash ? std::string(".") : slash == path ? std::string("/")
+                                                                    : std::string(path, slash);
+  const int fd = ::open(dir.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600);
+  if (fd < 0) return Unnamed::kCannot;
+  ::fchmod(fd, 0644);
+  if (!write_all(fd, text)) {
+    const int err = errno;
+    ::close(fd);
+    errno = err;
+    return Unnamed::kFailed;
+  }
+  char self[32];
+  std::snprintf(self, sizeof self, "/proc/self/fd/%d", fd);
+  const bool linked = ::linkat(AT_FDCWD, self, AT_FDCWD, path, AT_SYMLINK_FOLLOW) == 0;
+  const int err = errno;
+  if (::close(fd) != 0 && linked) {
+    // The data may not have reached the disk: take the name back.
+    const int close_err = errno;
+    ::unlink(path);
+    errno = close_err;
+    return Unnamed::kFailed;
+  }
+  if (linked) return Unnamed::kWritten;
+  errno = err;
+  return Unnamed::kCannot;
+#else
+  (void)path;
+  (void)text;
+  return Unnamed::kCannot;
+#endif
+}
+
+// Writes text as the whole of path, so that a reader never sees half a file: a new file
+// (`fresh`: none at path) unnamed until whole where the system allows, else into a
+// temporary name beside it, then renamed over it. False (told to the user) when that
+// fails.
+bool replace_file(const char* path, const std::string& text, bool fresh) {
   char dirbuf[kMaxName];
   std::snprintf(dirbuf, sizeof dirbuf, "%s", path);
   FILE_make_dir(dirbuf, 1);
+  if (fresh) {
+    const Unnamed u = write_unnamed(path, text);
+    if (u == Unnamed::kWritten) return true;
+    if (u == Unnamed::kFailed) {
+      MESS_print(kError, "ING_write_file: cannot write %s: %s\n", path, std::strerror(errno));
+      return false;
+    }
+  }
   std::string tmp = std::string(path) + ".XXXXXX";
   std::vector<char> tmpl(tmp.begin(), tmp.end());
   tmpl.push_back('\0');
@@ -611,21 +683,12 @@ bool replace_file(const char* path, const std::string& text) {
     return false;
   }
   ::fchmod(fd, 0644);
-  const char* p = text.data();
-  std::size_t left = text.size();
-  bool ok = true;
-  while (left > 0) {
-    ssize_t n = ::write(fd, p, left);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) {
-      ok = false;
-      break;
-    }
-    p += n;
-    left -= static_cast<std::size_t>(n);
-  }
+  bool ok = write_all(fd, text);
   int err = errno;
-  if (::close(fd) != 0) ok = false;
+  if (::close(fd) != 0) {
+    if (ok) err = errno;
+    ok = false;
+  }
   if (ok && std::rename(tmpl.data(), path) != 0) {
     err = errno;
     ok = false;
@@ -738,6 +801,6 @@ int ING_write_file(const char* path, const Date& date, std::vector<ING_report*>&
   // A file that would come out the same is left as it is (a second ingest of the same
   // bulletins): no rewrite, no rename.
   if (existed && text == old) return static_cast<int>(reps.size());
-  if (!replace_file(path, text)) return -1;
+  if (!replace_file(path, text, !existed)) return -1;
   return static_cast<int>(reps.size());
 }

@@ -4,8 +4,11 @@
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
+#include <algorithm>
 #include <cmath>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -301,6 +304,65 @@ TEST(UpaWriteKeep, OtherTimeRefused) {
   ING_report b = with_surface(72357, 20.2f);
   std::vector<ING_report*> same_time{&b};
   EXPECT_EQ(ING_write_file(path.c_str(), b.date, same_time), 1);
+}
+
+}  // namespace
+
+namespace {
+
+// The names in directory `dir`, sorted.
+std::vector<std::string> names_in(const std::string& dir) {
+  std::vector<std::string> names;
+  for (const auto& e : std::filesystem::directory_iterator(dir)) names.push_back(e.path().filename());
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+// A new file appears whole under its name only, readable by all whatever the umask, from a
+// name in the working directory, in a directory still to be made, and by a full path; a
+// name taken by a directory is refused, and neither way of writing leaves a file behind.
+TEST(UpaWriteNew, WholeUnderItsNameOnly) {
+  const std::string base = scratch("new_files");
+  ASSERT_TRUE(std::filesystem::create_directories(base));
+  const std::string cwd = std::filesystem::current_path();
+  ASSERT_EQ(::chdir(base.c_str()), 0);
+  const mode_t old_mask = ::umask(077);
+  struct Case {
+    std::string path;  // as given to the writer
+    std::string dir;   // where it lands
+    std::string name;
+  };
+  const Case cases[] = {{"here.upa", base, "here.upa"},
+                        {"sub/dir/nested.upa", base + "/sub/dir", "nested.upa"},
+                        {base + "/full.upa", base, "full.upa"}};
+  for (const Case& c : cases) {
+    ING_report a = with_surface(72518, -3.9f);
+    std::vector<ING_report*> one{&a};
+    ASSERT_EQ(ING_write_file(c.path.c_str(), a.date, one), 1) << c.path;
+    const std::string text = slurp(c.dir + "/" + c.name);
+    EXPECT_EQ(text.rfind("ZUDUPAx\n00Z 06 FEB 26\n72518:", 0), 0u) << c.path << "\n" << text;
+    EXPECT_EQ(text.back(), '\n') << c.path;
+    struct stat st {};
+    ASSERT_EQ(::stat((c.dir + "/" + c.name).c_str(), &st), 0) << c.path;
+    EXPECT_EQ(st.st_mode & 0777, 0644u) << c.path;
+  }
+  EXPECT_EQ(names_in(base), (std::vector<std::string>{"full.upa", "here.upa", "sub"}));
+  EXPECT_EQ(names_in(base + "/sub/dir"), std::vector<std::string>{"nested.upa"});
+
+  // A directory where the file should go: written first without a name, refused when the
+  // name is found taken, then through a temporary name that cannot replace a directory.
+  ASSERT_TRUE(std::filesystem::create_directories(base + "/taken.upa"));
+  ING_report b = with_surface(72357, 20.2f);
+  std::vector<ING_report*> one{&b};
+  testing::internal::CaptureStderr();
+  EXPECT_EQ(ING_write_file("taken.upa", b.date, one), -1);
+  const std::string err = testing::internal::GetCapturedStderr();
+  EXPECT_NE(err.find("cannot write taken.upa"), std::string::npos) << err;
+  EXPECT_EQ(names_in(base), (std::vector<std::string>{"full.upa", "here.upa", "sub", "taken.upa"}));
+  EXPECT_TRUE(names_in(base + "/taken.upa").empty());
+
+  ::umask(old_mask);
+  ASSERT_EQ(::chdir(cwd.c_str()), 0);
 }
 
 }  // namespace
