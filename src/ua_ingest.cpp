@@ -124,7 +124,10 @@ bool ingest_file(FILE* in, const std::string& name, std::vector<std::unique_ptr<
   while (n > 0) {
     reader->feed(buf.get(), n);
     reader->take_ready(&ready);
-    if (ready.size() >= kWriteBatch) write(&ready);
+    if (ready.size() >= kWriteBatch) {
+      write(&ready);
+      ready.clear();
+    }
     n = std::fread(buf.get(), 1, kChunk, in);
     progress->add(n);
   }
@@ -196,7 +199,9 @@ void read_stations(std::size_t reports, ING_stations* st) {
 }
 
 // Locates the selected reports and writes them, one file per observation time, into
-// files that may already hold other stations (or earlier batches); empties `reports`.
+// files that may already hold other stations (or earlier batches). The reports stay in
+// `reports`: a reader's batches are cleared for the next, the last one lives to the exit,
+// which hands its memory back without a free for every level list.
 void write_reports(std::vector<ING_report>* reports, const ING_select& sel, Output* out) {
   // Locations from upa.cty, else from the station list (which adds upa.cty lines).
   ING_stations& stations = out->stations;
@@ -240,7 +245,6 @@ void write_reports(std::vector<ING_report>* reports, const ING_select& sel, Outp
       if (!r->notes.empty() && MESS_check(kWarn)) MESS_put(kWarn, notes_line(*r));
     }
   }
-  reports->clear();
 }
 
 // The help text, then the end of the run.
