@@ -19,7 +19,6 @@
 #include <cstdint>
 #include <cstdlib>
 #include <span>
-#include <system_error>
 #include <thread>
 
 #include "zudingest.h"
@@ -67,16 +66,17 @@ unsigned wait_change(const std::atomic<unsigned>& a, unsigned old) {
   return a.load(std::memory_order_acquire);
 }
 
-// Keeps the calling thread off processor `cpu` (the caller's when the worker started),
-// when it may run on others: a worker the scheduler placed beside the caller, with
-// another program on the other processor, would poll and work in the caller's time.
-void keep_off(int cpu) {
-  cpu_set_t set;
-  CPU_ZERO(&set);
-  if (cpu < 0 || ::sched_getaffinity(0, sizeof set, &set) != 0) return;
-  if (!CPU_ISSET(cpu, &set) || CPU_COUNT(&set) < 2) return;
-  CPU_CLR(cpu, &set);
-  ::pthread_setaffinity_np(::pthread_self(), sizeof set, &set);
+// The processors a thread may use other than `cpu` (the caller's when the worker
+// starts), in *set; false when there are no two to choose from or `cpu` is unknown. A
+// worker the scheduler placed beside the caller would take the caller's time: at its
+// start (a new thread is first run where it was made, ahead of its maker) and whenever
+// another program holds the other processor.
+bool others_than(int cpu, cpu_set_t* set) {
+  CPU_ZERO(set);
+  if (cpu < 0 || ::sched_getaffinity(0, sizeof *set, set) != 0) return false;
+  if (!CPU_ISSET(cpu, set) || CPU_COUNT(set) < 2) return false;
+  CPU_CLR(cpu, set);
+  return true;
 }
 
 // Has the system fault in the whole pages of [p, p + n) as for a write, without changing
@@ -122,20 +122,18 @@ class Worker {
       std::free(warm_);  // in use from now on, faulted in by the worker meanwhile
       warm_ = nullptr;
     }
-    try {
-      thread_ = std::thread([this, caller_cpu] {
-        keep_off(caller_cpu);
-        warm();
-        run();
-      });
-    } catch (const std::system_error&) {
-      std::free(warm_);
-      warm_ = nullptr;
-      return false;
-    }
+    // The thread is placed on another processor as it is made, before it first runs.
+    pthread_attr_t attr;
+    if (::pthread_attr_init(&attr) != 0) return fail_start();
+    cpu_set_t set;
+    if (others_than(caller_cpu, &set)) ::pthread_attr_setaffinity_np(&attr, sizeof set, &set);
+    const int made = ::pthread_create(&thread_, &attr, &Worker::main, this);
+    ::pthread_attr_destroy(&attr);
+    if (made != 0) return fail_start();
+    started_ = true;
     return true;
   }
-  bool started() const { return thread_.joinable(); }
+  bool started() const { return started_; }
   // Opens `task` to the worker and runs `mine` here; returns when `mine` has ended and
   // the worker's run of `task`, if it took it, has too.
   void share(const std::function<void()>& mine, const std::function<void()>& task) {
@@ -156,16 +154,28 @@ class Worker {
     task_ = nullptr;
   }
   ~Worker() {
-    if (!thread_.joinable()) return;
+    if (!started_) return;
     open_.store(kQuit, std::memory_order_release);
     open_.notify_one();
-    thread_.join();
+    ::pthread_join(thread_, nullptr);
     std::free(warm_);
   }
 
  private:
   static constexpr unsigned kNone = 0;    // open_: no task open
   static constexpr unsigned kQuit = ~0u;  // open_: the worker is to end
+
+  static void* main(void* self) {
+    auto* w = static_cast<Worker*>(self);
+    w->warm();
+    w->run();
+    return nullptr;
+  }
+  bool fail_start() {
+    std::free(warm_);
+    warm_ = nullptr;
+    return false;
+  }
 
   // Faults in the caller's block, then a block of its own heap.
   void warm() {
@@ -197,7 +207,8 @@ class Worker {
     }
   }
 
-  std::thread thread_;
+  pthread_t thread_{};
+  bool started_ = false;
   const std::function<void()>* task_ = nullptr;  // written before the task is opened
   unsigned count_ = 0;                           // tasks opened so far (caller only)
   std::atomic<unsigned> open_{kNone};            // number of the task open to the worker
