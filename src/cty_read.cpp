@@ -8,6 +8,7 @@
 
 #include <cerrno>
 #include <climits>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -24,16 +25,24 @@ bool city_stdio = false;    // the stream is standard input or output (never clo
 
 constexpr float kElevMissingAbove = 9000.0f;  // elevations above this mean "unknown"
 
+// The open database's last line as read, its storage kept from line to line.
+char* line_buf = nullptr;
+std::size_t line_cap = 0;
+
 // Reads the next line that holds anything but white space into `line` (without its
-// line end). Returns false at the end of the file.
+// line end). Returns false at the end of the file. Lines are taken whole from the stream,
+// not byte by byte: each byte would lock the stream once a program has a second thread
+// (the ingest reads the database while its second thread works).
 bool read_line(FILE* f, std::string& line) {
   for (;;) {
-    line.clear();
-    int c;
-    while ((c = std::getc(f)) != EOF && c != '\n') line.push_back(static_cast<char>(c));
-    if (c == EOF && line.empty()) return false;
+    const ssize_t got = ::getline(&line_buf, &line_cap, f);
+    if (got < 0) return false;
+    std::size_t len = static_cast<std::size_t>(got);
+    const bool ended = len > 0 && line_buf[len - 1] == '\n';
+    if (ended) --len;
+    line.assign(line_buf, len);
     if (line.find_first_not_of(" \t\r\f\v") != std::string::npos) return true;
-    if (c == EOF) return false;
+    if (!ended) return false;
   }
 }
 
@@ -196,5 +205,8 @@ int CTY_close(int /*city_fd*/) {
   city_pipe = false;
   city_stdio = false;
   cty_fd = -1;
+  std::free(line_buf);
+  line_buf = nullptr;
+  line_cap = 0;
   return 0;
 }

@@ -34,9 +34,11 @@ constexpr const char* kNewPrior = "5*";// new lines: priority 5, upper-air stati
 std::string column(std::string_view line, std::size_t from, std::size_t to) {
   if (line.size() < from) return "";
   std::string_view s = line.substr(from - 1, to - from + 1);
-  std::size_t a = s.find_first_not_of(' ');
-  std::size_t b = s.find_last_not_of(" \r");
-  return a == std::string_view::npos ? "" : std::string(s.substr(a, b - a + 1));
+  std::size_t a = 0;
+  while (a < s.size() && s[a] == ' ') ++a;
+  std::size_t b = s.size();
+  while (b > a && (s[b - 1] == ' ' || s[b - 1] == '\r')) --b;
+  return std::string(s.substr(a, b - a));
 }
 
 // The value of a field of decimal digits.
@@ -117,8 +119,15 @@ struct Found {
 bool read_whole(const char* path, std::string* text) {
   FILE* f = path ? std::fopen(path, "rb") : nullptr;
   if (!f) return false;
+  // Straight into the text, sized from the file's length; a file that grows meanwhile
+  // (or a pipe) is read on in pieces.
   struct stat st {};
-  if (::fstat(::fileno(f), &st) == 0 && st.st_size > 0) text->reserve(static_cast<std::size_t>(st.st_size));
+  std::size_t have = 0;
+  if (::fstat(::fileno(f), &st) == 0 && st.st_size > 0) {
+    text->resize(static_cast<std::size_t>(st.st_size));
+    have = std::fread(text->data(), 1, text->size(), f);
+    text->resize(have);
+  }
   char buf[1 << 16];
   std::size_t n = 0;
   while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) text->append(buf, n);

@@ -419,8 +419,8 @@ class TempReader final : public ING_reader {
   std::vector<Group> seg_;           // groups of the report being collected
   bool seg_overflow_ = false;        // the report was longer than kMaxGroups
   bool seg_has_part_ = false;        // the report being collected has its part letters
-  std::string last_part_;            // part letters of the bulletin's last report
-  std::string last_ident_;           // and its YYGGI group
+  Group last_part_{};                // part letters of the bulletin's last report
+  Group last_ident_{};               // and its YYGGI group
   bool correction_ = false;          // the bulletin's heading says CCx or COR
   bool file_headed_ = false;         // a heading was seen in this file
   bool file_reports_ = false;        // a report was seen in this file
@@ -615,8 +615,8 @@ void TempReader::end_file() {
 
 void TempReader::bulletin_end() {
   report_end(false);
-  last_part_.clear();
-  last_ident_.clear();
+  last_part_ = Group{};
+  last_ident_ = Group{};
   correction_ = false;
 }
 
@@ -726,12 +726,12 @@ void TempReader::report_end(bool /*terminated*/) {
   while (k < toks.size() && part_of(toks[k]) == -1) ++k;
   if (k == toks.size()) {
     // A collective may leave out the part letters and YYGGI after its first report.
-    if (last_part_.empty() || !is_digits(toks[0], 0, 5) || toks[0].n != 5) return;
-    toks.insert(toks.begin(), {Group(last_part_), Group(last_ident_)});
+    if (last_part_.n == 0 || !is_digits(toks[0], 0, 5) || toks[0].n != 5) return;
+    toks.insert(toks.begin(), {last_part_, last_ident_});
     k = 0;
   }
-  last_part_ = toks[k].view();
-  if (toks.size() > k + 1 && toks[k + 1].n == 5) last_ident_ = toks[k + 1].view();
+  last_part_ = toks[k];
+  if (toks.size() > k + 1 && toks[k + 1].n == 5) last_ident_ = toks[k + 1];
   file_reports_ = true;
   if (seg_overflow_) {
     ++counts.rejected;

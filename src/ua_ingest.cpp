@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <functional>
 #include <map>
 #include <set>
@@ -144,7 +145,18 @@ bool ingest_file(FILE* in, const std::string& name, std::vector<std::unique_ptr<
 // formatted.
 std::string notes_line(const ING_report& r) {
   char head[48];
-  std::snprintf(head, sizeof head, "%05d %02d %02dZ: ", r.wmo, r.date.day, r.date.hour);
+  if (r.wmo >= 0 && r.wmo <= 99999 && r.date.day >= 0 && r.date.day <= 99 && r.date.hour >= 0 &&
+      r.date.hour <= 99) {
+    const auto digits = [](int v, int width, char* p) {
+      for (int i = width - 1; i >= 0; --i, v /= 10) p[i] = static_cast<char>('0' + v % 10);
+    };
+    std::memcpy(head, "00000 00 00Z: ", 15);
+    digits(r.wmo, 5, head);
+    digits(r.date.day, 2, head + 6);
+    digits(r.date.hour, 2, head + 9);
+  } else {
+    std::snprintf(head, sizeof head, "%05d %02d %02dZ: ", r.wmo, r.date.day, r.date.hour);
+  }
   std::string line = head;
   for (std::size_t i = 0; i < r.notes.size(); ++i) {
     if (i > 0) line += "; ";

@@ -3,9 +3,11 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <string>
 #include <vector>
 
+#include "tmpdir.h"
 #include "zudcty.h"
 
 namespace {
@@ -116,4 +118,49 @@ TEST(CtyRead, Rewind) {
   ASSERT_EQ(CTY_read(fd, &rec), 10);
   EXPECT_STREQ(rec.id, "ABC");
   CTY_close(fd);
+}
+
+// Line ends as a database may have them: blank and white-space lines are passed over, a
+// last line needs no line end, CR LF ends a line like LF, a line of any length is one
+// record, and a NUL byte hides the rest of its line (a line that starts with one is a
+// record of no field, which ends a reading loop, though more lines may follow).
+TEST(CtyRead, LineEnds) {
+  const std::string a = "ALPHA CO US AAA 5 40.0 -105.0 1600 72469 1";
+  const std::string b = "BETA KS US BBB 3 37.0 -97.0 400 72451 2";
+  struct Case {
+    const char* what;
+    std::string text;
+    std::vector<int> fields;        // CTY_read's returns, in order, up to the -1
+    std::vector<std::string> names; // the names of the records with fields
+  };
+  const Case cases[] = {
+      {"blank lines between", a + "\n\n  \t\n" + b + "\n", {10, 10, -1}, {"ALPHA", "BETA"}},
+      {"no last line end", a + "\n" + b, {10, 10, -1}, {"ALPHA", "BETA"}},
+      {"blank last line without end", a + "\n \t ", {10, -1}, {"ALPHA"}},
+      {"CR LF", a + "\r\n" + b + "\r\n", {10, 10, -1}, {"ALPHA", "BETA"}},
+      {"long line", std::string(300, 'N') + a.substr(5) + "\n" + b + "\n", {10, 10, -1},
+       {std::string(CTY_NAME_LEN, 'N'), "BETA"}},
+      {"NUL first", std::string("\0XX\n", 4) + a + "\n", {0, 10, -1}, {"ALPHA"}},
+      {"NUL inside", "AL" + std::string("\0PHA X\n", 7) + b + "\n", {1, 10, -1}, {"AL", "BETA"}},
+  };
+  const std::string path = zud_test_tmpdir() + "line_ends.cty";
+  for (const Case& c : cases) {
+    FILE* f = std::fopen(path.c_str(), "wb");
+    ASSERT_NE(f, nullptr);
+    std::fwrite(c.text.data(), 1, c.text.size(), f);
+    std::fclose(f);
+    const int fd = CTY_open(path.c_str(), 0, 0);
+    ASSERT_NE(fd, -1) << c.what;
+    std::vector<int> fields;
+    std::vector<std::string> names;
+    CTY_data rec;
+    for (int n = 0; n != -1 && fields.size() < 8;) {
+      n = CTY_read(fd, &rec);
+      fields.push_back(n);
+      if (n > 0) names.push_back(rec.name);
+    }
+    CTY_close(fd);
+    EXPECT_EQ(fields, c.fields) << c.what;
+    EXPECT_EQ(names, c.names) << c.what;
+  }
 }
