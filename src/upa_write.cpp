@@ -360,17 +360,25 @@ bool split_blocks(std::string_view text, std::string_view* date,
 }
 
 // Reads the whole file at `path` into *text, sized once from the file's length.
+// False when there is no such file (the usual case for the files of an archive, each new)
+// or it cannot be read whole.
 bool read_whole(const char* path, std::string* text) {
-  FILE* f = std::fopen(path, "rb");
-  if (!f) return false;
+  const int fd = ::open(path, O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return false;
   struct stat st {};
-  if (::fstat(::fileno(f), &st) == 0 && st.st_size > 0)
-    text->reserve(static_cast<std::size_t>(st.st_size) + 1);
+  if (::fstat(fd, &st) == 0 && st.st_size > 0) text->reserve(static_cast<std::size_t>(st.st_size) + 1);
   char buf[1 << 16];
-  std::size_t n = 0;
-  while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) text->append(buf, n);
-  bool ok = !std::ferror(f);
-  std::fclose(f);
+  bool ok = true;
+  for (;;) {
+    const ssize_t n = ::read(fd, buf, sizeof buf);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) {
+      ok = n == 0;
+      break;
+    }
+    text->append(buf, static_cast<std::size_t>(n));
+  }
+  ::close(fd);
   return ok;
 }
 
@@ -658,22 +666,33 @@ Unnamed write_unnamed(const char* path, const std::string& text) {
 #endif
 }
 
-// Writes text as the whole of path, so that a reader never sees half a file: a new file
-// (`fresh`: none at path) unnamed until whole where the system allows, else into a
-// temporary name beside it, then renamed over it. False (told to the user) when that
-// fails.
-bool replace_file(const char* path, const std::string& text, bool fresh) {
+// Makes the directories of `path` that are missing.
+void make_dirs_of(const char* path) {
   char dirbuf[kMaxName];
   std::snprintf(dirbuf, sizeof dirbuf, "%s", path);
   FILE_make_dir(dirbuf, 1);
+}
+
+// Writes text as the whole of path, so that a reader never sees half a file: a new file
+// (`fresh`: none at path) unnamed until whole where the system allows, else into a
+// temporary name beside it, then renamed over it; missing directories are made. False
+// (told to the user) when that fails.
+bool replace_file(const char* path, const std::string& text, bool fresh) {
   if (fresh) {
-    const Unnamed u = write_unnamed(path, text);
+    // The directory is made only when it is found missing: an archive's hundreds of files
+    // go into one directory made for the first.
+    Unnamed u = write_unnamed(path, text);
+    if (u == Unnamed::kCannot && errno == ENOENT) {
+      make_dirs_of(path);
+      u = write_unnamed(path, text);
+    }
     if (u == Unnamed::kWritten) return true;
     if (u == Unnamed::kFailed) {
       MESS_print(kError, "ING_write_file: cannot write %s: %s\n", path, std::strerror(errno));
       return false;
     }
   }
+  make_dirs_of(path);
   std::string tmp = std::string(path) + ".XXXXXX";
   std::vector<char> tmpl(tmp.begin(), tmp.end());
   tmpl.push_back('\0');
@@ -767,7 +786,7 @@ void put_all(const std::vector<FilePiece>& all, std::size_t fresh, std::string* 
 int ING_write_file(const char* path, const Date& date, std::vector<ING_report*>& reps) {
   std::vector<std::string_view> blocks;
   std::string old;
-  const bool existed = FILE_exist(path) && read_whole(path, &old);
+  const bool existed = read_whole(path, &old);
   if (existed) {
     int dropped = 0;
     std::string_view held;
