@@ -21,6 +21,7 @@
 #include <cctype>
 #include <cmath>
 #include <cstring>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -59,16 +60,14 @@ bool int_field(const char* line, int from, int to, int* v) {
     *v = kMissingCode;
     return true;
   }
-  bool neg = false;
-  if (*p == '-') {
-    neg = true;
-    ++p;
-  }
+  const bool neg = *p == '-';
+  if (neg) ++p;
   if (p == end) return false;
   long n = 0;
   for (; p < end; ++p) {
-    if (*p < '0' || *p > '9') return false;
-    n = n * 10 + (*p - '0');
+    const unsigned d = static_cast<unsigned char>(*p) - static_cast<unsigned>('0');
+    if (d > 9) return false;
+    n = n * 10 + static_cast<long>(d);
   }
   *v = static_cast<int>(neg ? -n : n);
   return true;
@@ -477,13 +476,15 @@ int IGRA_decode_level(const char* line, std::size_t len, IGRA_level* lev, std::s
   struct Field {
     const char* name;
     int from, to;
-    int v;
   };
-  Field f[] = {{"elapsed time", 4, 8, 0}, {"pressure", 10, 15, 0},    {"height", 17, 21, 0},
-               {"temperature", 23, 27, 0}, {"humidity", 29, 33, 0},   {"dew-point depression", 35, 39, 0},
-               {"wind direction", 41, 45, 0}, {"wind speed", 47, 51, 0}};
-  for (Field& x : f) {
-    if (!int_field(line, x.from, x.to, &x.v)) {
+  static constexpr Field kFields[] = {
+      {"elapsed time", 4, 8},       {"pressure", 10, 15},  {"height", 17, 21},
+      {"temperature", 23, 27},      {"humidity", 29, 33},  {"dew-point depression", 35, 39},
+      {"wind direction", 41, 45},   {"wind speed", 47, 51}};
+  int f[std::size(kFields)] = {};
+  for (std::size_t i = 0; i < std::size(kFields); ++i) {
+    const Field& x = kFields[i];
+    if (!int_field(line, x.from, x.to, &f[i])) {
       *why = std::string(x.name) + " " + quoted(line, x.from, x.to) + " is not a number";
       return -1;
     }
@@ -491,20 +492,20 @@ int IGRA_decode_level(const char* line, std::size_t len, IGRA_level* lev, std::s
   lev->major = line[0] - '0';
   lev->minor = line[1] - '0';
   int removed = 0;
-  int pa = f[1].v;
+  int pa = f[1];
   if (pa != kMissingCode && pa != kRemoved && pa > 0 && pa <= 110000)
     lev->p = static_cast<float>(pa / 100.0);
   else if (pa == kRemoved)
     ++removed;
-  int gph = f[2].v;
+  int gph = f[2];
   if (gph == kRemoved) ++removed;
   if (gph != kRemoved && gph != kMissingCode) lev->h = static_cast<float>(gph);
-  lev->t = tenths(f[3].v, &removed);
-  float dpd = tenths(f[5].v, &removed);
+  lev->t = tenths(f[3], &removed);
+  float dpd = tenths(f[5], &removed);
   if (lev->t != MISSING && dpd != MISSING && dpd >= 0)
     lev->td = static_cast<float>(static_cast<double>(lev->t) - dpd);
-  int wd = f[6].v;
-  int ws = f[7].v;
+  int wd = f[6];
+  int ws = f[7];
   if (wd == kRemoved || ws == kRemoved) ++removed;
   if (wd >= 0 && wd <= 360 && ws >= 0) {
     lev->dir = static_cast<float>(wd);
