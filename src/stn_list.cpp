@@ -197,6 +197,8 @@ int ING_read_cty(const char* path, ING_stations* st) {
   st->cty_path = path ? path : "";
   st->cty.clear();
   st->added.clear();
+  st->cty_at.clear();
+  st->cty_indexed = 0;
   if (!path || !FILE_exist(path) || FILE_is_dir(path)) return 0;
   int fd = CTY_open(path, 0, 0);
   if (fd < 0) return 0;
@@ -223,8 +225,16 @@ int ING_locate(ING_stations* st, ING_report* rep) {
     }
     if (rep->elev == MISSING) rep->elev = el;
   };
-  for (const CTY_data& c : st->cty) {
-    if (c.wmo != rep->wmo) continue;
+  // The first database record of the number, looked up in an index of the records rather
+  // than searched for: a feed locates hundreds of stations in a database of thousands.
+  if (st->cty_indexed > st->cty.size()) {  // the records were replaced
+    st->cty_at.clear();
+    st->cty_indexed = 0;
+  }
+  for (; st->cty_indexed < st->cty.size(); ++st->cty_indexed)
+    st->cty_at.emplace(st->cty[st->cty_indexed].wmo, st->cty_indexed);
+  if (const auto at = st->cty_at.find(rep->wmo); at != st->cty_at.end()) {
+    const CTY_data& c = st->cty[at->second];
     if (rep->id.empty()) rep->id = c.id;
     fill(c.lat, c.lon, c.el);
     return 1;

@@ -21,6 +21,7 @@
 #include <memory>
 #include <span>
 #include <string>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -253,6 +254,10 @@ struct ING_stations {
   std::string cty_path;           // upa.cty, the upper-air station database
   std::vector<CTY_data> cty;      // its records, as read
   std::vector<CTY_data> added;    // lines made in this run, not yet written
+  // Where in `cty` each WMO number first stands, for its first `cty_indexed` records
+  // (ING_locate keeps it up to date).
+  std::unordered_map<int, std::size_t> cty_at;
+  std::size_t cty_indexed = 0;
 };
 
 // Keeps the reports `sel` selects. A report without a WMO number (a list naming its

@@ -12,6 +12,7 @@
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "file_bytes.h"
@@ -363,6 +364,41 @@ TEST(UpaWriteNew, WholeUnderItsNameOnly) {
 
   ::umask(old_mask);
   ASSERT_EQ(::chdir(cwd.c_str()), 0);
+}
+
+}  // namespace
+
+namespace {
+
+// A station the database holds twice takes the first of its records, and the records are
+// found however many reports come (the database is looked up by an index, kept up to date
+// as the run adds lines).
+TEST(StationList, FirstDatabaseRecordOfANumber) {
+  const std::string cty = scratch("twice.cty");
+  spit(cty,
+       "ALBANY          NY US ALB  5*   42.69  -73.83   95 72518 0\n"
+       "OMAHA           NE US OAX  1*   41.32  -96.37  350 72558 0\n"
+       "ALBANY_OLD      NY US XYZ  5*   42.75  -73.80   89 72518 0\n");
+  ING_stations st;
+  ASSERT_EQ(ING_read_cty(cty.c_str(), &st), 3);
+  for (int round = 0; round < 3; ++round) {
+    for (const auto& [wmo, id, lat] : {std::tuple{72518, "ALB", 42.69f}, std::tuple{72558, "OAX", 41.32f}}) {
+      ING_report r = station(wmo);
+      r.id.clear();
+      r.lat = r.lon = kM;
+      ASSERT_EQ(ING_locate(&st, &r), 1) << wmo;
+      EXPECT_EQ(r.id, id) << wmo;
+      EXPECT_FLOAT_EQ(r.lat, lat) << wmo;
+    }
+  }
+  EXPECT_TRUE(st.added.empty());
+  // Read again (another database): the old records are forgotten.
+  spit(cty, "ALBANY_NEW      NY US NEW  5*   42.70  -73.81   96 72518 0\n");
+  ASSERT_EQ(ING_read_cty(cty.c_str(), &st), 1);
+  ING_report r = station(72518);
+  r.id.clear();
+  ASSERT_EQ(ING_locate(&st, &r), 1);
+  EXPECT_EQ(r.id, "NEW");
 }
 
 }  // namespace
