@@ -360,26 +360,30 @@ bool split_blocks(std::string_view text, std::string_view* date,
 }
 
 // Reads the whole file at `path` into *text, sized once from the file's length.
-// False when there is no such file (the usual case for the files of an archive, each new)
-// or it cannot be read whole.
-bool read_whole(const char* path, std::string* text) {
+// What reading a converted file found.
+enum class Found { kNone, kRead, kUnreadable };
+
+// Reads the whole file at `path` into *text, sized once from its length. kNone when there
+// is no such file (the usual case for the files of an archive, each new), kUnreadable when
+// there is one that cannot be read whole (errno says why).
+Found read_whole(const char* path, std::string* text) {
   const int fd = ::open(path, O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return false;
+  if (fd < 0) return errno == ENOENT || errno == ENOTDIR ? Found::kNone : Found::kUnreadable;
   struct stat st {};
   if (::fstat(fd, &st) == 0 && st.st_size > 0) text->reserve(static_cast<std::size_t>(st.st_size) + 1);
   char buf[1 << 16];
-  bool ok = true;
+  Found got = Found::kRead;
   for (;;) {
     const ssize_t n = ::read(fd, buf, sizeof buf);
     if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) {
-      ok = n == 0;
-      break;
-    }
+    if (n < 0) got = Found::kUnreadable;
+    if (n <= 0) break;
     text->append(buf, static_cast<std::size_t>(n));
   }
+  const int err = errno;
   ::close(fd);
-  return ok;
+  errno = err;
+  return got;
 }
 
 }  // namespace
@@ -786,7 +790,14 @@ void put_all(const std::vector<FilePiece>& all, std::size_t fresh, std::string* 
 int ING_write_file(const char* path, const Date& date, std::vector<ING_report*>& reps) {
   std::vector<std::string_view> blocks;
   std::string old;
-  const bool existed = read_whole(path, &old);
+  const Found found = read_whole(path, &old);
+  // A file that is there but cannot be read keeps the blocks of its stations: written
+  // over, they would be lost.
+  if (found == Found::kUnreadable) {
+    MESS_print(kError, "ING_write_file: cannot read %s: %s; left unchanged\n", path, std::strerror(errno));
+    return -1;
+  }
+  const bool existed = found == Found::kRead;
   if (existed) {
     int dropped = 0;
     std::string_view held;

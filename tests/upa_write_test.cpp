@@ -321,7 +321,7 @@ std::vector<std::string> names_in(const std::string& dir) {
 
 // A new file appears whole under its name only, readable by all whatever the umask, from a
 // name in the working directory, in a directory still to be made, and by a full path; a
-// name taken by a directory is refused, and neither way of writing leaves a file behind.
+// name taken by something unreadable is refused, and no write leaves a file behind.
 TEST(UpaWriteNew, WholeUnderItsNameOnly) {
   const std::string base = scratch("new_files");
   ASSERT_TRUE(std::filesystem::create_directories(base));
@@ -350,15 +350,15 @@ TEST(UpaWriteNew, WholeUnderItsNameOnly) {
   EXPECT_EQ(names_in(base), (std::vector<std::string>{"full.upa", "here.upa", "sub"}));
   EXPECT_EQ(names_in(base + "/sub/dir"), std::vector<std::string>{"nested.upa"});
 
-  // A directory where the file should go: written first without a name, refused when the
-  // name is found taken, then through a temporary name that cannot replace a directory.
+  // Something that cannot be read where the file should go (here a directory) is left as
+  // it is: written over, a file's other stations would be lost.
   ASSERT_TRUE(std::filesystem::create_directories(base + "/taken.upa"));
   ING_report b = with_surface(72357, 20.2f);
   std::vector<ING_report*> one{&b};
   testing::internal::CaptureStderr();
   EXPECT_EQ(ING_write_file("taken.upa", b.date, one), -1);
   const std::string err = testing::internal::GetCapturedStderr();
-  EXPECT_NE(err.find("cannot write taken.upa"), std::string::npos) << err;
+  EXPECT_NE(err.find("cannot read taken.upa: Is a directory; left unchanged"), std::string::npos) << err;
   EXPECT_EQ(names_in(base), (std::vector<std::string>{"full.upa", "here.upa", "sub", "taken.upa"}));
   EXPECT_TRUE(names_in(base + "/taken.upa").empty());
 
