@@ -13,6 +13,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <array>
 #include <cerrno>
 #include <climits>
 #include <cmath>
@@ -94,10 +95,25 @@ void sort_in_order(std::vector<T>* v, Less less) {
   }
 }
 
+// The three decimal digits of each of 0 to 999: most fields of a group are two or three
+// digits, and a block has hundreds of groups.
+constexpr std::array<std::array<char, 3>, 1000> kDigits3 = [] {
+  std::array<std::array<char, 3>, 1000> d{};
+  for (int v = 0; v < 1000; ++v)
+    d[static_cast<std::size_t>(v)] = {static_cast<char>('0' + v / 100), static_cast<char>('0' + v / 10 % 10),
+                                      static_cast<char>('0' + v % 10)};
+  return d;
+}();
+
 // Writes `v` (0 <= v < 10^width) as `width` digits with leading zeros at p, a negative
-// `v` as zeros.
+// `v` as zeros; a larger `v` leaves its last `width` digits.
 void write_digits(long v, int width, char* p) {
   if (v < 0) v = 0;
+  if (width == 2 || width == 3) {
+    const std::array<char, 3>& d = kDigits3[static_cast<std::size_t>(v % 1000)];
+    std::memcpy(p, d.data() + (3 - width), static_cast<std::size_t>(width));
+    return;
+  }
   for (int i = width - 1; i >= 0; --i, v /= 10) p[i] = static_cast<char>('0' + v % 10);
 }
 
@@ -261,15 +277,20 @@ class HeightFromPressure {
       if (!missing(l.p) && !missing(l.h) && (missing(rep.sfc.p) || l.p <= rep.sfc.p))
         pts_.push_back({l.p, l.h});
     std::sort(pts_.begin(), pts_.end(), [](const Pt& a, const Pt& b) { return a.p > b.p; });
+    for (std::size_t i = 1; i < pts_.size(); ++i) strict_ = strict_ && pts_[i].p < pts_[i - 1].p;
   }
   float at(float p) const {
+    if (strict_ && pts_.size() >= 2) {
+      // Pressures falling strictly: the layer is the first whose lower pressure is at or
+      // below p, found by halving (a sounding gives a height to each of its wind levels).
+      const auto below = std::partition_point(pts_.begin() + 1, pts_.end(), [p](const Pt& x) { return x.p > p; });
+      if (below == pts_.end() || !(p <= below[-1].p)) return MISSING;
+      return interpolate(below[-1], below[0], p);
+    }
     for (std::size_t i = 0; i + 1 < pts_.size(); ++i) {
       const Pt& a = pts_[i];
       const Pt& b = pts_[i + 1];
-      if (p <= a.p && p >= b.p && a.p > b.p) {
-        double f = std::log(a.p / p) / std::log(a.p / b.p);
-        return static_cast<float>(a.h + f * (b.h - a.h));
-      }
+      if (p <= a.p && p >= b.p && a.p > b.p) return interpolate(a, b, p);
       if (p == a.p) return a.h;
     }
     if (!pts_.empty() && p == pts_.back().p) return pts_.back().h;
@@ -280,7 +301,12 @@ class HeightFromPressure {
   struct Pt {
     float p, h;
   };
+  static float interpolate(const Pt& a, const Pt& b, float p) {
+    double f = std::log(a.p / p) / std::log(a.p / b.p);
+    return static_cast<float>(a.h + f * (b.h - a.h));
+  }
   std::vector<Pt> pts_;
+  bool strict_ = true;  // every pressure below the one before
 };
 
 // The level of `levels` at pressure p, or null.

@@ -402,3 +402,49 @@ TEST(StationList, FirstDatabaseRecordOfANumber) {
 }
 
 }  // namespace
+
+namespace {
+
+// Winds reported by pressure get their heights from the standard levels, linear in ln p
+// within the layer that holds them (heights and feet worked with a second, plain
+// computation: h = ha + ln(pa/p) / ln(pa/pb) * (hb - ha)), whether the levels' pressures
+// all differ or two levels share one; winds below the surface (1010 mb: 2980 ft, were it
+// carried down) or above the top level have none.
+TEST(UpaWrite, WindHeightsByLayer) {
+  struct Wind {
+    float p, dir;
+  };
+  struct Case {
+    const char* what;
+    bool twice_700;                    // a second 700 mb level (pressures not all different)
+    std::vector<Wind> winds;
+    std::vector<std::pair<float, float>> back;  // (feet, direction) read back
+  };
+  const Case cases[] = {
+      {"all pressures differ",
+       false,
+       // 850 mb 2500 m = 8202 ft; 775 mb 3213.7 m = 10544 ft; 925 mb 1719.6 m = 5642 ft;
+       // 600 mb 5191.2 m = 17031 ft; 700 mb 4000 m = 13123 ft.
+       {{850, 10}, {775, 20}, {925, 30}, {600, 40}, {700, 50}, {1010, 60}, {400, 70}},
+       {{6000, 30}, {8000, 10}, {11000, 20}, {13000, 50}, {17000, 40}}},
+      {"700 mb twice", true, {{850, 10}, {925, 30}, {1010, 60}, {400, 70}}, {{6000, 30}, {8000, 10}}},
+  };
+  for (const Case& c : cases) {
+    ING_report r = station(10004);
+    r.sfc = {1000, kM, kM, kM, kM, kM};
+    r.elev = 1000;
+    r.man = {{850, 2500, 0, kM, kM, kM}, {700, 4000, -8, kM, kM, kM}, {500, 6600, -20, kM, kM, kM}};
+    if (c.twice_700) r.man.push_back({700, 4010, -8, kM, kM, kM});
+    for (const Wind& w : c.winds) r.wind.push_back({w.p, kM, w.dir, 20});
+    const UPA_report b = round_trip(r, "layers.upa");
+    ASSERT_EQ(b.numwnd, static_cast<int>(c.back.size())) << c.what;
+    for (std::size_t i = 0; i < c.back.size(); ++i) {
+      EXPECT_FLOAT_EQ(b.wnd[i].h, c.back[i].first) << c.what << " " << i;
+      EXPECT_FLOAT_EQ(b.wnd[i].dir, c.back[i].second) << c.what << " " << i;
+    }
+    ASSERT_EQ(r.notes.size(), 2u) << c.what;
+    EXPECT_NE(r.notes[1].find("2 wind levels without a height"), std::string::npos) << r.notes[1];
+  }
+}
+
+}  // namespace
