@@ -127,7 +127,7 @@ class Worker {
     if (::pthread_attr_init(&attr) != 0) return fail_start();
     cpu_set_t set;
     if (others_than(caller_cpu, &set)) ::pthread_attr_setaffinity_np(&attr, sizeof set, &set);
-    const int made = ::pthread_create(&thread_, &attr, &Worker::main, this);
+    const int made = ::pthread_create(&thread_, &attr, &Worker::thread_main, this);
     ::pthread_attr_destroy(&attr);
     if (made != 0) return fail_start();
     started_ = true;
@@ -165,12 +165,14 @@ class Worker {
   static constexpr unsigned kNone = 0;    // open_: no task open
   static constexpr unsigned kQuit = ~0u;  // open_: the worker is to end
 
-  static void* main(void* self) {
+  // The worker thread: faults in heap, then takes tasks until told to end.
+  static void* thread_main(void* self) {
     auto* w = static_cast<Worker*>(self);
     w->warm();
     w->run();
     return nullptr;
   }
+  // No thread after all: the caller's block is handed back.
   bool fail_start() {
     std::free(warm_);
     warm_ = nullptr;
