@@ -385,7 +385,6 @@ bool split_blocks(std::string_view text, std::string_view* date,
   return true;
 }
 
-// Reads the whole file at `path` into *text, sized once from the file's length.
 // What reading a converted file found.
 enum class Found { kNone, kRead, kUnreadable };
 
